@@ -1,0 +1,80 @@
+/* The library's own exports: user administration, mail tree setup, the name
+ * list that crosses the export boundary, and the dialog automation interface
+ * through which every dialog of the library can be played by a program. */
+#ifndef VKMSG_VKMSG_H
+#define VKMSG_VKMSG_H
+
+#include "vkmsg/cmc.h"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* A name list: one movable global-memory block holding this header, the
+ * pointer slots and the packed names.  The block's own handle is the first
+ * field; a host frees the list by unlocking and freeing that handle (or,
+ * portably, with vk_free_name_list). */
+typedef struct NameList {
+    void *handle;
+    CMC_uint16 count;
+    CMC_uint16 capacity;
+    CMC_uint32 flags; /* bit 0: the names are sorted */
+    CMC_uint32 free;
+    char *next;
+    char *slots[1]; /* capacity slots, then the text area */
+} NameList;
+
+#define VK_NAMELIST_SORTED 1u
+
+CMC_EXPORT int CMC_CALL bAddUser(const char *user, const char *password);
+CMC_EXPORT int CMC_CALL bRemUser(const char *user);
+CMC_EXPORT int CMC_CALL bRemUsers(NameList *users);
+CMC_EXPORT int CMC_CALL bCheckPW(const char *user, const char *password);
+CMC_EXPORT NameList *CMC_CALL lpmnlGetUserList(CMC_sint32 unused);
+CMC_EXPORT int CMC_CALL bSetupMHSDirs(const char *root);
+CMC_EXPORT int CMC_CALL bInitServerDlg(char *buffer, int size);
+CMC_EXPORT int CMC_CALL isVeskMsgDir(const char *directory);
+
+/* Releases a list handed out by lpmnlGetUserList; null is allowed. */
+CMC_EXPORT void vk_free_name_list(NameList *list);
+
+/* Dialog automation.  With a driver installed every dialog of the library
+ * runs on an in-memory dialog with the same controls as the real one, and the
+ * driver plays the user.  The driver is called once per dialog after its
+ * initialisation; a dialog still open when the driver returns gets a close
+ * request, so an automated run never hangs. */
+typedef struct VkDialog VkDialog; /* valid only while the driver call for it runs */
+typedef void (*VkDialogDriver)(void *context, VkDialog *dialog);
+
+/* null: the platform's own dialogs (POSIX: every dialog is cancelled). */
+CMC_EXPORT void vk_set_dialog_driver(VkDialogDriver driver, void *context);
+
+CMC_EXPORT int vk_dialog_template(VkDialog *d);
+/* Control text (a password field's real text; the caption for id -1);
+ * returns its length, -1 if there is no such control. */
+CMC_EXPORT int vk_dialog_get_text(VkDialog *d, int id, char *buf, int size);
+/* As if typed: the control's text limit applies and the change notification
+ * is sent; 0 if the control is absent, disabled or hidden. */
+CMC_EXPORT int vk_dialog_set_text(VkDialog *d, int id, const char *text);
+/* Presses a button (sends its command); 0 if absent, disabled or hidden. */
+CMC_EXPORT int vk_dialog_click(VkDialog *d, int id);
+CMC_EXPORT int vk_dialog_is_enabled(VkDialog *d, int id);
+CMC_EXPORT int vk_dialog_is_visible(VkDialog *d, int id);
+CMC_EXPORT int vk_dialog_list_count(VkDialog *d, int id);
+CMC_EXPORT int vk_dialog_list_text(VkDialog *d, int id, int index, char *buf, int size);
+/* Changes one item's selection and sends the selection-change notification. */
+CMC_EXPORT int vk_dialog_list_select(VkDialog *d, int id, int index, int selected);
+CMC_EXPORT int vk_dialog_list_is_selected(VkDialog *d, int id, int index);
+CMC_EXPORT int vk_dialog_list_double_click(VkDialog *d, int id, int index);
+/* The close box (a close request). */
+CMC_EXPORT int vk_dialog_close(VkDialog *d);
+/* 0 once the dialog has ended. */
+CMC_EXPORT int vk_dialog_is_open(VkDialog *d);
+/* Screen position and size in pixels. */
+CMC_EXPORT int vk_dialog_rect(VkDialog *d, int *left, int *top, int *width, int *height);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

@@ -1,0 +1,144 @@
+// Files and directories of the platform.  Every file operation of the library
+// goes through these calls; the mail logic above them never touches the
+// operating system.  Both backends (posix/file_posix.cc, win32/file_win32.cc)
+// implement the same contracts, written here.
+//
+// Paths are 8-bit text.  The mail logic builds them with kPathSep; the POSIX
+// backend also accepts a backslash as a separator.  On POSIX, a path that does
+// not exist with its exact spelling is matched component by component without
+// regard to case (a mail tree also lives on Windows file systems, where
+// USERS\ANN and USERS\ann are one directory), and a final component ending
+// in a single period (the empty extension) names the file without it.
+#ifndef VKMSG_PLATFORM_FILE_H
+#define VKMSG_PLATFORM_FILE_H
+
+#include <cstddef>
+#include <cstdint>
+
+namespace vk {
+
+#if defined(_WIN32)
+constexpr char kPathSep = '\\';
+#define VK_SEP "\\"
+#else
+constexpr char kPathSep = '/';
+#define VK_SEP "/"
+#endif
+
+// A file handle; kNoFile means none.
+using FileHandle = intptr_t;
+constexpr FileHandle kNoFile = -1;
+
+// Why the last failing call of this thread failed, mapped from the
+// operating system's error in one place per backend.
+enum class PlatError {
+  kOk = 0,
+  kNotFound,          // no such file or directory (also a missing parent)
+  kExists,            // the name is taken (create-new, no-replace rename, mkdir)
+  kAccessDenied,      // permissions, read-only medium, or a directory where a file was expected
+  kSharingViolation,  // another opener's sharing mode refuses this open
+  kDiskFull,
+  kNotEmpty,          // removing a directory that still holds entries
+  kInjected,          // a fault made by the test hook (fault.h)
+  kOther,
+};
+PlatError PlatLastError();
+const char* PlatErrorName(PlatError e);
+
+enum PlatAccess : unsigned {
+  kAccessNone = 0,
+  kAccessRead = 1,
+  kAccessWrite = 2,
+  kAccessReadWrite = 3,
+};
+
+// What other openers may do while this handle is open.
+enum class ShareMode {
+  kReadWrite,  // others may read and write
+  kRead,       // others may only read
+  kWrite,      // others may only write
+  kNone,       // exclusive
+};
+
+enum class Disposition {
+  kOpenExisting,  // fail when missing
+  kOpenAlways,    // open, or create when missing; never truncates
+  kCreateNew,     // create only if no file of that name exists (kExists otherwise)
+  kCreateAlways,  // create or truncate
+};
+
+// Opens or creates a file.  A sharing refusal fails with kSharingViolation
+// (the Win32 backend retries a few times first: another workstation's
+// antivirus or indexer may hold the file briefly).  `inherit` is whether child
+// processes inherit the handle.
+FileHandle PlatOpen(const char* path, unsigned access, ShareMode share, Disposition disposition,
+                    bool inherit = false);
+// 0 on success, -1 when closing failed.  The handle is gone either way.
+int PlatClose(FileHandle h);
+// Reads up to `count` bytes; the number read (0 at end of file), -1 on error.
+long PlatRead(FileHandle h, void* buffer, unsigned long count);
+// Writes `count` bytes; the number written, -1 on error.
+long PlatWrite(FileHandle h, const void* buffer, unsigned long count);
+// Moves the file position; origin 0 start, 1 current, 2 end.  The new
+// position, or -1 on failure.
+int64_t PlatSeek(FileHandle h, int64_t offset, int origin);
+// Size of the open file, -1 on failure.
+int64_t PlatFileSize(FileHandle h);
+// Makes the file end at `length` (cutting or extending with zeros); the file
+// position is unchanged.  true on success.
+bool PlatTruncate(FileHandle h, int64_t length);
+// Forces written data to the storage.  true on success.
+bool PlatFlush(FileHandle h);
+
+bool PlatDeleteFile(const char* path);
+// Renames a file or directory; never replaces an existing target (kExists).
+bool PlatRenameNoReplace(const char* from, const char* to);
+
+// Attribute bits, as the Windows file system reports them.
+constexpr uint32_t kAttrReadOnly = 0x01;
+constexpr uint32_t kAttrHidden = 0x02;
+constexpr uint32_t kAttrSystem = 0x04;
+constexpr uint32_t kAttrDirectory = 0x10;
+constexpr uint32_t kAttrArchive = 0x20;
+constexpr uint32_t kAttrNormal = 0x80;
+constexpr uint32_t kAttrInvalid = 0xFFFFFFFFu;
+
+// The path's attributes, kAttrInvalid when it does not exist.  On POSIX a
+// name beginning with a period counts as hidden, a directory as
+// kAttrDirectory, a file without write permission as read-only, any other
+// file as kAttrNormal.
+uint32_t PlatGetAttributes(const char* path);
+// Sets the attributes of an existing file (kAttrNormal alone clears them).
+// POSIX has no hidden attribute to store: there, hidden and system are
+// accepted and have no effect, and read-only maps to the write permission.
+bool PlatSetAttributes(const char* path, uint32_t attributes);
+
+// Creates one directory level (the parent must exist).
+bool PlatMakeDir(const char* path);
+// Removes one empty directory.
+bool PlatRemoveDir(const char* path);
+
+// One entry of a directory search.
+struct DirEntry {
+  char long_name[260];
+  char short_name[14];  // the 8.3 alias when the file system has one, else empty
+  uint32_t attributes;
+};
+using SearchHandle = void*;
+// Starts a search for `pattern`, a directory followed by a file pattern with
+// the wildcards * and ? ("*.*" matches every name, also one without a
+// period).  Names match the pattern without regard to case.  The entries "."
+// and ".." are never delivered.  Null when nothing matches (or on error).
+SearchHandle PlatFindFirst(const char* pattern, DirEntry* entry);
+// Next entry; false at the end.
+bool PlatFindNext(SearchHandle search, DirEntry* entry);
+void PlatFindClose(SearchHandle search);
+
+// The spelling of an existing path as the file system stores it (POSIX: the
+// case-insensitive match of every component; Win32: the path as given).  The
+// part that does not exist is kept as given.  Returns `out`.
+char* PlatNativePath(const char* path, char* out, size_t size);
+
+}  // namespace vk
+
+#endif

@@ -1,0 +1,71 @@
+#include "test_support.h"
+
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <system_error>
+
+#include "platform/profile.h"
+
+namespace fs = std::filesystem;
+
+namespace vktest {
+
+namespace {
+std::atomic<unsigned> g_counter{0};
+}
+
+ScratchDir::ScratchDir() {
+  auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+  for (;;) {
+    std::ostringstream name;
+    name << "vkmsg-test-" << std::hex << stamp << "-" << g_counter++;
+    fs::path p = fs::temp_directory_path() / name.str();
+    std::error_code ec;
+    if (fs::create_directory(p, ec)) {
+      path_ = p.string();
+      return;
+    }
+  }
+}
+
+ScratchDir::~ScratchDir() {
+  std::error_code ec;
+  fs::remove_all(path_, ec);
+}
+
+std::string ScratchDir::Join(const std::string& name) const {
+  return (fs::path(path_) / name).string();
+}
+
+PrivateProfile::PrivateProfile(const ScratchDir& dir) : path_(dir.Join("win.ini")) {
+  vk::PlatSetWorkstationProfile(path_.c_str());
+}
+
+PrivateProfile::~PrivateProfile() {
+  vk::PlatSetWorkstationProfile(nullptr);
+  std::error_code ec;
+  fs::remove(path_, ec);
+}
+
+std::string ReadWholeFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+bool WriteWholeFile(const std::string& path, const std::string& contents) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << contents;
+  return static_cast<bool>(out);
+}
+
+bool FileExists(const std::string& path) {
+  std::error_code ec;
+  return fs::exists(path, ec);
+}
+
+}  // namespace vktest
