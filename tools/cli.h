@@ -1,0 +1,77 @@
+// Shared pieces of the vkmsg command-line tool.
+#ifndef VKMSG_TOOLS_CLI_H
+#define VKMSG_TOOLS_CLI_H
+
+#include <string>
+#include <vector>
+
+#include "vkmsg/vkmsg.h"
+
+namespace cli {
+
+// The command line after the command word: options with values, flags and
+// positional words.
+struct Args {
+  std::vector<std::string> positional;
+  std::vector<std::pair<std::string, std::string>> options;  // "--to" -> "ann", repeated allowed
+  bool Has(const std::string& name) const;
+  // The last value given for the option, or `def`.
+  std::string Get(const std::string& name, const std::string& def = "") const;
+  std::vector<std::string> GetAll(const std::string& name) const;
+};
+
+// Options that take no value.
+bool IsFlag(const std::string& name);
+
+// Parses argv[first..]; false (with a message printed) on a malformed line.
+bool ParseArgs(int argc, char** argv, int first, Args* out);
+
+// The CMC return code's name ("CMC_E_USER_CANCEL").
+const char* CodeName(CMC_return_code code);
+
+// Prints "vkmsg: <text>" to stderr; returns the exit status 1.
+int Fail(const std::string& text);
+// Prints "vkmsg: <what>: <CODE_NAME> (<n>)" and returns 1.
+int FailCode(const std::string& what, CMC_return_code code);
+
+// Reads one line from stdin (without the newline); false at end of input.
+// With `hidden` and a terminal, the typed characters are not echoed.
+bool ReadLine(const std::string& prompt, bool hidden, std::string* line);
+bool StdinIsTerminal();
+
+// The dialog driver that plays the library's dialogs in the terminal.  With
+// `user`/`password` set (from --user/--password) the login dialog is filled
+// and "&Login" pressed without asking.
+struct DialogPlayer {
+  std::string user;
+  std::string password;
+  bool have_user = false;
+  bool have_password = false;
+  bool interactive = true;
+};
+void InstallDialogPlayer(DialogPlayer* player);
+
+// Logs on with the dialog player; prints the failure itself.  0 on success.
+CMC_return_code Logon(DialogPlayer* player, CMC_session_id* session);
+
+// Commands.
+int CmdSetup(const Args& a);
+int CmdAddUser(const Args& a);
+int CmdRemoveUser(const Args& a);
+int CmdUsers(const Args& a);
+int CmdLogon(const Args& a);
+
+// Mail commands (cli_mail.cc).
+int CmdSend(const Args& a);
+int CmdList(const Args& a);
+int CmdRead(const Args& a);
+int CmdDelete(const Args& a);
+int CmdLookup(const Args& a);
+int CmdSendDocuments(const Args& a);
+
+// Fills a DialogPlayer from --user/--password and whether stdin is a terminal.
+void PlayerFromArgs(const Args& a, DialogPlayer* p);
+
+}  // namespace cli
+
+#endif
