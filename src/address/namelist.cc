@@ -1,27 +1,423 @@
 #include "address/namelist.h"
 
+#include <cstddef>
+#include <cstring>
+#include <utility>
+
+#include "dialogs/dialog.h"
+#include "platform/memory.h"
+#include "platform/text.h"
+
 namespace vk {
 
-std::size_t GrowSize(std::size_t, std::size_t, std::size_t) { return 0; }
-NameList* CreateNameList(unsigned, std::size_t) { return nullptr; }
-NameList* FreeNameList(NameList*) { return nullptr; }
-NameList* ClearNameList(NameList* list) { return list; }
-NameList* CopyNameList(const NameList*, unsigned) { return nullptr; }
-NameList* InsertName(NameList* list, const char*, std::uint16_t) { return list; }
-NameList* AddName(NameList* list, const char*, unsigned) { return list; }
-std::uint16_t FindName(const NameList*, const char*, unsigned) { return kNameAbsent; }
-NameList* RemoveName(NameList* list, const char*) { return list; }
-NameList* RemoveNameAt(NameList* list, std::uint16_t) { return list; }
-NameList* SplitToNameList(char*, const char*, unsigned) { return nullptr; }
-NameList* UnionNameLists(NameList*, NameList*, unsigned) { return nullptr; }
-void SortNameList(NameList*) {}
-void NameListSorter::Sort() {}
-void NameListSorter::SelectionSort(unsigned) {}
-void NameListSorter::HeapSort(unsigned) {}
-void NameListSorter::SiftDown(unsigned, unsigned, char*) {}
-int AddToListBoxUnique(ListBoxHandle, const char*) { return 0; }
-void FillListBox(ListBoxHandle, const NameList*) {}
+namespace {
+
+// The block layout: the header, `capacity` slots, then the text area.  On
+// 32-bit Windows the header is 20 bytes and a slot 4, the layout the host
+// knows; other targets keep the same fields with their own pointer size.
+constexpr std::size_t kHeaderSize = offsetof(NameList, slots);
+constexpr std::size_t kSlotSize = sizeof(char*);
+// `free` is kept this many bytes below the true space left, so a stored
+// name and its zero byte can never reach the end of the block.
+constexpr std::size_t kFreeReserve = 4;
+// Slack added to every block request beyond header, slots and text.
+constexpr std::size_t kCreateSlack = 36;
+// Text bytes a copy adds for every slot it adds beyond the count.
+constexpr std::size_t kTextPerNewSlot = 32;
+
+char* TextStart(const NameList* list) {
+  return const_cast<char*>(reinterpret_cast<const char*>(list)) + kHeaderSize +
+         kSlotSize * list->capacity;
+}
+
+std::size_t BlockSize(const NameList* list) {
+  return PlatGlobalSize(list->handle);
+}
+
+bool IsSorted(const NameList* list) {
+  return (list->flags & VK_NAMELIST_SORTED) != 0;
+}
+
+bool Fits(const NameList* list, std::size_t length) {
+  // Strictly below `free`: the name's zero byte is taken from it too, and
+  // `free` must never go below zero.
+  return list->count < list->capacity && length < list->free;
+}
+
+// Stores the name at `position` in a list known to have room for it.
+void StoreName(NameList* list, const char* name, std::size_t length,
+               std::uint16_t position) {
+  if (IsSorted(list)) {
+    bool inOrder = (position == 0 ||
+                    PlatCompareNoCase(list->slots[position - 1], name) <= 0) &&
+                   (position == list->count ||
+                    PlatCompareNoCase(name, list->slots[position]) <= 0);
+    if (!inOrder) list->flags &= ~VK_NAMELIST_SORTED;
+  }
+  std::memmove(&list->slots[position + 1], &list->slots[position],
+               kSlotSize * (list->count - position));
+  char* text = list->next;
+  std::memcpy(text, name, length + 1);
+  list->slots[position] = text;
+  list->next += length + 1;
+  list->free -= static_cast<CMC_uint32>(length + 1);
+  list->count++;
+}
+
+// CopyNameList with `room` more text bytes than the growth rule gives.
+NameList* CopyWithRoom(const NameList* list, unsigned capacity,
+                       std::size_t room) {
+  if (list == nullptr) return nullptr;
+  std::size_t n = capacity != 0 ? capacity : list->count;
+  std::size_t extra = n > list->count ? kTextPerNewSlot * (n - list->count) : 0;
+  std::size_t bytes =
+      BlockSize(list) - list->free - kSlotSize * list->count + extra + room;
+  if (n > 0xFFFF) return nullptr;
+  NameList* copy = CreateNameList(static_cast<unsigned>(n), bytes);
+  if (copy == nullptr) return nullptr;
+  std::size_t keep = n < list->count ? n : list->count;
+  for (std::size_t i = 0; i < keep; i++) {
+    const char* name = list->slots[i];
+    std::size_t length = std::strlen(name);
+    if (!Fits(copy, length)) return FreeNameList(copy);
+    StoreName(copy, name, length, copy->count);
+  }
+  return copy;
+}
+
+NameList* AppendForUnion(NameList* list, const char* name, unsigned mode) {
+  if ((mode & kNameModeMarkPresent) && list->count > 0 &&
+      PlatCompareNoCase(list->slots[list->count - 1], name) == 0) {
+    return list;
+  }
+  return InsertName(list, name, list->count);
+}
+
+}  // namespace
+
+std::size_t GrowSize(std::size_t current, std::size_t a, std::size_t b) {
+  static const std::size_t kSteps[] = {16,   32,   64,    256,
+                                       1024, 4096, 16384, 32768};
+  std::size_t need = a + b;
+  if (need <= current) return current;
+  for (std::size_t step : kSteps) {
+    if (step > need) return step;
+  }
+  return (need | 0x7FFF) * 2 + 2;
+}
+
+NameList* CreateNameList(unsigned slots, std::size_t textBytes) {
+  std::size_t capacity = GrowSize(0, 0, slots);
+  if (capacity > 0xFFFF || textBytes > kNameListMaxBlock) return nullptr;
+  std::size_t size =
+      GrowSize(0, 0, kSlotSize * capacity + textBytes + kHeaderSize + kCreateSlack);
+  if (size > kNameListMaxBlock) return nullptr;
+  GlobalHandle handle = PlatGlobalAlloc(kNameListAllocFlags, size);
+  if (handle == nullptr) return nullptr;
+  auto* list = static_cast<NameList*>(PlatGlobalLock(handle));
+  if (list == nullptr) {
+    PlatGlobalFree(handle);
+    return nullptr;
+  }
+  list->handle = handle;
+  list->count = 0;
+  list->capacity = static_cast<CMC_uint16>(capacity);
+  list->flags = 0;
+  list->next = TextStart(list);
+  list->free = static_cast<CMC_uint32>(
+      size - (kSlotSize * capacity + kHeaderSize + kFreeReserve));
+  return list;
+}
+
+NameList* FreeNameList(NameList* list) {
+  if (list == nullptr) return nullptr;
+  GlobalHandle handle = list->handle;
+  PlatGlobalUnlock(handle);
+  PlatGlobalFree(handle);
+  return nullptr;
+}
+
+NameList* ClearNameList(NameList* list) {
+  if (list == nullptr) return nullptr;
+  std::memset(list->slots, 0, kSlotSize * list->capacity);
+  list->count = 0;
+  list->flags &= ~VK_NAMELIST_SORTED;
+  list->next = TextStart(list);
+  list->free = static_cast<CMC_uint32>(
+      BlockSize(list) - kHeaderSize - kFreeReserve - kSlotSize * list->capacity);
+  return list;
+}
+
+NameList* CopyNameList(const NameList* list, unsigned capacity) {
+  return CopyWithRoom(list, capacity, 0);
+}
+
+NameList* InsertName(NameList* list, const char* name, std::uint16_t position) {
+  if (list == nullptr || name == nullptr) return list;
+  std::size_t length = std::strlen(name);
+  if (length >= kNameListMaxBlock) return list;
+  if (position > list->count) position = list->count;
+  if (Fits(list, length)) {
+    StoreName(list, name, length, position);
+    return list;
+  }
+  std::size_t capacity = GrowSize(list->capacity, list->count, 1);
+  if (capacity > 0xFFFF) return list;
+  NameList* grown = CopyNameList(list, static_cast<unsigned>(capacity));
+  if (grown != nullptr && !Fits(grown, length)) {
+    // The growth rule only adds a little text room per slot; a long name
+    // gets a block with room for itself.
+    FreeNameList(grown);
+    grown = CopyWithRoom(list, static_cast<unsigned>(capacity), length + 1);
+  }
+  if (grown == nullptr || !Fits(grown, length)) {
+    FreeNameList(grown);
+    return list;
+  }
+  // The name may live in the old block: store it before that goes.
+  StoreName(grown, name, length, position);
+  FreeNameList(list);
+  return grown;
+}
+
+NameList* AddName(NameList* list, const char* name, unsigned mode) {
+  if (list == nullptr || name == nullptr) return list;
+  if ((mode & (kNameModeInsertPos | kNameModeMarkPresent)) && !IsSorted(list)) {
+    SortNameList(list);
+  }
+  if (mode & kNameModeMarkPresent) {
+    std::uint16_t position = FindName(list, name, kNameModeSortedUnique);
+    if (position == kNamePresent) return list;
+    return InsertName(list, name, position);
+  }
+  return InsertName(list, name, list->count);
+}
+
+std::uint16_t FindName(const NameList* list, const char* name, unsigned mode) {
+  int found = -1;
+  int insertAt = 0;
+  if (list != nullptr && IsSorted(list) && list->count > 0) {
+    int low = 0;
+    int high = list->count - 1;
+    while (low <= high) {
+      int middle = (low + high) / 2;
+      int order = PlatCompareNoCase(name, list->slots[middle]);
+      if (order == 0) {
+        found = middle;
+        break;
+      }
+      if (order < 0) {
+        high = middle - 1;
+      } else {
+        low = middle + 1;
+      }
+    }
+    insertAt = low;
+  } else if (list != nullptr) {
+    for (int i = 0; i < list->count; i++) {
+      if (PlatCompareNoCase(name, list->slots[i]) == 0) {
+        found = i;
+        break;
+      }
+    }
+    insertAt = list->count;
+  }
+  if (found >= 0) {
+    return (mode & kNameModeMarkPresent) ? kNamePresent
+                                         : static_cast<std::uint16_t>(found);
+  }
+  return (mode & kNameModeInsertPos) ? static_cast<std::uint16_t>(insertAt)
+                                     : kNameAbsent;
+}
+
+NameList* RemoveName(NameList* list, const char* name) {
+  if (list == nullptr) return nullptr;
+  std::uint16_t position = FindName(list, name, 0);
+  if (position == kNameAbsent) return list;
+  return RemoveNameAt(list, position);
+}
+
+NameList* RemoveNameAt(NameList* list, std::uint16_t position) {
+  if (list == nullptr || position >= list->count) return list;
+  char* gone = list->slots[position];
+  std::size_t length = std::strlen(gone) + 1;
+  char* after = gone + length;
+  list->count--;
+  std::memmove(&list->slots[position], &list->slots[position + 1],
+               kSlotSize * (list->count - position));
+  std::memmove(gone, after, static_cast<std::size_t>(list->next - after));
+  for (unsigned i = 0; i < list->count; i++) {
+    if (list->slots[i] > gone) list->slots[i] -= length;
+  }
+  list->slots[list->count] = nullptr;
+  list->next -= length;
+  list->free += static_cast<CMC_uint32>(length);
+  return list;
+}
+
+NameList* SplitToNameList(char* text, const char* delimiters, unsigned mode) {
+  if (text == nullptr || delimiters == nullptr) return nullptr;
+  std::size_t length = std::strlen(text);
+  if (length / 8 > 0xFFFF) return nullptr;
+  NameList* list = CreateNameList(static_cast<unsigned>(length / 8), length);
+  if (list == nullptr) return nullptr;
+  auto isDelimiter = [delimiters](char c) {
+    return c != '\0' && std::strchr(delimiters, c) != nullptr;
+  };
+  char* p = text;
+  for (;;) {
+    while (isDelimiter(*p)) p++;
+    if (*p == '\0') break;
+    char* item = p;
+    while (*p != '\0' && !isDelimiter(*p)) p++;
+    if (*p != '\0') *p++ = '\0';
+    list = AddName(list, item, mode);
+  }
+  return list;
+}
+
+NameList* UnionNameLists(NameList* a, NameList* b, unsigned mode) {
+  if (a == nullptr && b == nullptr) return CreateNameList(1, 100);
+  if (a == nullptr) return CopyNameList(b, b->count);
+  if (b == nullptr) return CopyNameList(a, a->count);
+  if (a->count == 0) return CopyNameList(b, b->count);
+  if (b->count == 0) return CopyNameList(a, a->count);
+
+  unsigned slots = static_cast<unsigned>(a->count) + b->count;
+  NameList* list = CreateNameList(slots, BlockSize(a) + BlockSize(b));
+  if (list == nullptr) {
+    // Two large blocks may together pass the limit while their names fit.
+    std::size_t used = static_cast<std::size_t>(a->next - TextStart(a)) +
+                       static_cast<std::size_t>(b->next - TextStart(b));
+    list = CreateNameList(slots, used);
+  }
+  if (list == nullptr) return nullptr;
+
+  if ((mode & (kNameModeInsertPos | kNameModeMarkPresent)) == 0) {
+    for (unsigned i = 0; i < a->count; i++)
+      list = InsertName(list, a->slots[i], list->count);
+    for (unsigned j = 0; j < b->count; j++)
+      list = InsertName(list, b->slots[j], list->count);
+    return list;
+  }
+
+  list->flags |= VK_NAMELIST_SORTED;
+  if (!IsSorted(a)) SortNameList(a);
+  if (!IsSorted(b)) SortNameList(b);
+  unsigned i = 0;
+  unsigned j = 0;
+  while (i < a->count && j < b->count) {
+    int order = PlatCompareNoCase(a->slots[i], b->slots[j]);
+    if (order <= 0) list = AppendForUnion(list, a->slots[i++], mode);
+    if (order >= 0) list = AppendForUnion(list, b->slots[j++], mode);
+  }
+  while (i < a->count) list = AppendForUnion(list, a->slots[i++], mode);
+  while (j < b->count) list = AppendForUnion(list, b->slots[j++], mode);
+  return list;
+}
+
+void SortNameList(NameList* list) {
+  if (list == nullptr) return;
+  NameListSorter sorter(list);
+  sorter.Sort();
+  list->flags |= VK_NAMELIST_SORTED;
+}
+
+void NameListSorter::Sort() {
+  if (list_ == nullptr) return;
+  unsigned n = list_->count;
+  if (n < 2) return;
+  if (n == 2) {
+    if (PlatCompareNoCase(At(2), At(1)) < 0) std::swap(At(1), At(2));
+  } else if (n <= 8) {
+    SelectionSort(n);
+  } else {
+    HeapSort(n);
+  }
+}
+
+void NameListSorter::SelectionSort(unsigned n) {
+  for (unsigned i = 1; i < n; i++) {
+    unsigned smallest = i;
+    for (unsigned k = i + 1; k <= n; k++) {
+      if (PlatCompareNoCase(At(k), At(smallest)) < 0) smallest = k;
+    }
+    if (smallest != i) std::swap(At(i), At(smallest));
+  }
+}
+
+void NameListSorter::HeapSort(unsigned n) {
+  for (unsigned start = n / 2; start >= 1; start--) SiftDown(start, n, At(start));
+  while (n > 1) {
+    char* t = At(n);
+    At(n) = At(1);
+    n--;
+    if (n >= 2) {
+      SiftDown(1, n, t);
+    } else {
+      At(1) = t;
+    }
+  }
+}
+
+// Floyd's sift-down: the hole goes all the way to a leaf along the larger
+// children, then `t` climbs back up to where it belongs.
+void NameListSorter::SiftDown(unsigned start, unsigned n, char* t) {
+  unsigned hole = start;
+  for (unsigned child = 2 * hole; child <= n; child = 2 * hole) {
+    if (child < n && PlatCompareNoCase(At(child), At(child + 1)) < 0) child++;
+    At(hole) = At(child);
+    hole = child;
+  }
+  while (hole > start && PlatCompareNoCase(t, At(hole / 2)) > 0) {
+    At(hole) = At(hole / 2);
+    hole /= 2;
+  }
+  At(hole) = t;
+}
+
+int AddToListBoxUnique(DialogRun* dialog, int listBox, const char* name) {
+  if (dialog == nullptr || name == nullptr || name[0] == '\0') return 0;
+  int entries = ListCount(dialog, listBox);
+  for (int i = 0; i < entries; i++) {
+    int length = ListTextLength(dialog, listBox, i);
+    if (length < 0) continue;
+    char small[64];
+    char* text = small;
+    GlobalHandle block = nullptr;
+    if (length >= static_cast<int>(sizeof small)) {
+      block = PlatGlobalAlloc(kGmemMoveable | kGmemZeroInit,
+                              static_cast<std::size_t>(length) + 2);
+      text = static_cast<char*>(PlatGlobalLock(block));
+      if (text == nullptr) {
+        if (block != nullptr) PlatGlobalFree(block);
+        return 0;
+      }
+    }
+    int size = block != nullptr ? length + 2 : static_cast<int>(sizeof small);
+    bool equal = GetListText(dialog, listBox, i, text, size) >= 0 &&
+                 PlatCompareNoCase(text, name) == 0;
+    if (block != nullptr) {
+      PlatGlobalUnlock(block);
+      PlatGlobalFree(block);
+    }
+    if (equal) return 0;
+  }
+  return ListAdd(dialog, listBox, name) >= 0 ? 1 : 0;
+}
+
+void FillListBox(DialogRun* dialog, int listBox, const NameList* list) {
+  if (dialog == nullptr || list == nullptr) return;
+  SetRedraw(dialog, listBox, false);
+  ListReset(dialog, listBox);
+  for (unsigned i = 0; i < list->count; i++) {
+    ListAdd(dialog, listBox, list->slots[i]);
+  }
+  SetRedraw(dialog, listBox, true);
+}
 
 }  // namespace vk
 
-extern "C" CMC_EXPORT void vk_free_name_list(NameList* list) { vk::FreeNameList(list); }
+extern "C" CMC_EXPORT void vk_free_name_list(NameList* list) {
+  vk::FreeNameList(list);
+}

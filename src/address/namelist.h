@@ -132,16 +132,18 @@ class NameListSorter {
   NameList* list_;
 };
 
-// A list box window of the platform's dialog layer.
-using ListBoxHandle = void*;
+// List boxes are controls of a dialog of the library's dialog layer
+// (dialogs/dialog.h), addressed by dialog and control id.
+struct DialogRun;
 
 // Appends `name` to the list box unless it is null or empty or the list box
-// already holds an equal name; 1 when it was added, else 0.
-int AddToListBoxUnique(ListBoxHandle listBox, const char* name);
+// already holds an equal name; 1 when it was added, 0 otherwise (also when
+// the dialog is null or memory fails).
+int AddToListBoxUnique(DialogRun* dialog, int listBox, const char* name);
 
-// Replaces the list box's contents with the list's names in list order;
-// nothing happens for a null list box or list.
-void FillListBox(ListBoxHandle listBox, const NameList* list);
+// Replaces the list box's contents with the list's names in list order,
+// with redrawing off meanwhile; nothing happens for a null dialog or list.
+void FillListBox(DialogRun* dialog, int listBox, const NameList* list);
 
 }  // namespace vk
 
