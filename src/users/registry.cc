@@ -1,26 +1,321 @@
 #include "users/registry.h"
 
+#include <cstring>
+
+#include "address/namelist.h"
+#include "cmc/session.h"
+#include "platform/file.h"
+#include "platform/memory.h"
+#include "platform/profile.h"
+#include "platform/text.h"
+#include "store/config.h"
+#include "store/fileprim.h"
+#include "users/password.h"
+
 namespace vk {
 
-int IsSafeUserName(const char*) { return 0; }
-int SetUserPassword(const char*, const char*) { return 0; }
-int RemoveUserEntry(const char*) { return 0; }
-void EmptyAndRemoveDir(const char*) {}
-int IsUserInPasswd(const char*) { return 0; }
-CMC_return_code ResolveUser(const char*) { return CMC_E_RECIPIENT_NOT_FOUND; }
-NameList* CachedUserList() { return nullptr; }
-void SetCachedUserList(NameList*) {}
-void LoadCachedUserList() {}
-void RefreshCachedUserList() {}
+namespace {
+
+// The key names of all users, each with its zero and a final extra zero,
+// must fit into this buffer; names beyond it are not listed.
+constexpr int kKeyBufferSize = 32764;
+// Encoded text written (66) and compared (68): room for 64 digits.
+constexpr int kStoreTextSize = 66;
+constexpr int kCheckTextSize = 68;
+// The fallback list when no key buffer can be had.
+constexpr unsigned kFallbackSlots = 16;
+constexpr size_t kFallbackText = 512;
+
+bool IsAdmin(const char* name) { return name != nullptr && PlatCompareNoCase(name, kAdminUser) == 0; }
+
+bool IsEmpty(const char* s) { return s == nullptr || s[0] == '\0'; }
+
+// Registry paths are only ever built below an absolute mail directory: with
+// none known every user path would be relative to whatever the current
+// directory happens to be.
+bool IsAbsolute(const char* path) {
+  if (IsEmpty(path)) return false;
+#if defined(_WIN32)
+  auto IsSep = [](char c) { return c == '\\' || c == '/'; };
+  if (IsSep(path[0]) && IsSep(path[1])) return true;
+  char c = path[0];
+  bool letter = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+  return letter && path[1] == ':' && IsSep(path[2]);
+#else
+  return path[0] == '/';
+#endif
+}
+
+bool MailDirUsable() { return IsAbsolute(g_mail_config.mail_dir); }
+
+bool PasswdKnown() { return IsAbsolute(g_mail_config.passwd_path); }
+
+// USERS/<name>/ followed by `relative`, into a kPathMax buffer.  Refuses
+// (false, nothing built) when the name is unsafe, no absolute mail directory
+// is known, or the longest user path would be cut: a cut path names a
+// different directory (USERS/bobby cut to USERS/bob is bob's home).
+bool BuildUserDir(char* out, const char* name, const char* relative) {
+  out[0] = '\0';
+  if (!IsSafeUserName(name) || !MailDirUsable()) return false;
+  size_t longest = std::strlen(g_mail_config.mail_dir) + std::strlen(kUsersDir) + std::strlen(name) + 1 +
+                   std::strlen(kUserParcelDir);
+  if (longest >= kPathMax) return false;
+  BuildUserPath(out, name, relative);
+  return true;
+}
+
+void FlushPasswd() { PlatWriteProfileString(g_mail_config.passwd_path, nullptr, nullptr, nullptr); }
+
+// Makes sure the configuration is loaded; false when it cannot be.
+bool EnsureConfig() {
+  if (ConfigLoaded()) return true;
+  return LoadConfig() == 0;
+}
+
+// Reads the key names of "Passwords" into a fresh sorted list without admin.
+// Null when the list cannot be created.
+NameList* ReadUserList(char* keys) {
+  int copied = 0;
+  if (PasswdKnown()) {
+    FlushPasswd();
+    copied = PlatGetProfileString(g_mail_config.passwd_path, kPasswordsSection, nullptr, "", keys,
+                                  kKeyBufferSize);
+  }
+  if (copied <= 0) return CreateNameList(kFallbackSlots, kFallbackText);
+  if (copied > kKeyBufferSize - 2) copied = kKeyBufferSize - 2;
+  keys[copied] = '\0';
+  keys[copied + 1] = '\0';
+
+  // A run that filled the buffer was cut, and its last name may be cut with
+  // it: listing a cut name would let a removal of it take another user's
+  // directories, so it is left out.
+  int usable = copied;
+  if (copied == kKeyBufferSize - 2) {
+    while (usable > 0 && keys[usable - 1] != '\0') --usable;
+  }
+
+  uint16_t count = 0;
+  for (const char* p = keys; p < keys + usable && *p; p += std::strlen(p) + 1) ++count;
+
+  NameList* list = CreateNameList(count, static_cast<size_t>(copied));
+  if (list == nullptr) return nullptr;
+  for (const char* p = keys; p < keys + usable && *p; p += std::strlen(p) + 1) {
+    if (!IsAdmin(p)) list = AddName(list, p, kNameModeAppend);
+  }
+  SortNameList(list);
+  return list;
+}
+
+}  // namespace
+
+int IsSafeUserName(const char* name) {
+  if (IsEmpty(name)) return 0;
+  size_t length = std::strlen(name);
+  for (size_t i = 0; i < length; ++i) {
+    unsigned char c = static_cast<unsigned char>(name[i]);
+    if (c < 0x20 || c == 0x7F) return 0;
+    if (std::strchr("\\/:*?\"<>|=", c) != nullptr) return 0;
+  }
+  // The profile drops surrounding blanks and reads ';' and '[' at a line's
+  // start as a comment and a section; the file system drops a trailing
+  // period, which also covers "." and "..".
+  if (name[0] == ' ' || name[length - 1] == ' ') return 0;
+  if (name[0] == ';' || name[0] == '[') return 0;
+  if (name[length - 1] == '.') return 0;
+  return 1;
+}
+
+int SetUserPassword(const char* name, const char* password) {
+  if (IsEmpty(name) || password == nullptr) return 0;
+  if (!IsSafeUserName(name) || !PasswdKnown()) return 0;
+  char text[kStoreTextSize];
+  std::memset(text, 0, sizeof text);
+  EncodePassword(name, password, text);
+  PlatWriteProfileString(g_mail_config.passwd_path, kPasswordsSection, name, text);
+  FlushPasswd();
+  return 1;
+}
+
+void EmptyAndRemoveDir(const char* directory) {
+  if (!IsAbsolute(directory)) return;
+  char path[kPathMax];
+  CopyBounded(path, directory, kPathMax);
+  AddSlash(path);
+  size_t base = std::strlen(path);
+
+  NameList* files = ListFiles(directory, nullptr, nullptr);
+  if (files != nullptr) {
+    for (unsigned i = 0; i < files->count; ++i) {
+      const char* file = files->slots[i];
+      // A cut path could name some other file.
+      if (base + std::strlen(file) >= kPathMax) continue;
+      path[base] = '\0';
+      AppendBounded(path, file, kPathMax);
+      OpenFileMode(path, kModeDelete);
+    }
+    FreeNameList(files);
+  }
+  RemoveDir(directory);
+}
+
+int RemoveUserEntry(const char* name) {
+  if (IsEmpty(name)) return 0;
+  char mailbox[kPathMax], parcels[kPathMax], home[kPathMax];
+  if (!BuildUserDir(mailbox, name, kUserMailboxDir) || !BuildUserDir(parcels, name, kUserParcelDir) ||
+      !BuildUserDir(home, name, nullptr) || !PasswdKnown())
+    return 0;
+
+  // The entry goes first: a user whose directories cannot be removed is at
+  // least no longer registered.
+  PlatWriteProfileString(g_mail_config.passwd_path, kPasswordsSection, name, nullptr);
+  FlushPasswd();
+
+  // The home directory goes last, so that its own files (the local address
+  // book) go with it.
+  EmptyAndRemoveDir(mailbox);
+  EmptyAndRemoveDir(parcels);
+  StripSlash(home);
+  EmptyAndRemoveDir(home);
+  return 1;
+}
+
+int IsUserInPasswd(const char* name) {
+  if (IsEmpty(name) || !PasswdKnown()) return 0;
+  FlushPasswd();
+  char value[kCheckTextSize];
+  std::memset(value, 0, sizeof value);
+  PlatGetProfileString(g_mail_config.passwd_path, kPasswordsSection, name, "", value, kCheckTextSize);
+  return value[0] != '\0' ? 1 : 0;
+}
+
+CMC_return_code ResolveUser(const char* name) {
+  if (IsEmpty(name)) return CMC_E_INVALID_PARAMETER;
+  for (int pass = 0; pass < 2; ++pass) {
+    if (FindName(CachedUserList(), name, 0) != kNameAbsent) return CMC_SUCCESS;
+    // Perhaps added on another workstation since the list was read.
+    if (pass > 0 || !IsUserInPasswd(name)) break;
+    RefreshCachedUserList();
+  }
+  return CMC_E_RECIPIENT_NOT_FOUND;
+}
+
+NameList* CachedUserList() { return Session().user_list; }
+
+void SetCachedUserList(NameList* list) {
+  NameList* old = Session().user_list;
+  Session().user_list = list;
+  if (old != nullptr && old != list) FreeNameList(old);
+}
+
+void LoadCachedUserList() {
+  if (Session().user_list == nullptr) Session().user_list = lpmnlGetUserList(-1);
+}
+
+void RefreshCachedUserList() {
+  SetCachedUserList(nullptr);
+  Session().user_list = lpmnlGetUserList(-1);
+}
 
 }  // namespace vk
 
+using namespace vk;
+
 extern "C" {
 
-CMC_EXPORT int CMC_CALL bAddUser(const char*, const char*) { return 0; }
-CMC_EXPORT int CMC_CALL bRemUser(const char*) { return 0; }
-CMC_EXPORT int CMC_CALL bRemUsers(NameList*) { return 0; }
-CMC_EXPORT int CMC_CALL bCheckPW(const char*, const char*) { return 0; }
-CMC_EXPORT NameList* CMC_CALL lpmnlGetUserList(CMC_sint32) { return nullptr; }
+CMC_EXPORT NameList* CMC_CALL lpmnlGetUserList(CMC_sint32 /*unused*/) {
+  GlobalHandle block = PlatGlobalAlloc(kGmemMoveable | kGmemZeroInit, kKeyBufferSize);
+  char* keys = static_cast<char*>(PlatGlobalLock(block));
 
+  NameList* result;
+  if (CachedUserList() != nullptr) {
+    result = CopyNameList(CachedUserList(), 0);
+    // A copy loses the sorted flag; the host and the look-up search the
+    // list in sorted order.
+    SortNameList(result);
+  } else if (keys == nullptr) {
+    result = CreateNameList(kFallbackSlots, kFallbackText);
+  } else {
+    result = ReadUserList(keys);
+  }
+
+  if (block != nullptr) {
+    PlatGlobalUnlock(block);
+    PlatGlobalFree(block);
+  }
+  return result;
 }
+
+CMC_EXPORT int CMC_CALL bAddUser(const char* user, const char* password) {
+  if (!EnsureConfig()) return 0;
+  if (IsEmpty(user)) return 0;
+  char home[kPathMax], mailbox[kPathMax], parcels[kPathMax];
+  if (!BuildUserDir(home, user, nullptr) || !BuildUserDir(mailbox, user, kUserMailboxDir) ||
+      !BuildUserDir(parcels, user, kUserParcelDir))
+    return 0;
+
+  // An account added without a password gets its name as the password.
+  SetUserPassword(user, IsEmpty(password) ? user : password);
+
+  NameList* old = CachedUserList();
+  Session().user_list = nullptr;
+  NameList* fresh = lpmnlGetUserList(-1);
+  if (fresh == nullptr) {
+    Session().user_list = old;
+    return 0;
+  }
+  Session().user_list = fresh;
+  FreeNameList(old);
+
+  if (!MakeDir(home)) return 0;
+  if (!MakeDir(mailbox)) return 0;
+  return MakeDir(parcels);
+}
+
+CMC_EXPORT int CMC_CALL bRemUser(const char* user) {
+  if (IsAdmin(user)) return 0;
+  if (!EnsureConfig()) return 0;
+  // A name that could leave USERS is refused outright; an empty one simply
+  // removes nothing.
+  if (!IsEmpty(user) && !IsSafeUserName(user)) return 0;
+  RemoveUserEntry(user);
+  RefreshCachedUserList();
+  return 1;
+}
+
+CMC_EXPORT int CMC_CALL bRemUsers(NameList* users) {
+  if (users == nullptr || users->count == 0) return 1;
+  // Without a loaded configuration every user path would be relative.
+  if (!EnsureConfig()) return 0;
+  int result = 1;
+  for (unsigned i = 0; i < users->count; ++i) {
+    if (!RemoveUserEntry(users->slots[i])) result = 0;
+  }
+  RefreshCachedUserList();
+  return result;
+}
+
+CMC_EXPORT int CMC_CALL bCheckPW(const char* user, const char* password) {
+  if (IsEmpty(user) || password == nullptr) return 0;
+  if (!IsSafeUserName(user)) return 0;
+  if (!EnsureConfig()) return 0;
+  if (!IsAdmin(user) && ResolveUser(user) != CMC_SUCCESS) return 0;
+
+  char home[kPathMax], mailbox[kPathMax];
+  if (!BuildUserDir(home, user, nullptr) || !BuildUserDir(mailbox, user, kUserMailboxDir)) return 0;
+  if (!DirExists(home) || !DirExists(mailbox)) return 0;
+
+  char expected[kCheckTextSize];
+  std::memset(expected, 0, sizeof expected);
+  EncodePassword(user, password, expected);
+
+  char stored[kCheckTextSize];
+  std::memset(stored, 0, sizeof stored);
+  // A password changed on another workstation must count at once, here as
+  // for a new user.
+  FlushPasswd();
+  PlatGetProfileString(g_mail_config.passwd_path, kPasswordsSection, user, "", stored, kCheckTextSize);
+
+  return (expected[0] != '\0' && stored[0] != '\0' && std::strcmp(expected, stored) == 0) ? 1 : 0;
+}
+
+}  // extern "C"
