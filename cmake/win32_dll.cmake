@@ -1,0 +1,60 @@
+# VKMSG32.DLL: the core objects, the module entry, the dialog resources and
+# an export table given by a .def file.  On i686 the .def lists the decorated
+# standard-call names and --kill-at strips the decoration from the export
+# table; the import library is then rebuilt from the .def with dlltool -k so
+# that programs compiled against the prototypes still link against it.
+
+set(VKMSG_DLLMAIN_SOURCE ${CMAKE_SOURCE_DIR}/src/platform/win32/dllmain_win32.cc)
+
+# The entry point belongs to the DLL alone: the static library used by the
+# test programs has no DllMain.
+get_target_property(_vkmsg_obj_sources vkmsg_obj SOURCES)
+list(REMOVE_ITEM _vkmsg_obj_sources ${VKMSG_DLLMAIN_SOURCE})
+set_property(TARGET vkmsg_obj PROPERTY SOURCES ${_vkmsg_obj_sources})
+
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  set(VKMSG_DEF_FILE ${CMAKE_SOURCE_DIR}/src/cmc/vkmsg32.def)
+else()
+  set(VKMSG_DEF_FILE ${CMAKE_SOURCE_DIR}/src/cmc/vkmsg64.def)
+endif()
+
+set(VKMSG_RC_FILE ${CMAKE_SOURCE_DIR}/src/dialogs/vkmsg.rc)
+set(_vkmsg_dll_sources ${VKMSG_DLLMAIN_SOURCE} ${VKMSG_DEF_FILE})
+if(EXISTS ${VKMSG_RC_FILE})
+  enable_language(RC)
+  list(APPEND _vkmsg_dll_sources ${VKMSG_RC_FILE})
+endif()
+# Reconfigure when the resource script appears or goes.
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/dialogs)
+
+add_library(VKMSG32 SHARED $<TARGET_OBJECTS:vkmsg_obj> ${_vkmsg_dll_sources})
+set_target_properties(VKMSG32 PROPERTIES
+  OUTPUT_NAME VKMSG32
+  PREFIX ""
+  SUFFIX ".DLL"
+  IMPORT_PREFIX "lib"
+  IMPORT_SUFFIX ".dll.a"
+  # Next to the build tree's root, where the tests look for it.
+  RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}
+  ARCHIVE_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+target_include_directories(VKMSG32 PRIVATE ${CMAKE_SOURCE_DIR}/include ${CMAKE_SOURCE_DIR}/src)
+target_compile_definitions(VKMSG32 PRIVATE VKMSG_BUILDING WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
+# The warning options of the project, for the C++ sources only: the resource
+# compiler takes none of them.
+target_compile_options(VKMSG32 PRIVATE $<$<COMPILE_LANGUAGE:CXX>:-Wall -Wextra -Werror>)
+
+# -static keeps libstdc++, libgcc and libwinpthread out of the imports: the
+# DLL must load on a workstation that has nothing but Windows.
+target_link_options(VKMSG32 PRIVATE -static -Wl,--no-undefined)
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  target_link_options(VKMSG32 PRIVATE -Wl,--kill-at)
+endif()
+target_link_libraries(VKMSG32 PRIVATE ${VKMSG_SYSTEM_LIBS})
+
+if(NOT VKMSG_DLLTOOL)
+  set(VKMSG_DLLTOOL dlltool)
+endif()
+add_custom_command(TARGET VKMSG32 POST_BUILD
+  COMMAND ${VKMSG_DLLTOOL} -k -d ${VKMSG_DEF_FILE} -D VKMSG32.DLL -l $<TARGET_LINKER_FILE:VKMSG32>
+  COMMENT "Rebuilding the import library of VKMSG32.DLL from its .def"
+  VERBATIM)
