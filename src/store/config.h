@@ -104,9 +104,15 @@ int HasReadMark(const char* path);
 // name-list release.
 NameList* ListFiles(const char* dir, const char* pattern, const char* resume);
 
+// Makes a directory path (kPathMax buffer) absolute, spelled as the file
+// system stores it, with a trailing separator.  false, leaving the buffer
+// as it was, when that cannot be had within kPathMax.
+bool CanonicalDir(char* dir);
+
 // Path builders, each into a kPathMax buffer `out` (bounded, cut at 127
-// characters), all returning `out`:
-// the mail directory followed by `relative` (null: nothing);
+// characters), all returning `out`.  An empty mail directory (no
+// configuration) gives an empty path, never a relative one.
+// The mail directory followed by `relative` (null: nothing);
 char* BuildMailPath(char* out, const char* relative);
 // <mail>USERS/<user>/ followed by `relative` (kUserMailboxDir,
 // kUserParcelDir, kLocalAddressBook or null).

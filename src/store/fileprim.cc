@@ -1,0 +1,360 @@
+#include "store/fileprim.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "platform/clock.h"
+#include "platform/memory.h"
+
+namespace vk {
+
+namespace {
+
+// Paths this long or longer are refused by the directory tests, as the
+// platform's own limit (MAX_PATH) would refuse them.
+constexpr size_t kDirPathLimit = 261;
+
+ShareMode ShareFromMode(OpenMode mode) {
+  switch (mode & kOpenShareMask) {
+    case kOpenShareCompat:
+    case kOpenShareDenyNone:
+      return ShareMode::kReadWrite;
+    case kOpenShareDenyWrite:
+      return ShareMode::kRead;
+    case kOpenShareDenyRead:
+      return ShareMode::kWrite;
+    default:
+      return ShareMode::kNone;
+  }
+}
+
+unsigned AccessFromMode(OpenMode mode) {
+  switch (mode & kOpenAccessMask) {
+    case kOpenRead:
+      return kAccessRead;
+    case kOpenWrite:
+      return kAccessWrite;
+    case kOpenReadWrite:
+      return kAccessReadWrite;
+    default:
+      return kAccessNone;
+  }
+}
+
+bool EndsWithSep(const char* path, size_t len) {
+  return len > 0 && (path[len - 1] == kPathSep || path[len - 1] == '\\');
+}
+
+// Whether a name is known to be free: absent, and absent for a known reason.
+// An attribute query that failed for another reason (an I/O error) leaves
+// the name in doubt, and a name in doubt is not used.
+bool KnownAbsent(const char* path) {
+  if (PlatGetAttributes(path) != kAttrInvalid) return false;
+  PlatError e = PlatLastError();
+  return e == PlatError::kNotFound || e == PlatError::kOk;
+}
+
+}  // namespace
+
+FileHandle OpenFileMode(const char* path, OpenMode mode) {
+  if (path == nullptr || *path == '\0') {
+    if (mode & kOpenDelete) return 0;
+    if (mode & (kOpenParse | kOpenReopen)) return 0;
+    return kNoFile;
+  }
+  if (mode & kOpenDelete) return PlatDeleteFile(path) ? 1 : 0;
+
+  unsigned access = AccessFromMode(mode);
+  ShareMode share = ShareFromMode(mode);
+  bool inherit = (mode & kOpenNoInherit) == 0;
+
+  if (mode & kOpenExist) {
+    FileHandle h = PlatOpen(path, access, share, Disposition::kOpenExisting, inherit);
+    if (h == kNoFile) return kNoFile;
+    PlatClose(h);
+    return 1;
+  }
+  if (mode & (kOpenParse | kOpenReopen)) return 0;
+
+  if (mode & kOpenCreate) {
+    return PlatOpen(path, access | kAccessWrite, share, Disposition::kOpenAlways, inherit);
+  }
+  return PlatOpen(path, access, share, Disposition::kOpenExisting, inherit);
+}
+
+int CloseFile(FileHandle h) {
+  if (h == kNoFile) return -1;
+  return PlatClose(h) == 0 ? 0 : -1;
+}
+
+uint32_t SeekFile(FileHandle h, int32_t offset, int32_t* high, int origin) {
+  if (h == kNoFile || origin < 0 || origin > 2) return 0xFFFFFFFFu;
+  int64_t distance;
+  if (high != nullptr) {
+    distance = static_cast<int64_t>((static_cast<uint64_t>(static_cast<uint32_t>(*high)) << 32) |
+                                    static_cast<uint32_t>(offset));
+  } else {
+    distance = offset;
+  }
+  int64_t pos = PlatSeek(h, distance, origin);
+  if (pos < 0) return 0xFFFFFFFFu;
+  if (high != nullptr) *high = static_cast<int32_t>(static_cast<uint64_t>(pos) >> 32);
+  return static_cast<uint32_t>(static_cast<uint64_t>(pos) & 0xFFFFFFFFu);
+}
+
+uint32_t ReadFileBytes(FileHandle h, void* buffer, uint32_t count) {
+  if (h == kNoFile || buffer == nullptr || count == 0) return 0;
+  long n = PlatRead(h, buffer, count);
+  return n > 0 ? static_cast<uint32_t>(n) : 0;
+}
+
+uint32_t WriteFileBytes(FileHandle h, const void* buffer, uint32_t count) {
+  if (h == kNoFile || buffer == nullptr || count == 0) return 0;
+  long n = PlatWrite(h, buffer, count);
+  return n > 0 ? static_cast<uint32_t>(n) : 0;
+}
+
+uint32_t FileSize(FileHandle h) {
+  if (h == kNoFile) return 0xFFFFFFFFu;
+  int64_t size = PlatFileSize(h);
+  if (size < 0 || size >= 0xFFFFFFFFll) return 0xFFFFFFFFu;
+  return static_cast<uint32_t>(size);
+}
+
+int TruncateFile(FileHandle h, uint32_t length) {
+  if (h == kNoFile) return 0;
+  int64_t here = PlatSeek(h, 0, 1);
+  if (here < 0) return 0;
+  if (PlatSeek(h, length, 0) < 0) return 0;
+  bool cut = PlatTruncate(h, length);
+  // The position goes back even when cutting failed, so the caller's
+  // further writes land where it expects.
+  bool back = PlatSeek(h, here, 0) == here;
+  return cut && back ? 1 : 0;
+}
+
+int FlushFile(FileHandle h) {
+  if (h == kNoFile) return 0;
+  return PlatFlush(h) ? 1 : 0;
+}
+
+int SetHidden(const char* path) {
+  if (path == nullptr || *path == '\0') return 0;
+  return PlatSetAttributes(path, kAttrHidden) ? 1 : 0;
+}
+
+int DirExists(const char* path) {
+  if (path == nullptr || *path == '\0') return 0;
+  size_t len = std::strlen(path);
+  if (len >= kDirPathLimit) return 0;
+  uint32_t attr = PlatGetAttributes(path);
+  if (attr != kAttrInvalid && (attr & kAttrDirectory)) return 1;
+  if (len > 1 && EndsWithSep(path, len)) {
+    char copy[kDirPathLimit];
+    std::memcpy(copy, path, len - 1);
+    copy[len - 1] = '\0';
+    attr = PlatGetAttributes(copy);
+    if (attr != kAttrInvalid && (attr & kAttrDirectory)) return 1;
+  }
+  return 0;
+}
+
+int MakeDir(const char* path) {
+  if (path == nullptr || *path == '\0') return 0;
+  if (DirExists(path)) return 1;
+  size_t len = std::strlen(path);
+  if (len >= kDirPathLimit) return 0;
+  char copy[kDirPathLimit];
+  std::memcpy(copy, path, len + 1);
+  if (len > 1 && EndsWithSep(copy, len)) copy[len - 1] = '\0';
+  if (PlatMakeDir(copy)) return 1;
+  // Another workstation may have made it at the same moment.
+  return PlatLastError() == PlatError::kExists && DirExists(copy) ? 1 : 0;
+}
+
+int RemoveDir(const char* path) {
+  if (path == nullptr || *path == '\0') return 0;
+  size_t len = std::strlen(path);
+  if (len >= kDirPathLimit) return 0;
+  if (PlatRemoveDir(path)) return 1;
+  if (len > 1 && EndsWithSep(path, len)) {
+    char copy[kDirPathLimit];
+    std::memcpy(copy, path, len - 1);
+    copy[len - 1] = '\0';
+    if (PlatRemoveDir(copy)) return 1;
+  }
+  return 0;
+}
+
+FileHandle UniqueFile(const char* dir, const char* prefix, char* out, size_t size) {
+  if (dir == nullptr || prefix == nullptr || out == nullptr) return kNoFile;
+  uint32_t seed = PlatTickCount();
+  size_t dir_len = std::strlen(dir);
+  if (dir_len + 2 > size) return kNoFile;
+  size_t prefix_len = std::strlen(prefix);
+  if (prefix_len < 3) return kNoFile;
+
+  std::memcpy(out, dir, dir_len + 1);
+  if (dir_len > 0 && !EndsWithSep(out, dir_len)) {
+    out[dir_len++] = kPathSep;
+    out[dir_len] = '\0';
+  }
+  if (dir_len + prefix_len + 6 > size) return kNoFile;
+  std::memcpy(out + dir_len, prefix, prefix_len);
+  char* digits = out + dir_len + prefix_len;
+
+  // The read twin: the stored name (without the trailing dot) + ".red".
+  char twin[kDirPathLimit + 8];
+  if (dir_len + prefix_len + 4 + 4 + 1 > sizeof twin) return kNoFile;
+  std::memcpy(twin, out, dir_len + prefix_len);
+  char* twin_digits = twin + dir_len + prefix_len;
+
+  // A directory that refuses every new name (read-only share) fails at once
+  // rather than after walking every candidate.
+  int denied_in_a_row = 0;
+  for (uint32_t attempt = 0; attempt < 65535; ++attempt) {
+    unsigned value = (seed >> 4) & 0xFFFFu;
+    seed = seed * 43013u + 21821u;
+    std::snprintf(digits, 6, "%04x.", value);
+    std::snprintf(twin_digits, 9, "%04x.red", value);
+
+    if (!KnownAbsent(twin)) continue;
+    FileHandle h = PlatOpen(out, kAccessReadWrite, ShareMode::kReadWrite, Disposition::kCreateNew,
+                            true);
+    if (h == kNoFile) {
+      PlatError e = PlatLastError();
+      if (e == PlatError::kExists) {
+        denied_in_a_row = 0;
+        continue;
+      }
+      // Windows answers "access denied" for a name whose file is being
+      // deleted by someone else; a few of those are ordinary.
+      if (e == PlatError::kAccessDenied || e == PlatError::kSharingViolation) {
+        if (++denied_in_a_row < 16) continue;
+      }
+      *digits = '\0';
+      return kNoFile;
+    }
+    // The twin may have appeared between the test and the creation (a
+    // reader renamed its message just then): test again now that the name
+    // is ours, and give it up if it is in doubt.
+    if (KnownAbsent(twin)) return h;
+    PlatClose(h);
+    if (!PlatDeleteFile(out)) {
+      *digits = '\0';
+      return kNoFile;
+    }
+    denied_in_a_row = 0;
+  }
+  *digits = '\0';
+  return kNoFile;
+}
+
+FileHandle UniqueFileDefault(const char* dir, char* out, size_t size) {
+  return UniqueFile(dir, "KWZ", out, size);
+}
+
+int64_t CopyFileContents(FileHandle src, FileHandle dst) {
+  if (src == kNoFile || PlatSeek(src, 0, 0) != 0) return -1;
+  if (dst == kNoFile || PlatSeek(dst, 0, 0) != 0) return -2;
+
+  size_t size = 32768;
+  GlobalHandle block = nullptr;
+  while ((block = PlatGlobalAlloc(kGmemMoveable, size)) == nullptr && size > 512) size /= 2;
+  if (block == nullptr) return -3;
+  char* buffer = static_cast<char*>(PlatGlobalLock(block));
+  if (buffer == nullptr) {
+    PlatGlobalFree(block);
+    return -3;
+  }
+
+  int64_t total = 0;
+  for (;;) {
+    long got = PlatRead(src, buffer, static_cast<unsigned long>(size));
+    if (got == 0) break;
+    // A failed read is not the end of the file: the copy would be short.
+    if (got < 0) {
+      total = -1;
+      break;
+    }
+    long put = PlatWrite(dst, buffer, static_cast<unsigned long>(got));
+    if (put != got) {
+      total = -2;
+      break;
+    }
+    total += got;
+  }
+  PlatGlobalUnlock(block);
+  PlatGlobalFree(block);
+  return total;
+}
+
+char* CopyBounded(char* dst, const char* src, size_t size) {
+  if (dst == nullptr || src == nullptr || size == 0) return nullptr;
+  size_t i = 0;
+  for (; i + 1 < size && src[i] != '\0'; ++i) dst[i] = src[i];
+  for (; i + 1 < size; ++i) dst[i] = '\0';
+  dst[size - 1] = '\0';
+  return dst;
+}
+
+char* AppendBounded(char* dst, const char* src, size_t size) {
+  if (dst == nullptr || src == nullptr || size == 0) return dst;
+  size_t len = 0;
+  while (len + 1 < size && dst[len] != '\0') ++len;
+  while (len + 1 < size && *src != '\0') dst[len++] = *src++;
+  dst[len] = '\0';
+  dst[size - 1] = '\0';
+  return dst;
+}
+
+int CompareBounded(const char* a, const char* b, size_t count) {
+  if (a == nullptr || b == nullptr) {
+    if (a == b) return 0;
+    return a == nullptr ? -1 : 1;
+  }
+  for (size_t i = 0; i < count; ++i) {
+    unsigned char ca = static_cast<unsigned char>(a[i]);
+    unsigned char cb = static_cast<unsigned char>(b[i]);
+    if (ca != cb) return ca < cb ? -1 : 1;
+    if (ca == '\0') return 0;
+  }
+  return 0;
+}
+
+int32_t ParseDecimal(const char* s) {
+  if (s == nullptr) return 0;
+  size_t limit = std::strlen(s);
+  if (limit > 10) limit = 10;
+  while (*s == ' ' || *s == '\t' || *s == '\n' || *s == '\r' || *s == '\v' || *s == '\f') ++s;
+  uint32_t value = 0;
+  bool negative = false;
+  for (size_t i = 0; i < limit; ++i) {
+    char c = s[i];
+    if (i == 0 && c == '-') {
+      negative = true;
+    } else if (c >= '0' && c <= '9') {
+      value = value * 10u + static_cast<uint32_t>(c - '0');
+    } else {
+      break;
+    }
+  }
+  if (negative) value = 0u - value;
+  return static_cast<int32_t>(value);
+}
+
+char* FormatDecimal(int32_t value, char* buffer) {
+  if (buffer == nullptr) return nullptr;
+  std::snprintf(buffer, 12, "%ld", static_cast<long>(value));
+  return buffer;
+}
+
+CMC_extension* FindExtension(CMC_extension* extensions, CMC_uint32 item_code) {
+  if (extensions == nullptr) return nullptr;
+  for (CMC_extension* e = extensions;; ++e) {
+    if (e->item_code == item_code) return e;
+    if (e->extension_flags & CMC_EXT_LAST_ELEMENT) return nullptr;
+  }
+}
+
+}  // namespace vk
