@@ -21,10 +21,6 @@ constexpr CMC_flags kActOnOwnFlags = 0x00000001;
 constexpr CMC_flags kLookUpOwnFlags =
     CMC_LOOKUP_RESOLVE_IDENTITY | CMC_LOOKUP_RESOLVE_UI | CMC_LOOKUP_ADDRESSING_UI;
 
-// Login dialog templates: with and without the administer button.
-constexpr int kLoginAdminTemplate = 1001;
-constexpr int kLoginTemplate = 1006;
-
 // Logon working buffers (65 and 33 characters).
 constexpr int kLogonNameSize = 66;
 constexpr int kLogonPasswordSize = 34;
