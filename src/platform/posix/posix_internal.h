@@ -1,0 +1,31 @@
+// Helpers the POSIX backend files share; not part of the platform interface.
+#ifndef VKMSG_PLATFORM_POSIX_POSIX_INTERNAL_H
+#define VKMSG_PLATFORM_POSIX_POSIX_INTERNAL_H
+
+#include <string>
+
+#include "platform/file.h"
+
+namespace vk {
+namespace posix {
+
+// Records the last error of this thread.
+void SetError(PlatError e);
+// Records errno (or `err`) mapped to a PlatError: the one place where the
+// backend translates operating-system errors.
+void SetErrno(int err);
+
+// Turns a library path into the path to hand the system: backslashes become
+// slashes, a trailing period of the final component is dropped, and every
+// component that does not exist with its exact spelling is replaced by an
+// entry of its directory that matches it without regard to case.  The part
+// that does not exist stays as given.  True when the whole path exists.
+bool ResolvePath(const char* path, std::string* out);
+
+// ASCII case-insensitive equality, the matching rule for names in the tree.
+bool NamesEqualNoCase(const char* a, const char* b);
+
+}  // namespace posix
+}  // namespace vk
+
+#endif

@@ -1,0 +1,459 @@
+// Profiles on POSIX: INI files read and written with the Windows semantics.
+//
+// Every read goes to the file.  A write locks the file, reads it, changes
+// the lines it must, writes the result to a temporary file beside it and
+// renames that over the original, so readers see the old file or the new one
+// and two writers never lose each other's keys.  Lines end in CR LF as the
+// Windows calls write them; LF alone is accepted on reading.
+#include <fcntl.h>
+#include <pwd.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "platform/clock.h"
+#include "platform/fault.h"
+#include "platform/file.h"
+#include "platform/posix/posix_internal.h"
+#include "platform/profile.h"
+
+namespace vk {
+
+namespace {
+
+using posix::NamesEqualNoCase;
+using posix::SetErrno;
+using posix::SetError;
+
+std::mutex g_workstation_mu;
+bool g_workstation_set = false;
+std::string g_workstation_path;
+
+// The byte a writer locks; far from the bytes the file calls use for
+// sharing modes.
+constexpr off_t kWriterLockByte = (static_cast<off_t>(1) << 40) + 64;
+// How long a writer waits for another one before giving up.
+constexpr unsigned kLockWaitMs = 10000;
+
+std::string WorkstationPath() {
+  {
+    std::lock_guard<std::mutex> lock(g_workstation_mu);
+    if (g_workstation_set) return g_workstation_path;
+  }
+  const char* env = getenv("VKMSG_WININI");
+  if (env != nullptr && *env != '\0') return env;
+  const char* xdg = getenv("XDG_CONFIG_HOME");
+  if (xdg != nullptr && *xdg == '/') return std::string(xdg) + "/vkmsg/win.ini";
+  const char* home = getenv("HOME");
+  if (home == nullptr || *home == '\0') {
+    struct passwd* pw = getpwuid(getuid());
+    home = pw != nullptr ? pw->pw_dir : "/tmp";
+  }
+  return std::string(home) + "/.config/vkmsg/win.ini";
+}
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+std::string Trim(const std::string& s) {
+  size_t b = 0, e = s.size();
+  while (b < e && IsBlank(s[b])) ++b;
+  while (e > b && IsBlank(s[e - 1])) --e;
+  return s.substr(b, e - b);
+}
+
+std::vector<std::string> SplitLines(const std::string& text) {
+  std::vector<std::string> lines;
+  size_t i = 0;
+  while (i < text.size()) {
+    size_t j = text.find('\n', i);
+    if (j == std::string::npos) j = text.size();
+    std::string line = text.substr(i, j - i);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(line);
+    i = j + 1;
+  }
+  return lines;
+}
+
+std::string JoinLines(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const std::string& l : lines) text += l + "\r\n";
+  return text;
+}
+
+// A section header's name, when the line is one.
+bool SectionOf(const std::string& line, std::string* name) {
+  std::string t = Trim(line);
+  if (t.empty() || t[0] != '[') return false;
+  size_t close = t.find(']');
+  *name = Trim(t.substr(1, close == std::string::npos ? std::string::npos : close - 1));
+  return true;
+}
+
+// A key line's name and value (comments and lines without '=' are none).
+bool KeyOf(const std::string& line, std::string* key, std::string* value) {
+  std::string t = Trim(line);
+  if (t.empty() || t[0] == ';' || t[0] == '[') return false;
+  size_t eq = t.find('=');
+  if (eq == std::string::npos) return false;
+  *key = Trim(t.substr(0, eq));
+  if (value != nullptr) *value = Trim(t.substr(eq + 1));
+  return !key->empty();
+}
+
+// The lines [header, end) of the first section named `section` at or after
+// line `from`; false when there is none.
+bool FindSection(const std::vector<std::string>& lines, const std::string& section, size_t from, size_t* header,
+                 size_t* end) {
+  std::string name;
+  for (size_t i = from; i < lines.size(); ++i) {
+    if (!SectionOf(lines[i], &name) || !NamesEqualNoCase(name.c_str(), section.c_str())) continue;
+    size_t j = i + 1;
+    while (j < lines.size() && !SectionOf(lines[j], &name)) ++j;
+    *header = i;
+    *end = j;
+    return true;
+  }
+  return false;
+}
+
+// The whole file; a missing one reads as empty.
+std::string ReadProfileText(const std::string& path) {
+  std::string text;
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return text;
+  char buf[8192];
+  for (;;) {
+    ssize_t n = read(fd, buf, sizeof buf);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    text.append(buf, static_cast<size_t>(n));
+  }
+  close(fd);
+  return text;
+}
+
+std::string ProfileFile(const char* file) {
+  std::string given = file != nullptr ? std::string(file) : WorkstationPath();
+  std::string resolved;
+  posix::ResolvePath(given.c_str(), &resolved);
+  return resolved;
+}
+
+int DeliverValue(const std::string& v, char* out, int size) {
+  size_t n = v.size() < static_cast<size_t>(size - 1) ? v.size() : static_cast<size_t>(size - 1);
+  std::memcpy(out, v.data(), n);
+  out[n] = '\0';
+  return static_cast<int>(n);
+}
+
+int DeliverRun(const std::vector<std::string>& names, char* out, int size) {
+  std::string run;
+  for (const std::string& n : names) {
+    run += n;
+    run += '\0';
+  }
+  if (run.size() + 1 <= static_cast<size_t>(size)) {
+    std::memcpy(out, run.data(), run.size());
+    out[run.size()] = '\0';
+    if (run.empty() && size > 1) out[1] = '\0';
+    return static_cast<int>(run.size());
+  }
+  if (size < 2) {
+    out[0] = '\0';
+    return 0;
+  }
+  std::memcpy(out, run.data(), static_cast<size_t>(size - 2));
+  out[size - 2] = '\0';
+  out[size - 1] = '\0';
+  return size - 2;
+}
+
+std::string Unquote(std::string v) {
+  if (v.size() >= 2 && (v[0] == '"' || v[0] == '\'') && v.back() == v[0]) v = v.substr(1, v.size() - 2);
+  return v;
+}
+
+bool LookUp(const std::string& text, const std::string& section, const std::string& key, std::string* value) {
+  std::vector<std::string> lines = SplitLines(text);
+  size_t header, end;
+  if (!FindSection(lines, section, 0, &header, &end)) return false;
+  std::string k, v;
+  for (size_t i = header + 1; i < end; ++i) {
+    if (KeyOf(lines[i], &k, &v) && NamesEqualNoCase(k.c_str(), key.c_str())) {
+      *value = Unquote(v);
+      return true;
+    }
+  }
+  return false;
+}
+
+// Applies one write to the lines; false when nothing changed.
+bool ApplyWrite(std::vector<std::string>* lines, const std::string& section, const char* key, const char* value) {
+  bool changed = false;
+  size_t header, end;
+  if (key == nullptr) {
+    while (FindSection(*lines, section, 0, &header, &end)) {
+      lines->erase(lines->begin() + static_cast<long>(header), lines->begin() + static_cast<long>(end));
+      changed = true;
+    }
+    return changed;
+  }
+  std::string name = Trim(key), k;
+  if (value == nullptr) {
+    size_t from = 0;
+    while (FindSection(*lines, section, from, &header, &end)) {
+      for (size_t i = end; i-- > header + 1;) {
+        if (KeyOf((*lines)[i], &k, nullptr) && NamesEqualNoCase(k.c_str(), name.c_str())) {
+          lines->erase(lines->begin() + static_cast<long>(i));
+          --end;
+          changed = true;
+        }
+      }
+      from = end;
+    }
+    return changed;
+  }
+  if (!FindSection(*lines, section, 0, &header, &end)) {
+    if (!lines->empty() && !Trim(lines->back()).empty()) lines->push_back("");
+    lines->push_back("[" + section + "]");
+    lines->push_back(name + "=" + value);
+    return true;
+  }
+  for (size_t i = header + 1; i < end; ++i) {
+    if (KeyOf((*lines)[i], &k, nullptr) && NamesEqualNoCase(k.c_str(), name.c_str())) {
+      std::string line = k + "=" + value;
+      if ((*lines)[i] == line) return false;
+      (*lines)[i] = line;
+      return true;
+    }
+  }
+  size_t at = end;
+  while (at > header + 1 && Trim((*lines)[at - 1]).empty()) --at;
+  lines->insert(lines->begin() + static_cast<long>(at), name + "=" + value);
+  return true;
+}
+
+bool LockWriter(int fd) {
+  struct flock fl;
+  std::memset(&fl, 0, sizeof fl);
+  fl.l_type = F_WRLCK;
+  fl.l_whence = SEEK_SET;
+  fl.l_start = kWriterLockByte;
+  fl.l_len = 1;
+  uint32_t start = PlatTickCount();
+  for (;;) {
+    if (fcntl(fd, F_OFD_SETLK, &fl) == 0) return true;
+    if (errno != EAGAIN && errno != EACCES && errno != EINTR) {
+      // No byte-range locks on this file system: write without them.
+      return errno == EINVAL || errno == ENOLCK || errno == EOPNOTSUPP;
+    }
+    if (PlatTickCount() - start > kLockWaitMs) {
+      errno = EAGAIN;
+      return false;
+    }
+    PlatSleepMs(1);
+  }
+}
+
+bool WriteAll(int fd, const std::string& text) {
+  size_t done = 0;
+  while (done < text.size()) {
+    ssize_t n = write(fd, text.data() + done, text.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return false;
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+// Replaces `path` by `text`: a temporary file in the same directory, forced
+// to the disk, then renamed over it.
+bool ReplaceFile(const std::string& path, const std::string& text, mode_t mode) {
+  size_t slash = path.rfind('/');
+  std::string dir = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+  std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
+  std::string tmp = (slash == std::string::npos ? std::string() : path.substr(0, slash + 1)) + "." + base + ".XXXXXX";
+  std::vector<char> name(tmp.begin(), tmp.end());
+  name.push_back('\0');
+  int fd = mkostemp(name.data(), O_CLOEXEC);
+  if (fd < 0) {
+    SetErrno(errno);
+    return false;
+  }
+  fchmod(fd, mode);  // keep the old file's permissions; failing that, mkstemp's
+  bool ok = WriteAll(fd, text) && fsync(fd) == 0;
+  int err = errno;
+  if (close(fd) != 0 && ok) {
+    ok = false;
+    err = errno;
+  }
+  if (ok && rename(name.data(), path.c_str()) != 0) {
+    ok = false;
+    err = errno;
+  }
+  if (!ok) {
+    unlink(name.data());
+    SetErrno(err);
+    return false;
+  }
+  int dfd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dfd >= 0) {
+    fsync(dfd);
+    close(dfd);
+  }
+  return true;
+}
+
+void MakeParents(const std::string& path) {
+  for (size_t i = 1; i < path.size(); ++i) {
+    if (path[i] != '/') continue;
+    std::string part = path.substr(0, i);
+    mkdir(part.c_str(), 0700);
+  }
+}
+
+bool HasLineBreak(const char* s) { return s != nullptr && std::strpbrk(s, "\r\n") != nullptr; }
+
+}  // namespace
+
+int PlatGetProfileString(const char* file, const char* section, const char* key, const char* def, char* out,
+                         int size) {
+  bool injected = PlatFaultHit();
+  if (injected) SetError(PlatError::kInjected);
+  if (out == nullptr || size <= 0) return 0;
+  std::string text = injected ? std::string() : ReadProfileText(ProfileFile(file));
+  std::vector<std::string> lines = SplitLines(text);
+  std::string name;
+  if (section == nullptr) {
+    std::vector<std::string> names;
+    for (const std::string& l : lines) {
+      if (SectionOf(l, &name) && !name.empty()) names.push_back(name);
+    }
+    return DeliverRun(names, out, size);
+  }
+  std::string sec = Trim(section);
+  if (key == nullptr) {
+    std::vector<std::string> names;
+    size_t header, end;
+    if (FindSection(lines, sec, 0, &header, &end)) {
+      for (size_t i = header + 1; i < end; ++i) {
+        if (KeyOf(lines[i], &name, nullptr)) names.push_back(name);
+      }
+    }
+    return DeliverRun(names, out, size);
+  }
+  std::string value;
+  if (!LookUp(text, sec, Trim(key), &value)) {
+    value = def != nullptr ? def : "";
+    while (!value.empty() && IsBlank(value.back())) value.pop_back();
+  }
+  return DeliverValue(value, out, size);
+}
+
+int PlatGetProfileInt(const char* file, const char* section, const char* key, int def) {
+  if (PlatFaultHit()) {
+    SetError(PlatError::kInjected);
+    return def;
+  }
+  std::string value;
+  if (section == nullptr || key == nullptr ||
+      !LookUp(ReadProfileText(ProfileFile(file)), Trim(section), Trim(key), &value) || value.empty()) {
+    return def;
+  }
+  size_t i = 0;
+  bool negative = false;
+  if (value[0] == '-' || value[0] == '+') {
+    negative = value[0] == '-';
+    ++i;
+  }
+  unsigned long long n = 0;
+  for (; i < value.size() && value[i] >= '0' && value[i] <= '9'; ++i) {
+    n = n * 10 + static_cast<unsigned>(value[i] - '0');
+    if (n > 0xFFFFFFFFull) n &= 0xFFFFFFFFull;  // wraps like the 32-bit original
+  }
+  uint32_t bits = static_cast<uint32_t>(n);
+  if (negative) bits = 0u - bits;
+  return static_cast<int>(bits);
+}
+
+// Names and values that would break the line structure (a line break, an
+// '=' in a key, a ']' in a section name) are refused rather than written.
+bool PlatWriteProfileString(const char* file, const char* section, const char* key, const char* value) {
+  if (PlatFaultHit()) {
+    SetError(PlatError::kInjected);
+    return false;
+  }
+  if (section == nullptr) {
+    if (key == nullptr && value == nullptr) return true;  // nothing is cached
+    SetError(PlatError::kOther);
+    return false;
+  }
+  std::string sec = Trim(section);
+  if (HasLineBreak(section) || HasLineBreak(key) || HasLineBreak(value) || sec.empty() ||
+      sec.find(']') != std::string::npos || (key != nullptr && (std::strchr(key, '=') != nullptr || Trim(key).empty()))) {
+    SetError(PlatError::kOther);
+    return false;
+  }
+  std::string given = file != nullptr ? std::string(file) : WorkstationPath();
+  if (file == nullptr) MakeParents(given);
+  std::string path;
+  bool exists = posix::ResolvePath(given.c_str(), &path);
+  if (!exists && value == nullptr) return true;  // nothing to delete
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0) {
+      SetErrno(errno);
+      return false;
+    }
+    if (!LockWriter(fd)) {
+      int err = errno;
+      close(fd);
+      SetErrno(err);
+      return false;
+    }
+    struct stat held, now;
+    if (fstat(fd, &held) != 0 || stat(path.c_str(), &now) != 0 || held.st_ino != now.st_ino ||
+        held.st_dev != now.st_dev) {
+      close(fd);  // another writer replaced it meanwhile: lock the new one
+      continue;
+    }
+    std::string text;
+    char buf[8192];
+    off_t at = 0;
+    for (;;) {
+      ssize_t n = pread(fd, buf, sizeof buf, at);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) {
+        int err = errno;
+        close(fd);
+        SetErrno(err);
+        return false;
+      }
+      if (n == 0) break;
+      text.append(buf, static_cast<size_t>(n));
+      at += n;
+    }
+    std::vector<std::string> lines = SplitLines(text);
+    bool ok = true;
+    if (ApplyWrite(&lines, sec, key, value)) ok = ReplaceFile(path, JoinLines(lines), held.st_mode & 07777);
+    close(fd);
+    return ok;
+  }
+  SetError(PlatError::kSharingViolation);
+  return false;
+}
+
+void PlatSetWorkstationProfile(const char* path) {
+  std::lock_guard<std::mutex> lock(g_workstation_mu);
+  g_workstation_set = path != nullptr;
+  g_workstation_path = path != nullptr ? path : "";
+}
+
+}  // namespace vk
