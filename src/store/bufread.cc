@@ -1,0 +1,194 @@
+#include "store/bufread.h"
+
+#include <cstring>
+
+namespace vk {
+
+namespace {
+
+constexpr uint32_t kMoveChunk = 32768;
+constexpr uint32_t kMoveChunkMin = 257;
+constexpr unsigned char kCr = 13;
+constexpr unsigned char kLf = 10;
+
+uint32_t Unread(const BufferedFile* f) { return f->fill - f->index; }
+
+// Keeps the unread bytes, moves them to the buffer's start and tops the
+// window up from the file (whose position is always just past the window).
+void Refill(BufferedFile* f) {
+  unsigned char* buf = BufferedBytes(f);
+  if (f->index < f->fill) {
+    f->position += f->index;
+    std::memmove(buf, buf + f->index, f->fill - f->index);
+    f->fill -= f->index;
+    f->index = 0;
+  } else if (f->index == f->capacity) {
+    f->position += f->index;
+    f->index = 0;
+    f->fill = 0;
+  }
+  if (f->fill < f->capacity) {
+    f->fill += ReadFileBytes(f->file, buf + f->fill, f->capacity - f->fill);
+  }
+}
+
+bool LineFeedUnread(BufferedFile* f) {
+  return std::memchr(BufferedBytes(f) + f->index, kLf, Unread(f)) != nullptr;
+}
+
+}  // namespace
+
+BufferedFile* OpenBuffered(FileHandle h, uint32_t capacity) {
+  if (h == kNoFile || capacity == 0) return nullptr;
+  GlobalHandle mem = PlatGlobalAlloc(kGmemMoveable | kGmemZeroInit, sizeof(BufferedFile) + capacity);
+  if (!mem) return nullptr;
+  BufferedFile* f = static_cast<BufferedFile*>(PlatGlobalLock(mem));
+  if (!f) {
+    PlatGlobalFree(mem);
+    return nullptr;
+  }
+  f->memory = mem;
+  f->file = h;
+  f->capacity = capacity;
+  if (SeekFile(h, 0, nullptr, 0) != 0) {
+    ReleaseBuffered(f);
+    return nullptr;
+  }
+  uint32_t got = ReadFileBytes(h, BufferedBytes(f), capacity);
+  if (got == 0) {
+    ReleaseBuffered(f);
+    return nullptr;
+  }
+  f->fill = got;
+  f->position = 0;
+  f->index = 0;
+  return f;
+}
+
+BufferedFile* OpenPathBuffered(const char* path, OpenMode mode, uint32_t capacity) {
+  if (!path) return nullptr;
+  // Modes that open nothing (delete, exist test, parse, reopen) answer 0 or
+  // 1 instead of a handle; no reader can be made over those.
+  if (mode & (kOpenParse | kOpenDelete | kOpenExist | kOpenReopen)) return nullptr;
+  FileHandle h = OpenFileMode(path, mode);
+  if (h == kNoFile) return nullptr;
+  BufferedFile* f = OpenBuffered(h, capacity);
+  if (!f) CloseFile(h);
+  return f;
+}
+
+uint32_t ReadBuffered(BufferedFile* f, void* dst, uint32_t n) {
+  if (!f || !dst || n == 0) return 0;
+  unsigned char* out = static_cast<unsigned char*>(dst);
+  if (f->index > 0 && Unread(f) < n) Refill(f);
+  uint32_t done = 0;
+  for (;;) {
+    uint32_t k = Unread(f);
+    if (k > n - done) k = n - done;
+    if (k == 0) break;
+    std::memcpy(out + done, BufferedBytes(f) + f->index, k);
+    f->index += k;
+    done += k;
+    Refill(f);
+  }
+  return done;
+}
+
+uint32_t ReadLine(BufferedFile* f, char* dst, uint32_t size) {
+  if (!f || !dst || size == 0) return 0;
+  if (f->index > 0 && Unread(f) < size && !LineFeedUnread(f)) Refill(f);
+  std::memset(dst, 0, size);
+  const unsigned char* buf = BufferedBytes(f);
+  uint32_t copied = 0;
+  while (copied < size && f->index < f->fill) {
+    unsigned char c = buf[f->index];
+    if (c == kCr || c == kLf) break;
+    dst[copied++] = static_cast<char>(c);
+    ++f->index;
+  }
+  if (f->index < f->fill && buf[f->index] == kCr) {
+    ++f->index;
+    // A CR that ends the window may be the first half of a CR LF whose LF
+    // is still in the file; without this look the LF would come back as an
+    // empty line, which ends a header early.
+    if (f->index == f->fill) {
+      Refill(f);
+      buf = BufferedBytes(f);
+    }
+  }
+  if (f->index < f->fill && buf[f->index] == kLf) ++f->index;
+  return copied;
+}
+
+int SeekBuffered(BufferedFile* f, uint32_t offset) {
+  if (!f) return -1;
+  if (f->position < offset && offset < f->position + f->fill) {
+    f->index = offset - f->position;
+    return 0;
+  }
+  if (SeekFile(f->file, static_cast<int32_t>(offset), nullptr, 0) != offset) return -1;
+  uint32_t got = ReadFileBytes(f->file, BufferedBytes(f), f->capacity);
+  f->position = offset;
+  f->index = 0;
+  f->fill = got;
+  return got == 0 ? -1 : 0;
+}
+
+void ReleaseBuffered(BufferedFile* f) {
+  if (!f) return;
+  GlobalHandle mem = f->memory;
+  PlatGlobalUnlock(mem);
+  PlatGlobalFree(mem);
+}
+
+int CloseBuffered(BufferedFile* f) {
+  if (!f) return -1;
+  int result = CloseFile(f->file);
+  ReleaseBuffered(f);
+  return result;
+}
+
+int MoveWithin(FileHandle h, uint32_t dstOff, uint32_t srcOff, uint32_t len) {
+  if (dstOff == srcOff || len == 0) return 1;
+  if (h == kNoFile) return 0;
+  const bool backwards = srcOff < dstOff && dstOff < srcOff + len;
+
+  uint32_t chunk = len < kMoveChunk ? len : kMoveChunk;
+  GlobalHandle mem = nullptr;
+  for (;;) {
+    mem = PlatGlobalAlloc(kGmemMoveable, chunk);
+    if (mem) break;
+    chunk /= 2;
+    if (chunk < kMoveChunkMin) return 0;
+  }
+  unsigned char* buf = static_cast<unsigned char*>(PlatGlobalLock(mem));
+  if (!buf) {
+    PlatGlobalFree(mem);
+    return 0;
+  }
+
+  int result = 1;
+  uint32_t remaining = len;
+  while (remaining > 0) {
+    uint32_t k = remaining < chunk ? remaining : chunk;
+    // Backwards the piece taken is the last k bytes of what remains, so
+    // every source byte is read before an overlapping write reaches it.
+    uint32_t rel = backwards ? remaining - k : len - remaining;
+    uint32_t from = srcOff + rel;
+    uint32_t to = dstOff + rel;
+    if (SeekFile(h, static_cast<int32_t>(from), nullptr, 0) != from || ReadFileBytes(h, buf, k) != k ||
+        SeekFile(h, static_cast<int32_t>(to), nullptr, 0) != to || WriteFileBytes(h, buf, k) != k) {
+      result = 0;
+      break;
+    }
+    remaining -= k;
+  }
+
+  PlatGlobalUnlock(mem);
+  PlatGlobalFree(mem);
+  return result;
+}
+
+uint32_t FileSizeOf(FileHandle h) { return FileSize(h); }
+
+}  // namespace vk
