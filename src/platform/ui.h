@@ -154,11 +154,9 @@ bool PlatMoveWindow(UiWindow window, int left, int top);
 void PlatScreenSize(int* width, int* height);
 int PlatMenuBarHeight();
 int PlatCaptionHeight();
+// The width of a dialog frame with (thick) or without a sizing border.
+int PlatFrameWidth(bool thick);
 void PlatCursorPos(int* x, int* y);
-// Pixels per 4 horizontal and per 8 vertical dialog units for the
-// templates' font; the non-client frame width and caption height that the
-// in-memory dialogs add to their client area.
-void PlatDialogBaseUnits(int* x, int* y);
 
 }  // namespace vk
 
