@@ -86,7 +86,13 @@ void PoolInit(ResultPool* pool, uint32_t initial) {
   }
   if (pool->base == nullptr) pool->base = RoundDownToBlock(pool->data);
   if (pool->data == nullptr) pool->data = pool->base;
-  if (pool->committed == 0) pool->committed = static_cast<uint32_t>(PlatCommittedSize(pool->base));
+  if (pool->committed == 0) {
+    // Measured from the data area, so a record completed from its data
+    // address (past the header) agrees with the one that filled the block.
+    const size_t region = PlatCommittedSize(pool->base);
+    const size_t skip = static_cast<size_t>(pool->data - pool->base);
+    pool->committed = region > skip ? static_cast<uint32_t>(region - skip) : 0;
+  }
   if (pool->next == nullptr) {
     if (pool->free != 0) {
       pool->next = pool->data + pool->committed - pool->free;
