@@ -54,14 +54,25 @@ bool PasswdKnown() { return IsAbsolute(g_mail_config.passwd_path); }
 // (false, nothing built) when the name is unsafe, no absolute mail directory
 // is known, or the longest user path would be cut: a cut path names a
 // different directory (USERS/bobby cut to USERS/bob is bob's home).
+bool UserPathsFit(size_t mail_dir_length, const char* name) {
+  size_t longest = mail_dir_length + std::strlen(kUsersDir) + std::strlen(name) + 1 + std::strlen(kUserParcelDir);
+  return longest < kPathMax;
+}
+
 bool BuildUserDir(char* out, const char* name, const char* relative) {
   out[0] = '\0';
   if (!IsSafeUserName(name) || !MailDirUsable()) return false;
-  size_t longest = std::strlen(g_mail_config.mail_dir) + std::strlen(kUsersDir) + std::strlen(name) + 1 +
-                   std::strlen(kUserParcelDir);
-  if (longest >= kPathMax) return false;
+  if (!UserPathsFit(std::strlen(g_mail_config.mail_dir), name)) return false;
   BuildUserPath(out, name, relative);
   return true;
+}
+
+// The passwd path stays known while the configuration is unloaded; the
+// mail directory is the part before PUBLIC/passwd.
+bool NameFitsTree(const char* name) {
+  size_t passwd = std::strlen(g_mail_config.passwd_path);
+  size_t rel = std::strlen(kPasswdRel);
+  return passwd > rel && UserPathsFit(passwd - rel, name);
 }
 
 void FlushPasswd() { PlatWriteProfileString(g_mail_config.passwd_path, nullptr, nullptr, nullptr); }
@@ -127,7 +138,8 @@ int IsSafeUserName(const char* name) {
 
 int SetUserPassword(const char* name, const char* password) {
   if (IsEmpty(name) || password == nullptr) return 0;
-  if (!IsSafeUserName(name) || !PasswdKnown()) return 0;
+  // An entry that could never have its directories is refused as well.
+  if (!IsSafeUserName(name) || !PasswdKnown() || !NameFitsTree(name)) return 0;
   char text[kStoreTextSize];
   std::memset(text, 0, sizeof text);
   EncodePassword(name, password, text);
@@ -276,7 +288,7 @@ CMC_EXPORT int CMC_CALL bRemUser(const char* user) {
   if (!EnsureConfig()) return 0;
   // A name that could leave USERS is refused outright; an empty one simply
   // removes nothing.
-  if (!IsEmpty(user) && !IsSafeUserName(user)) return 0;
+  if (!IsEmpty(user) && (!IsSafeUserName(user) || !NameFitsTree(user))) return 0;
   RemoveUserEntry(user);
   RefreshCachedUserList();
   return 1;

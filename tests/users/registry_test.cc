@@ -1,0 +1,433 @@
+// The user registry through its exports, on a mail tree in a scratch
+// directory, with a private WIN.INI pointing at it.
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "address/namelist.h"
+#include "cmc/session.h"
+#include "platform/memory.h"
+#include "platform/profile.h"
+#include "store/config.h"
+#include "support/test_support.h"
+#include "users/password.h"
+#include "users/registry.h"
+#include "vkmsg/vkmsg.h"
+
+#ifndef _WIN32
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Plays a user who closes every dialog (the locate dialog above all).
+void CloseEveryDialog(void*, VkDialog*) {}
+
+void ResetRegistryState() {
+  vk::SetCachedUserList(nullptr);
+  vk::UnloadConfig();
+  std::memset(vk::g_mail_config.passwd_path, 0, sizeof vk::g_mail_config.passwd_path);
+}
+
+std::vector<std::string> Names(const NameList* list) {
+  std::vector<std::string> names;
+  if (list == nullptr) return names;
+  for (unsigned i = 0; i < list->count; ++i) names.emplace_back(list->slots[i]);
+  return names;
+}
+
+std::set<std::string> TreeEntries(const fs::path& root) {
+  std::set<std::string> entries;
+  std::error_code ec;
+  for (auto it = fs::recursive_directory_iterator(root, ec); it != fs::recursive_directory_iterator();
+       it.increment(ec)) {
+    if (ec) break;
+    if (it->path().filename() == "win.ini") continue;
+    entries.insert(fs::relative(it->path(), root, ec).generic_string());
+  }
+  return entries;
+}
+
+class Registry : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ResetRegistryState();
+    root_ = scratch_.path();
+    mail_ = root_ / "MHS" / "MAIL";
+    for (const char* dir : {"PUBLIC", "USERS", "SND", "PARCEL"}) fs::create_directories(mail_ / dir);
+    passwd_ = (mail_ / "PUBLIC" / "passwd").string();
+    ASSERT_TRUE(vktest::WriteWholeFile(passwd_, "[Server]\nServerName=VESK\n"));
+    ASSERT_TRUE(vk::PlatWriteProfileString(nullptr, "Mail", "VeskMailPath", root_.string().c_str()));
+  }
+  void TearDown() override {
+    vk_set_dialog_driver(nullptr, nullptr);
+    ResetRegistryState();
+  }
+
+  fs::path UserDir(const std::string& name, const char* sub = nullptr) const {
+    fs::path p = mail_ / "USERS" / name;
+    return sub ? p / sub : p;
+  }
+  bool HasAllDirs(const std::string& name) const {
+    return fs::is_directory(UserDir(name)) && fs::is_directory(UserDir(name, "MHS")) &&
+           fs::is_directory(UserDir(name, "IPARCEL"));
+  }
+  std::string StoredText(const char* name) const {
+    char value[80];
+    vk::PlatGetProfileString(passwd_.c_str(), "Passwords", name, "", value, sizeof value);
+    return value;
+  }
+  static std::string Encoded(const char* name, const char* password) {
+    char text[68] = {};
+    vk::EncodePassword(name, password, text);
+    return text;
+  }
+  // Registers a user the way another workstation would: only through the
+  // shared files, never through this process's registry.
+  void AddBehindTheRegistry(const char* name, const char* password) const {
+    vk::PlatWriteProfileString(passwd_.c_str(), "Passwords", name, Encoded(name, password).c_str());
+    vk::PlatWriteProfileString(passwd_.c_str(), nullptr, nullptr, nullptr);
+    fs::create_directories(UserDir(name, "MHS"));
+    fs::create_directories(UserDir(name, "IPARCEL"));
+  }
+
+  vktest::ScratchDir scratch_;
+  vktest::PrivateProfile profile_{scratch_};
+  fs::path root_, mail_;
+  std::string passwd_;
+};
+
+TEST_F(Registry, AddCheckAndRemoveOneUser) {
+  ASSERT_EQ(bAddUser("bob", "Secret"), 1);
+  EXPECT_TRUE(vk::ConfigLoaded());
+  EXPECT_TRUE(HasAllDirs("bob"));
+  EXPECT_EQ(StoredText("bob"), Encoded("bob", "Secret"));
+
+  EXPECT_EQ(bCheckPW("bob", "Secret"), 1);
+  EXPECT_EQ(bCheckPW("BOB", "sECRET"), 1);
+  EXPECT_EQ(bCheckPW("bob", "wrong"), 0);
+  EXPECT_EQ(bCheckPW("bob", ""), 0);
+  EXPECT_EQ(bCheckPW("bob", nullptr), 0);
+  EXPECT_EQ(bCheckPW("ann", "Secret"), 0);
+  EXPECT_EQ(bCheckPW("", "Secret"), 0);
+  EXPECT_EQ(bCheckPW(nullptr, "Secret"), 0);
+
+  vktest::WriteWholeFile((UserDir("bob") / "local.ab").string(), "ann\n");
+  vktest::WriteWholeFile((UserDir("bob", "MHS") / "KWZ0001").string(), "mail");
+  vktest::WriteWholeFile((UserDir("bob", "IPARCEL") / "KWZ0002").string(), "parcel");
+  EXPECT_EQ(bRemUser("bob"), 1);
+  EXPECT_FALSE(fs::exists(UserDir("bob")));
+  EXPECT_EQ(StoredText("bob"), "");
+  EXPECT_EQ(bCheckPW("bob", "Secret"), 0);
+  EXPECT_EQ(vk::FindName(vk::CachedUserList(), "bob", 0), vk::kNameAbsent);
+}
+
+TEST_F(Registry, AddingWithoutPasswordUsesTheName) {
+  ASSERT_EQ(bAddUser("ann", nullptr), 1);
+  ASSERT_EQ(bAddUser("carl", ""), 1);
+  EXPECT_EQ(StoredText("ann"), Encoded("ann", "ann"));
+  EXPECT_EQ(StoredText("carl"), Encoded("carl", "carl"));
+  EXPECT_EQ(bCheckPW("ann", "ann"), 1);
+  EXPECT_EQ(bCheckPW("ann", ""), 0);
+  EXPECT_EQ(bCheckPW("carl", "CARL"), 1);
+}
+
+TEST_F(Registry, AddingAnExistingUserReplacesOnlyThePassword) {
+  ASSERT_EQ(bAddUser("bob", "one"), 1);
+  vktest::WriteWholeFile((UserDir("bob", "MHS") / "KWZ0001").string(), "mail");
+  ASSERT_EQ(bAddUser("bob", "two"), 1);
+  EXPECT_EQ(bCheckPW("bob", "one"), 0);
+  EXPECT_EQ(bCheckPW("bob", "two"), 1);
+  EXPECT_EQ(vktest::ReadWholeFile((UserDir("bob", "MHS") / "KWZ0001").string()), "mail");
+  EXPECT_EQ(Names(vk::CachedUserList()), std::vector<std::string>{"bob"});
+}
+
+TEST_F(Registry, SetUserPasswordStoresTheEncoding) {
+  ASSERT_EQ(bAddUser("bob", "one"), 1);
+  EXPECT_EQ(vk::SetUserPassword("bob", "three"), 1);
+  EXPECT_EQ(bCheckPW("bob", "three"), 1);
+  EXPECT_EQ(vk::SetUserPassword("bob", ""), 1);
+  EXPECT_EQ(StoredText("bob"), Encoded("bob", ""));
+  EXPECT_EQ(vk::SetUserPassword("bob", nullptr), 0);
+  EXPECT_EQ(vk::SetUserPassword("", "x"), 0);
+  EXPECT_EQ(vk::SetUserPassword(nullptr, "x"), 0);
+  EXPECT_EQ(StoredText("bob"), Encoded("bob", ""));
+}
+
+TEST_F(Registry, RefusedNamesCreateNothing) {
+  ASSERT_EQ(bAddUser("bob", "pw"), 1);  // loads the configuration
+  const std::set<std::string> before = TreeEntries(root_);
+  const std::string passwd_before = vktest::ReadWholeFile(passwd_);
+  const std::string too_long(120, 'x');
+  const char* refused[] = {"",     "..",       ".",      "../evil", "..\\evil", "a/b",      "a\\b",
+                           "c:x",  "C:",       "tab\tx", "new\nl",  " bob",    "bob ",     "bob.",
+                           "a=b",  "*",        "a?",     "a|b",     "<x>",      "\"q\"",    ";bob",
+                           "[x]",  too_long.c_str()};
+  for (const char* name : refused) {
+    SCOPED_TRACE(std::string("name '") + name + "'");
+    EXPECT_EQ(bAddUser(name, "pw"), 0);
+    EXPECT_EQ(bCheckPW(name, "pw"), 0);
+    EXPECT_EQ(vk::SetUserPassword(name, "pw"), 0);
+    EXPECT_EQ(vk::RemoveUserEntry(name), 0);
+    if (name[0] != '\0') {
+      EXPECT_EQ(bRemUser(name), 0);
+    }
+  }
+  EXPECT_EQ(bAddUser(nullptr, "pw"), 0);
+  EXPECT_EQ(TreeEntries(root_), before);
+  EXPECT_FALSE(fs::exists(mail_ / "evil"));
+  EXPECT_FALSE(fs::exists(mail_ / "USERS" / "a"));
+  EXPECT_EQ(vktest::ReadWholeFile(passwd_), passwd_before);
+  EXPECT_EQ(bCheckPW("bob", "pw"), 1);
+}
+
+TEST_F(Registry, AdminIsNeverListedNorRemovedOneByOne) {
+  ASSERT_EQ(bAddUser("admin", "zirva"), 1);
+  NameList* list = lpmnlGetUserList(-1);
+  ASSERT_NE(list, nullptr);
+  EXPECT_EQ(list->count, 0u);
+  vk_free_name_list(list);
+
+  // admin is checked without being in the user list.
+  EXPECT_EQ(bCheckPW("admin", "zirva"), 1);
+  EXPECT_EQ(bCheckPW("ADMIN", "ZIRVA"), 1);
+  EXPECT_EQ(bCheckPW("admin", "wrong"), 0);
+
+  EXPECT_EQ(bRemUser("admin"), 0);
+  EXPECT_EQ(bRemUser("AdMiN"), 0);
+  EXPECT_TRUE(HasAllDirs("admin"));
+  EXPECT_EQ(bCheckPW("admin", "zirva"), 1);
+
+  // In whatever case the file spells it.
+  vk::PlatWriteProfileString(passwd_.c_str(), "Passwords", "admin", nullptr);
+  vk::PlatWriteProfileString(passwd_.c_str(), "Passwords", "ADMIN", Encoded("admin", "zirva").c_str());
+  ASSERT_EQ(bAddUser("zed", "pw"), 1);
+  list = lpmnlGetUserList(-1);
+  EXPECT_EQ(Names(list), std::vector<std::string>{"zed"});
+  vk_free_name_list(list);
+}
+
+TEST_F(Registry, RemovingUnknownOrEmptyNamesSucceeds) {
+  ASSERT_EQ(bAddUser("bob", "pw"), 1);
+  EXPECT_EQ(bRemUser("nobody"), 1);
+  EXPECT_EQ(bRemUser(""), 1);
+  EXPECT_EQ(bRemUser(nullptr), 1);
+  EXPECT_TRUE(HasAllDirs("bob"));
+  EXPECT_EQ(bCheckPW("bob", "pw"), 1);
+}
+
+TEST_F(Registry, UserListIsSortedCopyThatTheHostFrees) {
+  for (const char* name : {"carl", "Ann", "bob"}) ASSERT_EQ(bAddUser(name, "pw"), 1);
+  NameList* list = lpmnlGetUserList(-1);
+  ASSERT_NE(list, nullptr);
+  EXPECT_EQ(Names(list), (std::vector<std::string>{"Ann", "bob", "carl"}));
+  EXPECT_NE(list->flags & VK_NAMELIST_SORTED, 0u);
+  EXPECT_NE(list, vk::CachedUserList());
+
+  // The host's list stays as it was when the registry changes.
+  ASSERT_EQ(bRemUser("bob"), 1);
+  EXPECT_EQ(Names(list), (std::vector<std::string>{"Ann", "bob", "carl"}));
+  EXPECT_EQ(Names(vk::CachedUserList()), (std::vector<std::string>{"Ann", "carl"}));
+
+  // A host frees it through the handle in its first field.
+  void* handle = list->handle;
+  ASSERT_NE(handle, nullptr);
+  vk::PlatGlobalUnlock(handle);
+  EXPECT_EQ(vk::PlatGlobalFree(handle), nullptr);
+
+  list = lpmnlGetUserList(-1);
+  EXPECT_EQ(Names(list), (std::vector<std::string>{"Ann", "carl"}));
+  vk_free_name_list(list);
+  vk_free_name_list(nullptr);
+}
+
+TEST_F(Registry, UserListReadsTheFileWhenNothingIsCached) {
+  AddBehindTheRegistry("ann", "a");
+  AddBehindTheRegistry("Admin", "zirva");
+  AddBehindTheRegistry("bob", "b");
+  ASSERT_EQ(vk::LoadConfig(), 0);
+  vk::SetCachedUserList(nullptr);
+  NameList* list = lpmnlGetUserList(-1);
+  EXPECT_EQ(Names(list), (std::vector<std::string>{"ann", "bob"}));
+  vk_free_name_list(list);
+  // Nothing is cached by a plain list request.
+  EXPECT_EQ(vk::CachedUserList(), nullptr);
+
+  // A missing passwd file reads as an empty registry.
+  fs::remove(passwd_);
+  list = lpmnlGetUserList(-1);
+  ASSERT_NE(list, nullptr);
+  EXPECT_EQ(list->count, 0u);
+  vk_free_name_list(list);
+}
+
+TEST_F(Registry, RemovesSeveralUsersThroughANameList) {
+  for (const char* name : {"ann", "bob", "carl", "dave"}) ASSERT_EQ(bAddUser(name, "pw"), 1);
+
+  NameList* list = vk::CreateNameList(4, 64);
+  list = vk::AddName(list, "ann", vk::kNameModeAppend);
+  list = vk::AddName(list, "CARL", vk::kNameModeAppend);
+  EXPECT_EQ(bRemUsers(list), 1);
+  vk::FreeNameList(list);
+  EXPECT_FALSE(fs::exists(UserDir("ann")));
+  EXPECT_FALSE(fs::exists(UserDir("carl")));
+  EXPECT_TRUE(HasAllDirs("bob"));
+  EXPECT_EQ(StoredText("ann"), "");
+  EXPECT_EQ(StoredText("carl"), "");
+  EXPECT_EQ(Names(vk::CachedUserList()), (std::vector<std::string>{"bob", "dave"}));
+
+  // An empty name fails the whole call; the other names still go.
+  list = vk::CreateNameList(4, 64);
+  list = vk::AddName(list, "", vk::kNameModeAppend);
+  list = vk::AddName(list, "dave", vk::kNameModeAppend);
+  ASSERT_EQ(list->count, 2u);
+  EXPECT_EQ(bRemUsers(list), 0);
+  vk::FreeNameList(list);
+  EXPECT_FALSE(fs::exists(UserDir("dave")));
+  EXPECT_EQ(Names(vk::CachedUserList()), std::vector<std::string>{"bob"});
+
+  EXPECT_EQ(bRemUsers(nullptr), 1);
+  NameList* empty = vk::CreateNameList(0, 0);
+  EXPECT_EQ(bRemUsers(empty), 1);
+  vk::FreeNameList(empty);
+  EXPECT_TRUE(HasAllDirs("bob"));
+
+  // A name that could leave USERS fails and touches nothing.
+  fs::create_directories(mail_ / "keep");
+  list = vk::CreateNameList(4, 64);
+  list = vk::AddName(list, "../keep", vk::kNameModeAppend);
+  EXPECT_EQ(bRemUsers(list), 0);
+  vk::FreeNameList(list);
+  EXPECT_TRUE(fs::is_directory(mail_ / "keep"));
+}
+
+TEST_F(Registry, RemovingSeveralUsersLoadsTheConfigurationFirst) {
+  AddBehindTheRegistry("ann", "a");
+  AddBehindTheRegistry("bob", "b");
+  ASSERT_FALSE(vk::ConfigLoaded());
+  NameList* list = vk::CreateNameList(4, 64);
+  list = vk::AddName(list, "ann", vk::kNameModeAppend);
+  EXPECT_EQ(bRemUsers(list), 1);
+  EXPECT_TRUE(vk::ConfigLoaded());
+  EXPECT_FALSE(fs::exists(UserDir("ann")));
+  EXPECT_EQ(Names(vk::CachedUserList()), std::vector<std::string>{"bob"});
+
+  // No mail tree to be had: nothing happens, and the answer is 0.
+  ResetRegistryState();
+  vk::PlatWriteProfileString(nullptr, "Mail", "VeskMailPath", nullptr);
+  vk_set_dialog_driver(CloseEveryDialog, nullptr);
+  fs::path cwd_probe = fs::current_path() / "USERS";
+  list = vk::FreeNameList(list);
+  list = vk::CreateNameList(4, 64);
+  list = vk::AddName(list, "bob", vk::kNameModeAppend);
+  EXPECT_EQ(bRemUsers(list), 0);
+  vk::FreeNameList(list);
+  EXPECT_TRUE(HasAllDirs("bob"));
+  EXPECT_FALSE(fs::exists(cwd_probe / "bob"));
+}
+
+TEST_F(Registry, UserAddedElsewhereIsAcceptedAtOnce) {
+  ASSERT_EQ(bAddUser("ann", "a"), 1);  // the cache is loaded now
+  AddBehindTheRegistry("erin", "pw");
+  EXPECT_EQ(vk::FindName(vk::CachedUserList(), "erin", 0), vk::kNameAbsent);
+  EXPECT_EQ(bCheckPW("erin", "pw"), 1);
+  EXPECT_NE(vk::FindName(vk::CachedUserList(), "erin", 0), vk::kNameAbsent);
+}
+
+#ifndef _WIN32
+TEST_F(Registry, UserAddedByAnotherProcessIsAcceptedAtOnce) {
+  ASSERT_EQ(bAddUser("ann", "a"), 1);
+  pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    AddBehindTheRegistry("frank", "Pass");
+    _exit(0);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_EQ(vk::FindName(vk::CachedUserList(), "frank", 0), vk::kNameAbsent);
+  EXPECT_EQ(bCheckPW("frank", "pass"), 1);
+  NameList* list = lpmnlGetUserList(-1);
+  EXPECT_EQ(Names(list), (std::vector<std::string>{"ann", "frank"}));
+  vk_free_name_list(list);
+}
+#endif
+
+TEST_F(Registry, PasswordChangedElsewhereCountsAtOnce) {
+  ASSERT_EQ(bAddUser("bob", "old"), 1);
+  ASSERT_EQ(bCheckPW("bob", "old"), 1);
+  vk::PlatWriteProfileString(passwd_.c_str(), "Passwords", "bob", Encoded("bob", "new").c_str());
+  EXPECT_EQ(bCheckPW("bob", "old"), 0);
+  EXPECT_EQ(bCheckPW("bob", "new"), 1);
+}
+
+TEST_F(Registry, CheckNeedsTheMailboxAndTheExactText) {
+  ASSERT_EQ(bAddUser("bob", "pw"), 1);
+  ASSERT_EQ(bCheckPW("bob", "pw"), 1);
+
+  std::string text = StoredText("bob");
+  std::string lower = text;
+  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  ASSERT_NE(lower, text);
+  vk::PlatWriteProfileString(passwd_.c_str(), "Passwords", "bob", lower.c_str());
+  EXPECT_EQ(bCheckPW("bob", "pw"), 0);
+  vk::PlatWriteProfileString(passwd_.c_str(), "Passwords", "bob", text.c_str());
+  EXPECT_EQ(bCheckPW("bob", "pw"), 1);
+
+  fs::remove_all(UserDir("bob", "MHS"));
+  EXPECT_EQ(bCheckPW("bob", "pw"), 0);
+  ASSERT_EQ(bAddUser("bob", "pw"), 1);  // adding again restores the mailbox
+  EXPECT_EQ(bCheckPW("bob", "pw"), 1);
+}
+
+TEST_F(Registry, ResolveUserAnswersCmcCodes) {
+  ASSERT_EQ(bAddUser("bob", "pw"), 1);
+  EXPECT_EQ(vk::ResolveUser(nullptr), static_cast<CMC_return_code>(CMC_E_INVALID_PARAMETER));
+  EXPECT_EQ(vk::ResolveUser(""), static_cast<CMC_return_code>(CMC_E_INVALID_PARAMETER));
+  EXPECT_EQ(vk::ResolveUser("BOB"), static_cast<CMC_return_code>(CMC_SUCCESS));
+  EXPECT_EQ(vk::ResolveUser("nobody"), static_cast<CMC_return_code>(CMC_E_RECIPIENT_NOT_FOUND));
+  EXPECT_EQ(vk::IsUserInPasswd("bob"), 1);
+  EXPECT_EQ(vk::IsUserInPasswd("nobody"), 0);
+}
+
+TEST_F(Registry, EmptyAndRemoveDirLeavesWhatItCannotList) {
+  fs::path plain = mail_ / "SND" / "plain";
+  fs::create_directories(plain);
+  vktest::WriteWholeFile((plain / "a").string(), "1");
+  vktest::WriteWholeFile((plain / "b.txt").string(), "2");
+  vk::EmptyAndRemoveDir(plain.string().c_str());
+  EXPECT_FALSE(fs::exists(plain));
+
+  fs::path nested = mail_ / "SND" / "nested";
+  fs::create_directories(nested / "sub");
+  vktest::WriteWholeFile((nested / "a").string(), "1");
+  vk::EmptyAndRemoveDir(nested.string().c_str());
+  EXPECT_TRUE(fs::is_directory(nested / "sub"));
+  EXPECT_FALSE(fs::exists(nested / "a"));
+
+  vk::EmptyAndRemoveDir(nullptr);
+  vk::EmptyAndRemoveDir("");
+}
+
+TEST_F(Registry, NothingWorksWithoutATree) {
+  vk::PlatWriteProfileString(nullptr, "Mail", "VeskMailPath", nullptr);
+  vk_set_dialog_driver(CloseEveryDialog, nullptr);
+  EXPECT_EQ(bAddUser("bob", "pw"), 0);
+  EXPECT_EQ(bCheckPW("bob", "pw"), 0);
+  EXPECT_EQ(bRemUser("bob"), 0);
+  EXPECT_EQ(vk::SetUserPassword("bob", "pw"), 0);
+  EXPECT_EQ(vk::RemoveUserEntry("bob"), 0);
+  EXPECT_FALSE(fs::exists(mail_ / "USERS" / "bob"));
+  EXPECT_FALSE(fs::exists(fs::current_path() / "USERS" / "bob"));
+}
+
+}  // namespace
