@@ -12,27 +12,33 @@ namespace vk {
 
 namespace {
 
-// The block layout: the header, `capacity` slots, then the text area.  On
-// 32-bit Windows the header is 20 bytes and a slot 4, the layout the host
-// knows; other targets keep the same fields with their own pointer size.
+// The block layout: the header, `capacity` slots, then the text area.  The
+// size rules count with the 32-bit layout the host knows (a 20-byte header,
+// 4-byte slots); where pointers are wider the block is enlarged by exactly
+// the difference, so every target grows, refuses and reports `free` alike.
 constexpr std::size_t kHeaderSize = offsetof(NameList, slots);
 constexpr std::size_t kSlotSize = sizeof(char*);
+constexpr std::size_t kModelHeaderSize = 20;
+constexpr std::size_t kModelSlotSize = 4;
 // `free` is kept this many bytes below the true space left, so a stored
 // name and its zero byte can never reach the end of the block.
 constexpr std::size_t kFreeReserve = 4;
-// Slack added to every block request beyond header, slots and text.
-constexpr std::size_t kCreateSlack = 36;
+// What a creation asks for beyond slots and text (header and slack).
+constexpr std::size_t kCreateOverhead = 56;
 // Text bytes a copy adds for every slot it adds beyond the count.
 constexpr std::size_t kTextPerNewSlot = 32;
+
+std::size_t Widening(std::size_t capacity) {
+  return (kHeaderSize - kModelHeaderSize) +
+         (kSlotSize - kModelSlotSize) * capacity;
+}
 
 char* TextStart(const NameList* list) {
   return const_cast<char*>(reinterpret_cast<const char*>(list)) + kHeaderSize +
          kSlotSize * list->capacity;
 }
 
-std::size_t BlockSize(const NameList* list) {
-  return PlatGlobalSize(list->handle);
-}
+std::size_t BlockSize(const NameList* list) { return NameListBlockSize(list); }
 
 bool IsSorted(const NameList* list) {
   return (list->flags & VK_NAMELIST_SORTED) != 0;
@@ -64,18 +70,12 @@ void StoreName(NameList* list, const char* name, std::size_t length,
   list->count++;
 }
 
-// CopyNameList with `room` more text bytes than the growth rule gives.
-NameList* CopyWithRoom(const NameList* list, unsigned capacity,
-                       std::size_t room) {
-  if (list == nullptr) return nullptr;
-  std::size_t n = capacity != 0 ? capacity : list->count;
-  std::size_t extra = n > list->count ? kTextPerNewSlot * (n - list->count) : 0;
-  std::size_t bytes =
-      BlockSize(list) - list->free - kSlotSize * list->count + extra + room;
-  if (n > 0xFFFF) return nullptr;
-  NameList* copy = CreateNameList(static_cast<unsigned>(n), bytes);
+// A new list of (slots, bytes) holding the first names of `list`.
+NameList* CopyNames(const NameList* list, std::size_t slots, std::size_t bytes) {
+  if (slots > 0xFFFF) return nullptr;
+  NameList* copy = CreateNameList(static_cast<unsigned>(slots), bytes);
   if (copy == nullptr) return nullptr;
-  std::size_t keep = n < list->count ? n : list->count;
+  std::size_t keep = slots < list->count ? slots : list->count;
   for (std::size_t i = 0; i < keep; i++) {
     const char* name = list->slots[i];
     std::size_t length = std::strlen(name);
@@ -83,6 +83,21 @@ NameList* CopyWithRoom(const NameList* list, unsigned capacity,
     StoreName(copy, name, length, copy->count);
   }
   return copy;
+}
+
+// CopyNameList with `room` more text bytes than the growth rule gives.
+NameList* CopyWithRoom(const NameList* list, unsigned capacity,
+                       std::size_t room) {
+  if (list == nullptr) return nullptr;
+  std::size_t n = capacity != 0 ? capacity : list->count;
+  std::size_t extra = n > list->count ? kTextPerNewSlot * (n - list->count) : 0;
+  std::size_t bytes = BlockSize(list) - list->free -
+                      kModelSlotSize * list->count + extra + room;
+  return CopyNames(list, n, bytes);
+}
+
+std::size_t UsedText(const NameList* list) {
+  return static_cast<std::size_t>(list->next - TextStart(list));
 }
 
 NameList* AppendForUnion(NameList* list, const char* name, unsigned mode) {
@@ -94,6 +109,13 @@ NameList* AppendForUnion(NameList* list, const char* name, unsigned mode) {
 }
 
 }  // namespace
+
+std::size_t NameListBlockSize(const NameList* list) {
+  if (list == nullptr) return 0;
+  std::size_t size = PlatGlobalSize(list->handle);
+  std::size_t widening = Widening(list->capacity);
+  return size > widening ? size - widening : 0;
+}
 
 std::size_t GrowSize(std::size_t current, std::size_t a, std::size_t b) {
   static const std::size_t kSteps[] = {16,   32,   64,    256,
@@ -110,9 +132,10 @@ NameList* CreateNameList(unsigned slots, std::size_t textBytes) {
   std::size_t capacity = GrowSize(0, 0, slots);
   if (capacity > 0xFFFF || textBytes > kNameListMaxBlock) return nullptr;
   std::size_t size =
-      GrowSize(0, 0, kSlotSize * capacity + textBytes + kHeaderSize + kCreateSlack);
+      GrowSize(0, 0, kModelSlotSize * capacity + textBytes + kCreateOverhead);
   if (size > kNameListMaxBlock) return nullptr;
-  GlobalHandle handle = PlatGlobalAlloc(kNameListAllocFlags, size);
+  GlobalHandle handle =
+      PlatGlobalAlloc(kNameListAllocFlags, size + Widening(capacity));
   if (handle == nullptr) return nullptr;
   auto* list = static_cast<NameList*>(PlatGlobalLock(handle));
   if (list == nullptr) {
@@ -125,7 +148,7 @@ NameList* CreateNameList(unsigned slots, std::size_t textBytes) {
   list->flags = 0;
   list->next = TextStart(list);
   list->free = static_cast<CMC_uint32>(
-      size - (kSlotSize * capacity + kHeaderSize + kFreeReserve));
+      size - (kModelSlotSize * capacity + kModelHeaderSize + kFreeReserve));
   return list;
 }
 
@@ -144,7 +167,8 @@ NameList* ClearNameList(NameList* list) {
   list->flags &= ~VK_NAMELIST_SORTED;
   list->next = TextStart(list);
   list->free = static_cast<CMC_uint32>(
-      BlockSize(list) - kHeaderSize - kFreeReserve - kSlotSize * list->capacity);
+      BlockSize(list) - kModelHeaderSize - kFreeReserve -
+      kModelSlotSize * list->capacity);
   return list;
 }
 
@@ -169,6 +193,15 @@ NameList* InsertName(NameList* list, const char* name, std::uint16_t position) {
     // gets a block with room for itself.
     FreeNameList(grown);
     grown = CopyWithRoom(list, static_cast<unsigned>(capacity), length + 1);
+  }
+  if (grown == nullptr || !Fits(grown, length)) {
+    // The growth rule jumps to 4 times the slots with 32 text bytes each,
+    // which a list of 256 or 1024 names can no longer take although its
+    // names would fit.  Before refusing, try the next slot step with just
+    // the text the names need.
+    FreeNameList(grown);
+    std::size_t slots = list->count > 0 ? list->count : 1;
+    grown = CopyNames(list, slots, UsedText(list) + length + 1);
   }
   if (grown == nullptr || !Fits(grown, length)) {
     FreeNameList(grown);
@@ -287,9 +320,7 @@ NameList* UnionNameLists(NameList* a, NameList* b, unsigned mode) {
   NameList* list = CreateNameList(slots, BlockSize(a) + BlockSize(b));
   if (list == nullptr) {
     // Two large blocks may together pass the limit while their names fit.
-    std::size_t used = static_cast<std::size_t>(a->next - TextStart(a)) +
-                       static_cast<std::size_t>(b->next - TextStart(b));
-    list = CreateNameList(slots, used);
+    list = CreateNameList(slots, UsedText(a) + UsedText(b));
   }
   if (list == nullptr) return nullptr;
 

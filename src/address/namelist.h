@@ -48,6 +48,11 @@ constexpr unsigned kNameModeSortedUnique = 3;
 // (need | 0x7FFF) * 2 + 2 (which no list block can take).
 std::size_t GrowSize(std::size_t current, std::size_t a, std::size_t b);
 
+// The block size the size rules count with: the block's real size on
+// 32-bit targets, less the extra bytes of wider pointers elsewhere.  0 for
+// null.
+std::size_t NameListBlockSize(const NameList* list);
+
 // A new empty list with GrowSize(0, 0, slots) slots and room for at least
 // `textBytes` bytes of names; null when the block would pass
 // kNameListMaxBlock or memory fails.  (8, 512) gives 16 slots in 1024 bytes,
