@@ -360,6 +360,14 @@ FileHandle PlatOpen(const char* path, unsigned access, ShareMode share, Disposit
   }
   bool reads = (access & kAccessRead) != 0;
   bool writes = (access & kAccessWrite) != 0;
+  struct stat st;
+  // The read-only attribute refuses writers even where the system would let
+  // this user (root) write, as it does on Windows.
+  if (exists && writes && stat(p.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+      (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
+    SetError(PlatError::kAccessDenied);
+    return kNoFile;
+  }
   int flags = inherit ? 0 : O_CLOEXEC;
   if (disposition == Disposition::kCreateNew) flags |= O_CREAT | O_EXCL;
   if (disposition == Disposition::kOpenAlways || disposition == Disposition::kCreateAlways) flags |= O_CREAT;
@@ -369,7 +377,6 @@ FileHandle PlatOpen(const char* path, unsigned access, ShareMode share, Disposit
     SetErrno(errno);
     return kNoFile;
   }
-  struct stat st;
   if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
     close(fd);
     SetError(PlatError::kAccessDenied);
