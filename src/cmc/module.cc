@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "cmc/session.h"
+#include "send/smf_writer.h"
 
 namespace vk {
 
@@ -38,6 +39,7 @@ void ModuleAttach(void* module_handle) {
   g_session.dialog_top = -1;
   std::memset(&g_session.pool, 0, sizeof g_session.pool);
   PoolInit(&g_session.pool, kSessionPoolInitial);
+  InitSmfHandlers();
   RunSmfInit();
 }
 

@@ -15,9 +15,10 @@ void ModuleAttach(void* module_handle);
 // The handle kept by ModuleAttach (dialog templates and string resources).
 void* ModuleHandle();
 
-// The message writer installs its handler table from here.  The hook is
-// called once, at module attach, or at once if the module is already attached
-// when it is set.
+// The module entry fills the message writer's handler table itself; this
+// hook is for any further table that must be ready at load.  It is called
+// once, at module attach, or at once if the module is already attached when
+// it is set.
 using SmfHandlerInit = void (*)();
 void SetSmfHandlerInit(SmfHandlerInit init);
 
