@@ -10,6 +10,7 @@
 #include "platform/clock.h"
 #include "platform/fault.h"
 #include "platform/file.h"
+#include "platform/win32/win32_internal.h"
 
 namespace vk {
 
@@ -55,16 +56,9 @@ PlatError MapError(DWORD code) {
   }
 }
 
-// Records why the call that just failed on this thread failed.
-void SetFailure() { g_last_error = MapError(GetLastError()); }
-void SetFailure(PlatError e) { g_last_error = e; }
-
-// The fault hook of the tests; true when this operation must fail.
-bool Injected() {
-  if (!PlatFaultHit()) return false;
-  SetFailure(PlatError::kInjected);
-  return true;
-}
+void SetFailure() { win32::SetSystemError(); }
+void SetFailure(PlatError e) { win32::SetError(e); }
+using win32::Injected;
 
 bool IsSharingError(DWORD code) {
   return code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION;
@@ -138,6 +132,20 @@ bool NextRealEntry(HANDLE find, WIN32_FIND_DATAA* data) {
 
 }  // namespace
 
+namespace win32 {
+
+void SetError(PlatError e) { g_last_error = e; }
+
+void SetSystemError() { g_last_error = MapError(GetLastError()); }
+
+bool Injected() {
+  if (!PlatFaultHit()) return false;
+  g_last_error = PlatError::kInjected;
+  return true;
+}
+
+}  // namespace win32
+
 PlatError PlatLastError() { return g_last_error; }
 
 const char* PlatErrorName(PlatError e) {
@@ -187,13 +195,13 @@ FileHandle PlatOpen(const char* path, unsigned access, ShareMode share, Disposit
 }
 
 int PlatClose(FileHandle h) {
-  if (h == kNoFile) {
-    SetFailure(PlatError::kOther);
-    return -1;
-  }
   if (Injected()) {
     // The handle is gone either way, also when the failure is simulated.
-    CloseHandle(ToHandle(h));
+    if (h != kNoFile) CloseHandle(ToHandle(h));
+    return -1;
+  }
+  if (h == kNoFile) {
+    SetFailure(PlatError::kOther);
     return -1;
   }
   if (!CloseHandle(ToHandle(h))) {

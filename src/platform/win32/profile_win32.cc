@@ -5,9 +5,11 @@
 // WIN.INI for calls with a null file.
 #include <windows.h>
 
+#include <cstring>
 #include <string>
 
 #include "platform/profile.h"
+#include "platform/win32/win32_internal.h"
 
 namespace vk {
 
@@ -27,8 +29,22 @@ const char* TargetFile(const char* file) {
 
 int PlatGetProfileString(const char* file, const char* section, const char* key, const char* def,
                          char* out, int size) {
-  if (out == nullptr || size <= 0) return 0;
   if (def == nullptr) def = "";
+  if (win32::Injected()) {
+    // A failed read looks like a missing key: the default, or an empty run.
+    if (out == nullptr || size <= 0) return 0;
+    if (key == nullptr) {
+      out[0] = '\0';
+      if (size > 1) out[1] = '\0';
+      return 0;
+    }
+    size_t n = std::strlen(def);
+    if (n > static_cast<size_t>(size - 1)) n = static_cast<size_t>(size - 1);
+    std::memmove(out, def, n);
+    out[n] = '\0';
+    return static_cast<int>(n);
+  }
+  if (out == nullptr || size <= 0) return 0;
   const char* target = TargetFile(file);
   DWORD n = target == nullptr
                 ? GetProfileStringA(section, key, def, out, static_cast<DWORD>(size))
@@ -37,6 +53,7 @@ int PlatGetProfileString(const char* file, const char* section, const char* key,
 }
 
 int PlatGetProfileInt(const char* file, const char* section, const char* key, int def) {
+  if (win32::Injected()) return def;
   const char* target = TargetFile(file);
   UINT n = target == nullptr ? GetProfileIntA(section, key, def)
                              : GetPrivateProfileIntA(section, key, def, target);
@@ -44,12 +61,14 @@ int PlatGetProfileInt(const char* file, const char* section, const char* key, in
 }
 
 bool PlatWriteProfileString(const char* file, const char* section, const char* key, const char* value) {
+  if (win32::Injected()) return false;
   const char* target = TargetFile(file);
   BOOL ok = target == nullptr ? WriteProfileStringA(section, key, value)
                               : WritePrivateProfileStringA(section, key, value, target);
   // A flush has nothing to report: some systems answer it with FALSE even
   // though the cache was dropped.
   if (section == nullptr && key == nullptr && value == nullptr) return true;
+  if (!ok) win32::SetSystemError();
   return ok != FALSE;
 }
 

@@ -1,0 +1,253 @@
+// Behaviour only the Win32 backend has: sharing modes enforced between
+// handles, a stored hidden attribute, 8.3 aliases, the trailing period the
+// system drops, and the export table of the built DLL.
+#ifdef _WIN32
+
+#include <windows.h>
+
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "vkmsg/cmc.h"
+#include "platform/file.h"
+#include "support/test_support.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using vktest::ScratchDir;
+
+vk::FileHandle OpenShared(const std::string& path, unsigned access, vk::ShareMode share) {
+  return vk::PlatOpen(path.c_str(), access, share, vk::Disposition::kOpenAlways);
+}
+
+TEST(Win32Sharing, ExclusiveHandleRefusesEveryOtherOpener) {
+  ScratchDir dir;
+  std::string path = dir.Join("locked");
+  vk::FileHandle first = OpenShared(path, vk::kAccessReadWrite, vk::ShareMode::kNone);
+  ASSERT_NE(first, vk::kNoFile);
+
+  EXPECT_EQ(OpenShared(path, vk::kAccessRead, vk::ShareMode::kReadWrite), vk::kNoFile);
+  EXPECT_EQ(vk::PlatLastError(), vk::PlatError::kSharingViolation);
+  EXPECT_EQ(OpenShared(path, vk::kAccessWrite, vk::ShareMode::kReadWrite), vk::kNoFile);
+  EXPECT_EQ(vk::PlatLastError(), vk::PlatError::kSharingViolation);
+
+  EXPECT_EQ(vk::PlatClose(first), 0);
+  vk::FileHandle again = OpenShared(path, vk::kAccessRead, vk::ShareMode::kReadWrite);
+  EXPECT_NE(again, vk::kNoFile);
+  vk::PlatClose(again);
+}
+
+TEST(Win32Sharing, ReadSharingAdmitsReadersOnly) {
+  ScratchDir dir;
+  std::string path = dir.Join("readers");
+  vk::FileHandle first = OpenShared(path, vk::kAccessRead, vk::ShareMode::kRead);
+  ASSERT_NE(first, vk::kNoFile);
+
+  vk::FileHandle reader = OpenShared(path, vk::kAccessRead, vk::ShareMode::kReadWrite);
+  EXPECT_NE(reader, vk::kNoFile);
+  EXPECT_EQ(OpenShared(path, vk::kAccessWrite, vk::ShareMode::kReadWrite), vk::kNoFile);
+  EXPECT_EQ(vk::PlatLastError(), vk::PlatError::kSharingViolation);
+
+  if (reader != vk::kNoFile) vk::PlatClose(reader);
+  vk::PlatClose(first);
+}
+
+TEST(Win32Sharing, OpenFileCannotBeDeletedOrRenamed) {
+  ScratchDir dir;
+  std::string path = dir.Join("busy");
+  std::string moved = dir.Join("moved");
+  vk::FileHandle h = OpenShared(path, vk::kAccessReadWrite, vk::ShareMode::kReadWrite);
+  ASSERT_NE(h, vk::kNoFile);
+
+  EXPECT_FALSE(vk::PlatDeleteFile(path.c_str()));
+  EXPECT_EQ(vk::PlatLastError(), vk::PlatError::kSharingViolation);
+  EXPECT_FALSE(vk::PlatRenameNoReplace(path.c_str(), moved.c_str()));
+  EXPECT_EQ(vk::PlatLastError(), vk::PlatError::kSharingViolation);
+
+  EXPECT_EQ(vk::PlatClose(h), 0);
+  EXPECT_TRUE(vk::PlatRenameNoReplace(path.c_str(), moved.c_str()));
+  EXPECT_TRUE(vk::PlatDeleteFile(moved.c_str()));
+}
+
+TEST(Win32Attributes, HiddenIsStoredAndReportedBySearch) {
+  ScratchDir dir;
+  std::string path = dir.Join("secret");
+  ASSERT_TRUE(vktest::WriteWholeFile(path, "x"));
+
+  ASSERT_TRUE(vk::PlatSetAttributes(path.c_str(), vk::kAttrHidden));
+  EXPECT_EQ(vk::PlatGetAttributes(path.c_str()) & (vk::kAttrHidden | vk::kAttrDirectory), vk::kAttrHidden);
+
+  vk::DirEntry entry;
+  std::string pattern = dir.Join("*.*");
+  vk::SearchHandle s = vk::PlatFindFirst(pattern.c_str(), &entry);
+  ASSERT_NE(s, nullptr);
+  EXPECT_STREQ(entry.long_name, "secret");
+  EXPECT_NE(entry.attributes & vk::kAttrHidden, 0u);
+  EXPECT_FALSE(vk::PlatFindNext(s, &entry));
+  vk::PlatFindClose(s);
+
+  ASSERT_TRUE(vk::PlatSetAttributes(path.c_str(), vk::kAttrNormal));
+  EXPECT_EQ(vk::PlatGetAttributes(path.c_str()) & vk::kAttrHidden, 0u);
+}
+
+TEST(Win32Attributes, ReadOnlyIsReportedAndCleared) {
+  ScratchDir dir;
+  std::string path = dir.Join("frozen");
+  ASSERT_TRUE(vktest::WriteWholeFile(path, "x"));
+  ASSERT_TRUE(vk::PlatSetAttributes(path.c_str(), vk::kAttrReadOnly));
+  EXPECT_NE(vk::PlatGetAttributes(path.c_str()) & vk::kAttrReadOnly, 0u);
+  // A read-only file is not deleted behind the user's back.
+  EXPECT_FALSE(vk::PlatDeleteFile(path.c_str()));
+  EXPECT_EQ(vk::PlatLastError(), vk::PlatError::kAccessDenied);
+
+  EXPECT_TRUE(vk::PlatSetAttributes(path.c_str(), vk::kAttrNormal));
+  EXPECT_EQ(vk::PlatGetAttributes(path.c_str()) & vk::kAttrReadOnly, 0u);
+  EXPECT_TRUE(vk::PlatDeleteFile(path.c_str()));
+}
+
+TEST(Win32Names, LongNameCarriesAWorkingShortAlias) {
+  ScratchDir dir;
+  std::string path = dir.Join("a rather long file name.message");
+  ASSERT_TRUE(vktest::WriteWholeFile(path, "hello"));
+
+  vk::DirEntry entry;
+  std::string pattern = dir.Join("*.*");
+  vk::SearchHandle s = vk::PlatFindFirst(pattern.c_str(), &entry);
+  ASSERT_NE(s, nullptr);
+  vk::PlatFindClose(s);
+  EXPECT_STREQ(entry.long_name, "a rather long file name.message");
+  // A volume may have 8.3 names switched off; when there is an alias it is
+  // one and it names the same file.
+  if (entry.short_name[0] != '\0') {
+    EXPECT_LE(std::strlen(entry.short_name), 12u);
+    EXPECT_EQ(std::strchr(entry.short_name, ' '), nullptr);
+    EXPECT_EQ(vktest::ReadWholeFile(dir.Join(entry.short_name)), "hello");
+  }
+}
+
+TEST(Win32Names, ShortNameIsEmptyForAnEightDotThreeName) {
+  ScratchDir dir;
+  ASSERT_TRUE(vktest::WriteWholeFile(dir.Join("KWZ0F3A"), ""));
+  vk::DirEntry entry;
+  std::string pattern = dir.Join("KWZ*");
+  vk::SearchHandle s = vk::PlatFindFirst(pattern.c_str(), &entry);
+  ASSERT_NE(s, nullptr);
+  vk::PlatFindClose(s);
+  EXPECT_STREQ(entry.long_name, "KWZ0F3A");
+  EXPECT_STREQ(entry.short_name, "");
+}
+
+TEST(Win32Names, TrailingPeriodNamesTheFileWithoutIt) {
+  ScratchDir dir;
+  std::string dotted = dir.Join("KWZ0f3a.");
+  vk::FileHandle h = vk::PlatOpen(dotted.c_str(), vk::kAccessReadWrite, vk::ShareMode::kReadWrite,
+                                  vk::Disposition::kCreateNew);
+  ASSERT_NE(h, vk::kNoFile);
+  EXPECT_EQ(vk::PlatWrite(h, "abc", 3), 3);
+  vk::PlatClose(h);
+
+  EXPECT_TRUE(fs::exists(fs::path(dir.path()) / "KWZ0f3a"));
+  EXPECT_EQ(vktest::ReadWholeFile(dir.Join("KWZ0f3a")), "abc");
+  // Creating it again under either spelling finds the name taken.
+  EXPECT_EQ(vk::PlatOpen(dotted.c_str(), vk::kAccessReadWrite, vk::ShareMode::kReadWrite,
+                         vk::Disposition::kCreateNew),
+            vk::kNoFile);
+  EXPECT_EQ(vk::PlatLastError(), vk::PlatError::kExists);
+}
+
+TEST(Win32Names, BothSeparatorsAndAnyCaseNameOneFile) {
+  ScratchDir dir;
+  ASSERT_TRUE(vk::PlatMakeDir(dir.Join("USERS").c_str()));
+  ASSERT_TRUE(vktest::WriteWholeFile(dir.Join("USERS\\Ann"), "mail"));
+  std::string other = dir.path() + "/users/ANN";
+  vk::FileHandle h = vk::PlatOpen(other.c_str(), vk::kAccessRead, vk::ShareMode::kReadWrite,
+                                  vk::Disposition::kOpenExisting);
+  ASSERT_NE(h, vk::kNoFile);
+  EXPECT_EQ(vk::PlatFileSize(h), 4);
+  vk::PlatClose(h);
+  char native[260];
+  EXPECT_STREQ(vk::PlatNativePath(other.c_str(), native, sizeof(native)), other.c_str());
+}
+
+TEST(Win32Errors, DirectoryInPlaceOfAFileIsAccessDenied) {
+  ScratchDir dir;
+  std::string sub = dir.Join("sub");
+  ASSERT_TRUE(vk::PlatMakeDir(sub.c_str()));
+  EXPECT_EQ(vk::PlatOpen(sub.c_str(), vk::kAccessRead, vk::ShareMode::kReadWrite,
+                         vk::Disposition::kOpenExisting),
+            vk::kNoFile);
+  EXPECT_EQ(vk::PlatLastError(), vk::PlatError::kAccessDenied);
+  EXPECT_FALSE(vk::PlatDeleteFile(sub.c_str()));
+  EXPECT_EQ(vk::PlatLastError(), vk::PlatError::kAccessDenied);
+}
+
+// --- The built DLL -------------------------------------------------------
+
+// VKMSG32.DLL lies at the root of the build tree, one level above the test
+// programs; an absent DLL (a test-only build) skips these checks.
+std::string FindBuiltDll() {
+  char exe[MAX_PATH];
+  DWORD n = GetModuleFileNameA(nullptr, exe, sizeof(exe));
+  if (n == 0 || n >= sizeof(exe)) return std::string();
+  fs::path here = fs::path(exe).parent_path();
+  for (const fs::path& candidate : {here / "VKMSG32.DLL", here.parent_path() / "VKMSG32.DLL"}) {
+    std::error_code ec;
+    if (fs::exists(candidate, ec)) return candidate.string();
+  }
+  return std::string();
+}
+
+const char* const kExports[] = {
+    "DllMain",          "cmc_logon",
+    "cmc_logoff",       "cmc_free",
+    "cmc_query_configuration", "cmc_send",
+    "cmc_send_documents", "cmc_act_on",
+    "cmc_list",         "cmc_read",
+    "cmc_look_up",      "lpmnlGetUserList",
+    "bAddUser",         "bRemUser",
+    "bRemUsers",        "bCheckPW",
+    "bSetupMHSDirs",    "bInitServerDlg",
+    "isVeskMsgDir",     "vk_free_name_list",
+    "vk_set_dialog_driver", "vk_dialog_template",
+    "vk_dialog_get_text", "vk_dialog_set_text",
+    "vk_dialog_click",  "vk_dialog_is_enabled",
+    "vk_dialog_is_visible", "vk_dialog_list_count",
+    "vk_dialog_list_text", "vk_dialog_list_select",
+    "vk_dialog_list_is_selected", "vk_dialog_list_double_click",
+    "vk_dialog_close",  "vk_dialog_is_open",
+    "vk_dialog_rect",
+};
+
+TEST(Win32Dll, ExportsThePlainNamesOnly) {
+  std::string path = FindBuiltDll();
+  if (path.empty()) GTEST_SKIP() << "VKMSG32.DLL has not been built";
+  HMODULE dll = LoadLibraryA(path.c_str());
+  ASSERT_NE(dll, nullptr) << path;
+  for (const char* name : kExports) {
+    EXPECT_NE(GetProcAddress(dll, name), nullptr) << name;
+  }
+  EXPECT_EQ(GetProcAddress(dll, "cmc_logon@36"), nullptr);
+  EXPECT_EQ(GetProcAddress(dll, "_cmc_logon@36"), nullptr);
+  EXPECT_EQ(GetProcAddress(dll, "DllMain@12"), nullptr);
+
+  // The loaded module answers through its exports: a call without a session
+  // is refused by the session check, a configuration query succeeds.
+  using Logoff = CMC_return_code(CMC_CALL*)(CMC_session_id, CMC_ui_id, CMC_flags, CMC_extension*);
+  using Query = CMC_return_code(CMC_CALL*)(CMC_session_id, CMC_enum, CMC_buffer, CMC_extension*);
+  auto logoff = reinterpret_cast<Logoff>(reinterpret_cast<void*>(GetProcAddress(dll, "cmc_logoff")));
+  auto query =
+      reinterpret_cast<Query>(reinterpret_cast<void*>(GetProcAddress(dll, "cmc_query_configuration")));
+  ASSERT_NE(logoff, nullptr);
+  ASSERT_NE(query, nullptr);
+  EXPECT_EQ(logoff(0, 0, 0, nullptr), 17u);
+  EXPECT_EQ(query(0, 0, nullptr, nullptr), 0u);
+  FreeLibrary(dll);
+}
+
+}  // namespace
+
+#endif  // _WIN32
