@@ -1,0 +1,226 @@
+// Profile files through the platform calls; runs on both backends.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "platform/profile.h"
+#include "support/test_support.h"
+
+namespace {
+
+using namespace vk;
+using vktest::ReadWholeFile;
+using vktest::ScratchDir;
+using vktest::WriteWholeFile;
+
+std::string Get(const std::string& file, const char* section, const char* key, const char* def = "?") {
+  char buf[256];
+  PlatGetProfileString(file.c_str(), section, key, def, buf, sizeof buf);
+  return buf;
+}
+
+TEST(PlatProfile, WriteThenReadWithoutRegardToCase) {
+  ScratchDir dir;
+  std::string f = dir.Join("passwd");
+  EXPECT_EQ("dflt", Get(f, "Server", "ServerName", "dflt"));  // no file yet
+  ASSERT_TRUE(PlatWriteProfileString(f.c_str(), "Server", "ServerName", "VESK"));
+  EXPECT_EQ("VESK", Get(f, "SERVER", "servername"));
+  EXPECT_EQ("?", Get(f, "Server", "ServerDescription"));
+  EXPECT_EQ("?", Get(f, "Other", "ServerName"));
+
+  // "Mail" and "MAIL" are one section; rewriting keeps one key.
+  ASSERT_TRUE(PlatWriteProfileString(f.c_str(), "Mail", "IsVeskAdmin", "0"));
+  ASSERT_TRUE(PlatWriteProfileString(f.c_str(), "MAIL", "ISVESKADMIN", "1"));
+  EXPECT_EQ(1, PlatGetProfileInt(f.c_str(), "mail", "IsVeskAdmin", 7));
+  std::string text = ReadWholeFile(f);
+  EXPECT_EQ(text.find("IsVeskAdmin"), text.rfind("IsVeskAdmin")) << text;
+}
+
+TEST(PlatProfile, ValuesLoseBlanksAndQuotesAndAreCutToFit) {
+  ScratchDir dir;
+  std::string f = dir.Join("q.ini");
+  ASSERT_TRUE(WriteWholeFile(f, "[S]\r\nplain =  spaced value  \r\nquoted=\"  in quotes \"\r\nlong=0123456789\r\n"));
+  EXPECT_EQ("spaced value", Get(f, "S", "plain"));
+  EXPECT_EQ("  in quotes ", Get(f, "S", "quoted"));
+
+  char buf[5];
+  std::memset(buf, 'x', sizeof buf);
+  EXPECT_EQ(4, PlatGetProfileString(f.c_str(), "S", "long", "", buf, sizeof buf));
+  EXPECT_STREQ("0123", buf);
+  char wide[16];
+  EXPECT_EQ(10, PlatGetProfileString(f.c_str(), "S", "long", "", wide, sizeof wide));
+  EXPECT_EQ(3, PlatGetProfileString(f.c_str(), "S", "missing", "def", buf, sizeof buf));
+  EXPECT_STREQ("def", buf);
+  EXPECT_EQ(0, PlatGetProfileString(f.c_str(), "S", "missing", nullptr, buf, sizeof buf));
+  EXPECT_STREQ("", buf);
+}
+
+TEST(PlatProfile, LinesEndingInLineFeedAloneAreRead) {
+  ScratchDir dir;
+  std::string f = dir.Join("lf.ini");
+  ASSERT_TRUE(WriteWholeFile(f, "; written elsewhere\n[Passwords]\nann=abc\nbob=def\n"));
+  EXPECT_EQ("def", Get(f, "Passwords", "bob"));
+  ASSERT_TRUE(PlatWriteProfileString(f.c_str(), "Passwords", "carl", "ghi"));
+  EXPECT_EQ("abc", Get(f, "Passwords", "ann"));
+  EXPECT_EQ("ghi", Get(f, "Passwords", "carl"));
+  EXPECT_NE(std::string::npos, ReadWholeFile(f).find("; written elsewhere"));
+}
+
+TEST(PlatProfile, KeyNamesComeAsARunWithItsCount) {
+  ScratchDir dir;
+  std::string f = dir.Join("keys.ini");
+  ASSERT_TRUE(PlatWriteProfileString(f.c_str(), "Passwords", "alpha", "1"));
+  ASSERT_TRUE(PlatWriteProfileString(f.c_str(), "Passwords", "beta", "2"));
+  ASSERT_TRUE(PlatWriteProfileString(f.c_str(), "Passwords", "gamma", "3"));
+  ASSERT_TRUE(PlatWriteProfileString(f.c_str(), "Other", "delta", "4"));
+
+  char buf[64];
+  std::memset(buf, 'x', sizeof buf);
+  int n = PlatGetProfileString(f.c_str(), "passwords", nullptr, nullptr, buf, sizeof buf);
+  EXPECT_EQ(17, n);
+  EXPECT_EQ(std::string("alpha\0beta\0gamma\0\0", 18), std::string(buf, 18));
+
+  // Not enough room: cut to size - 2 and ended by two zeros.
+  std::memset(buf, 'x', sizeof buf);
+  n = PlatGetProfileString(f.c_str(), "Passwords", nullptr, nullptr, buf, 10);
+  EXPECT_EQ(8, n);
+  EXPECT_EQ(std::string("alpha\0be\0\0", 10), std::string(buf, 10));
+
+  std::memset(buf, 'x', sizeof buf);
+  EXPECT_EQ(0, PlatGetProfileString(f.c_str(), "Nowhere", nullptr, nullptr, buf, sizeof buf));
+  EXPECT_EQ('\0', buf[0]);
+}
+
+TEST(PlatProfile, NullValueDeletesTheKeyNullKeyTheSection) {
+  ScratchDir dir;
+  std::string f = dir.Join("del.ini");
+  ASSERT_TRUE(PlatWriteProfileString(f.c_str(), "Passwords", "ann", "1"));
+  ASSERT_TRUE(PlatWriteProfileString(f.c_str(), "Passwords", "bob", "2"));
+  ASSERT_TRUE(PlatWriteProfileString(f.c_str(), "Server", "ServerName", "VESK"));
+
+  ASSERT_TRUE(PlatWriteProfileString(f.c_str(), "PASSWORDS", "ANN", nullptr));
+  EXPECT_EQ("?", Get(f, "Passwords", "ann"));
+  EXPECT_EQ("2", Get(f, "Passwords", "bob"));
+  EXPECT_TRUE(PlatWriteProfileString(f.c_str(), "Passwords", "ann", nullptr));  // already gone
+
+  ASSERT_TRUE(PlatWriteProfileString(f.c_str(), "passwords", nullptr, nullptr));
+  EXPECT_EQ("?", Get(f, "Passwords", "bob"));
+  EXPECT_EQ("VESK", Get(f, "Server", "ServerName"));
+
+  // Deleting in a file that does not exist succeeds without making one.
+  std::string none = dir.Join("none.ini");
+  EXPECT_TRUE(PlatWriteProfileString(none.c_str(), "S", "k", nullptr));
+}
+
+TEST(PlatProfile, WritesKeepTheRestOfTheFile) {
+  ScratchDir dir;
+  std::string f = dir.Join("keep.ini");
+  ASSERT_TRUE(WriteWholeFile(f, "; comment\r\n[A]\r\nx=1\r\n\r\n[B]\r\ny=2\r\n"));
+  ASSERT_TRUE(PlatWriteProfileString(f.c_str(), "A", "z", "3"));
+  ASSERT_TRUE(PlatWriteProfileString(f.c_str(), "C", "w", "4"));
+  std::string text = ReadWholeFile(f);
+  size_t comment = text.find("; comment"), a = text.find("[A]"), x = text.find("x=1"), z = text.find("z=3"),
+         b = text.find("[B]"), c = text.find("[C]"), w = text.find("w=4");
+  ASSERT_NE(std::string::npos, comment);
+  ASSERT_NE(std::string::npos, w);
+  EXPECT_LT(comment, a);
+  EXPECT_LT(a, x);
+  EXPECT_LT(x, z);
+  EXPECT_LT(z, b);
+  EXPECT_LT(b, c);
+  EXPECT_LT(c, w);
+  EXPECT_EQ("2", Get(f, "B", "y"));
+}
+
+TEST(PlatProfile, IntegersAndTheFlushCall) {
+  ScratchDir dir;
+  std::string f = dir.Join("int.ini");
+  ASSERT_TRUE(WriteWholeFile(f, "[N]\r\na=42\r\nb=12x\r\nc=abc\r\n"));
+  EXPECT_EQ(42, PlatGetProfileInt(f.c_str(), "N", "a", 5));
+  EXPECT_EQ(12, PlatGetProfileInt(f.c_str(), "N", "b", 5));
+  EXPECT_EQ(0, PlatGetProfileInt(f.c_str(), "N", "c", 5));
+  EXPECT_EQ(5, PlatGetProfileInt(f.c_str(), "N", "d", 5));
+
+  // After a flush a read sees what another writer put in the file.
+  EXPECT_TRUE(PlatWriteProfileString(f.c_str(), nullptr, nullptr, nullptr));
+  ASSERT_TRUE(WriteWholeFile(f, "[N]\r\na=43\r\n"));
+  EXPECT_TRUE(PlatWriteProfileString(f.c_str(), nullptr, nullptr, nullptr));
+  EXPECT_EQ(43, PlatGetProfileInt(f.c_str(), "N", "a", 5));
+}
+
+TEST(PlatProfile, WorkstationProfileStandIn) {
+  ScratchDir dir;
+  {
+    vktest::PrivateProfile ws(dir);
+    ASSERT_TRUE(PlatWriteProfileString(nullptr, "Mail", "VeskMailPath", "S:\\GROUP\\MHS\\MAIL\\"));
+    char buf[128];
+    EXPECT_EQ(18, PlatGetProfileString(nullptr, "MAIL", "veskmailpath", "", buf, sizeof buf));
+    EXPECT_STREQ("S:\\GROUP\\MHS\\MAIL\\", buf);
+    EXPECT_EQ("S:\\GROUP\\MHS\\MAIL\\", Get(ws.path(), "Mail", "VeskMailPath"));
+    EXPECT_EQ(0, PlatGetProfileInt(nullptr, "MAIL", "IsVeskAdmin", 0));
+  }
+  EXPECT_FALSE(vktest::FileExists(dir.Join("win.ini")));
+}
+
+#ifndef _WIN32
+TEST(PlatProfilePosix, WritesCrLfAndAppendsWhereWindowsDoes) {
+  ScratchDir dir;
+  std::string f = dir.Join("bytes.ini");
+  ASSERT_TRUE(WriteWholeFile(f, "; c\n[A]\nx=1\n\n[B]\ny=2"));
+  ASSERT_TRUE(PlatWriteProfileString(f.c_str(), "a", "z", "3"));
+  ASSERT_TRUE(PlatWriteProfileString(f.c_str(), "C", "w", "4"));
+  ASSERT_TRUE(PlatWriteProfileString(f.c_str(), "B", "Y", "5"));
+  EXPECT_EQ("; c\r\n[A]\r\nx=1\r\nz=3\r\n\r\n[B]\r\ny=5\r\n\r\n[C]\r\nw=4\r\n", ReadWholeFile(f));
+}
+
+TEST(PlatProfilePosix, LineBreaksCannotInjectKeys) {
+  ScratchDir dir;
+  std::string f = dir.Join("inject.ini");
+  EXPECT_FALSE(PlatWriteProfileString(f.c_str(), "Passwords", "eve", "x\r\nadmin=known"));
+  EXPECT_FALSE(PlatWriteProfileString(f.c_str(), "Passwords", "eve\nadmin", "x"));
+  EXPECT_FALSE(PlatWriteProfileString(f.c_str(), "Passwords", "a=b", "x"));
+  EXPECT_EQ("?", Get(f, "Passwords", "admin"));
+}
+
+TEST(PlatProfilePosix, WorkstationProfileFromTheEnvironment) {
+  ScratchDir dir;
+  std::string env = dir.Join("sub/win.ini");
+  std::string xdg = dir.Join("xdg");
+  const char* old_winini = getenv("VKMSG_WININI");
+  const char* old_xdg = getenv("XDG_CONFIG_HOME");
+  std::string saved_winini = old_winini ? old_winini : "", saved_xdg = old_xdg ? old_xdg : "";
+
+  setenv("VKMSG_WININI", env.c_str(), 1);
+  ASSERT_TRUE(PlatWriteProfileString(nullptr, "Mail", "MHS_USER", "ann"));
+  EXPECT_EQ("ann", Get(env, "MAIL", "MHS_USER"));
+
+  unsetenv("VKMSG_WININI");
+  setenv("XDG_CONFIG_HOME", xdg.c_str(), 1);
+  ASSERT_TRUE(PlatWriteProfileString(nullptr, "Mail", "MHS_USER", "bob"));
+  EXPECT_EQ("bob", Get(xdg + "/vkmsg/win.ini", "MAIL", "MHS_USER"));
+
+  // A stand-in wins over the environment.
+  setenv("VKMSG_WININI", env.c_str(), 1);
+  {
+    vktest::PrivateProfile ws(dir);
+    char buf[16];
+    PlatGetProfileString(nullptr, "Mail", "MHS_USER", "none", buf, sizeof buf);
+    EXPECT_STREQ("none", buf);
+  }
+  if (old_winini) setenv("VKMSG_WININI", saved_winini.c_str(), 1); else unsetenv("VKMSG_WININI");
+  if (old_xdg) setenv("XDG_CONFIG_HOME", saved_xdg.c_str(), 1); else unsetenv("XDG_CONFIG_HOME");
+}
+
+TEST(PlatProfilePosix, FilesMatchWithoutRegardToCase) {
+  ScratchDir dir;
+  ASSERT_TRUE(WriteWholeFile(dir.Join("passwd"), "[Server]\r\nServerName=VESK\r\n"));
+  std::string upper = dir.Join("PASSWD");
+  EXPECT_EQ("VESK", Get(upper, "Server", "ServerName"));
+  ASSERT_TRUE(PlatWriteProfileString(upper.c_str(), "Server", "ServerDescription", "VESK_MSG"));
+  EXPECT_FALSE(vktest::FileExists(upper));
+  EXPECT_EQ("VESK_MSG", Get(dir.Join("passwd"), "Server", "ServerDescription"));
+}
+#endif
+
+}  // namespace
