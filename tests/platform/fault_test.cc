@@ -1,0 +1,132 @@
+// The fault hook as the backends honour it; runs on both backends.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "platform/fault.h"
+#include "platform/file.h"
+#include "platform/profile.h"
+#include "support/test_support.h"
+
+#ifndef _WIN32
+#include <fcntl.h>
+#endif
+
+namespace {
+
+using namespace vk;
+using vktest::ScratchDir;
+
+struct Disarm {
+  ~Disarm() { PlatFaultDisarm(); }
+};
+
+FileHandle OpenExisting(const std::string& p) {
+  return PlatOpen(p.c_str(), kAccessRead, ShareMode::kReadWrite, Disposition::kOpenExisting);
+}
+
+TEST(PlatFault, TheNthOperationFailsOnce) {
+  ScratchDir dir;
+  Disarm disarm;
+  std::string p = dir.Join("f");
+  ASSERT_TRUE(vktest::WriteWholeFile(p, "abc"));
+
+  PlatFaultArm(3, false);
+  EXPECT_FALSE(PlatFaultFired());
+  FileHandle h = OpenExisting(p);  // 1
+  ASSERT_NE(kNoFile, h);
+  char buf[8];
+  EXPECT_EQ(3, PlatRead(h, buf, sizeof buf));  // 2
+  EXPECT_FALSE(PlatFaultFired());
+  EXPECT_EQ(-1, PlatSeek(h, 0, 0));  // 3
+  EXPECT_EQ(PlatError::kInjected, PlatLastError());
+  EXPECT_TRUE(PlatFaultFired());
+  EXPECT_EQ(0, PlatSeek(h, 0, 0));  // once only
+  EXPECT_EQ(0, PlatClose(h));
+  EXPECT_TRUE(PlatFaultFired());
+}
+
+TEST(PlatFault, APersistentFaultFailsEveryLaterOperation) {
+  ScratchDir dir;
+  Disarm disarm;
+  std::string p = dir.Join("f");
+  ASSERT_TRUE(vktest::WriteWholeFile(p, "abc"));
+  PlatFaultArm(2, true);
+  EXPECT_NE(kAttrInvalid, PlatGetAttributes(p.c_str()));
+  EXPECT_EQ(kAttrInvalid, PlatGetAttributes(p.c_str()));
+  EXPECT_EQ(kNoFile, OpenExisting(p));
+  EXPECT_FALSE(PlatDeleteFile(p.c_str()));
+  EXPECT_FALSE(PlatMakeDir(dir.Join("d").c_str()));
+  DirEntry e;
+  EXPECT_EQ(nullptr, PlatFindFirst(dir.Join("*.*").c_str(), &e));
+  EXPECT_FALSE(PlatWriteProfileString(dir.Join("p.ini").c_str(), "S", "k", "v"));
+  char buf[8];
+  EXPECT_EQ(1, PlatGetProfileString(dir.Join("p.ini").c_str(), "S", "k", "d", buf, sizeof buf));
+  EXPECT_STREQ("d", buf);
+  EXPECT_EQ(PlatError::kInjected, PlatLastError());
+
+  PlatFaultDisarm();
+  EXPECT_TRUE(vktest::FileExists(p));
+  FileHandle h = OpenExisting(p);
+  EXPECT_NE(kNoFile, h);
+  EXPECT_EQ(0, PlatClose(h));
+  EXPECT_FALSE(vktest::FileExists(dir.Join("p.ini")));
+}
+
+TEST(PlatFault, AFailedCloseStillReleasesTheHandle) {
+  ScratchDir dir;
+  Disarm disarm;
+  std::string p = dir.Join("f");
+  FileHandle h = PlatOpen(p.c_str(), kAccessReadWrite, ShareMode::kNone, Disposition::kCreateNew);
+  ASSERT_NE(kNoFile, h);
+  PlatFaultArm(1, false);
+  EXPECT_EQ(-1, PlatClose(h));
+  EXPECT_EQ(PlatError::kInjected, PlatLastError());
+  // Nothing holds the file any more: it opens exclusively and deletes.
+  FileHandle again = PlatOpen(p.c_str(), kAccessRead, ShareMode::kNone, Disposition::kOpenExisting);
+  EXPECT_NE(kNoFile, again);
+  EXPECT_EQ(0, PlatClose(again));
+  EXPECT_TRUE(PlatDeleteFile(p.c_str()));
+#ifndef _WIN32
+  EXPECT_EQ(-1, fcntl(static_cast<int>(h), F_GETFD));
+#endif
+}
+
+// The pattern the mail logic's tests use: fail each step in turn until an
+// operation runs through; every failure must leave the old state intact.
+TEST(PlatFault, EveryStepOfAProfileUpdateFailsCleanly) {
+  ScratchDir dir;
+  Disarm disarm;
+  std::string f = dir.Join("passwd");
+  ASSERT_TRUE(PlatWriteProfileString(f.c_str(), "Passwords", "ann", "old"));
+  for (long n = 1;; ++n) {
+    ASSERT_LT(n, 100);
+    PlatFaultArm(n, false);
+    bool ok = PlatWriteProfileString(f.c_str(), "Passwords", "bob", "new") &&
+              PlatWriteProfileString(f.c_str(), nullptr, nullptr, nullptr);
+    bool fired = PlatFaultFired();
+    PlatFaultDisarm();
+    char buf[16];
+    PlatGetProfileString(f.c_str(), "Passwords", "ann", "", buf, sizeof buf);
+    EXPECT_STREQ("old", buf) << n;
+    if (!fired) {
+      EXPECT_TRUE(ok);
+      break;
+    }
+    EXPECT_FALSE(ok) << n;
+    ASSERT_TRUE(PlatWriteProfileString(f.c_str(), "Passwords", "bob", nullptr));
+  }
+  char buf[16];
+  PlatGetProfileString(f.c_str(), "Passwords", "bob", "", buf, sizeof buf);
+  EXPECT_STREQ("new", buf);
+}
+
+TEST(PlatFault, ArmingBelowOneDisarms) {
+  Disarm disarm;
+  ScratchDir dir;
+  PlatFaultArm(0, true);
+  EXPECT_NE(kAttrInvalid, PlatGetAttributes(dir.path().c_str()));
+  EXPECT_FALSE(PlatFaultFired());
+}
+
+}  // namespace
