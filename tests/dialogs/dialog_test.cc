@@ -1,0 +1,351 @@
+// The dialog layer and the automation interface, played on the library's
+// own templates with test procedures.
+#include "dialogs/dialog.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "dialogs/dialog_test_util.h"
+
+namespace {
+
+using vktest::DialogText;
+using vktest::ScopedDriver;
+
+struct Event {
+  int event, id, code;
+  bool operator==(const Event& o) const { return event == o.event && id == o.id && code == o.code; }
+};
+
+// A procedure that records its events and acts as told.
+struct Recorder {
+  std::vector<Event> events;
+  std::function<void(vk::Dialog*)> on_init;
+  std::function<int(vk::Dialog*, int id, int code)> on_command;
+  bool handle_close = false;
+  int close_result = 0;
+
+  static int Proc(vk::Dialog* d, int event, int id, int code, void* param) {
+    Recorder* r = static_cast<Recorder*>(param);
+    r->events.push_back({event, id, code});
+    if (event == vk::kDlgInit) {
+      if (r->on_init) r->on_init(d);
+      return 1;
+    }
+    if (event == vk::kDlgClose) {
+      if (!r->handle_close) return 0;
+      vk::EndDialog(d, r->close_result);
+      return 1;
+    }
+    return r->on_command ? r->on_command(d, id, code) : 0;
+  }
+  int Count(int event, int id, int code) const {
+    int n = 0;
+    for (const Event& e : events) n += (e == Event{event, id, code}) ? 1 : 0;
+    return n;
+  }
+};
+
+int EndOn(vk::Dialog* d, int id, int code, int wanted_id) {
+  if (id == wanted_id && code == vk::kBnClicked) {
+    vk::EndDialog(d, wanted_id);
+    return 1;
+  }
+  return 0;
+}
+
+TEST(DialogRun, UnknownTemplateIsNotShown) {
+  Recorder r;
+  ScopedDriver driver([](VkDialog*) { FAIL() << "no dialog expected"; });
+  EXPECT_EQ(vk::RunDialog(nullptr, 4242, Recorder::Proc, &r), -1);
+  EXPECT_TRUE(r.events.empty());
+  EXPECT_EQ(driver.calls(), 0);
+}
+
+TEST(DialogRun, DriverReturningClosesTheDialog) {
+  Recorder r;
+  r.handle_close = true;
+  r.close_result = 77;
+  VkDialog* seen = nullptr;
+  ScopedDriver driver([&](VkDialog* d) {
+    seen = d;
+    EXPECT_EQ(vk_dialog_template(d), 1006);
+    EXPECT_EQ(vk_dialog_is_open(d), 1);
+    // The driver runs after the initialisation.
+    ASSERT_EQ(r.events.size(), 1u);
+    EXPECT_EQ(r.events[0].event, vk::kDlgInit);
+  });
+  EXPECT_EQ(vk::RunDialog(nullptr, 1006, Recorder::Proc, &r), 77);
+  EXPECT_EQ(driver.calls(), 1);
+  EXPECT_EQ(r.Count(vk::kDlgClose, 0, 0), 1);
+  // The handle is dead once the run is over.
+  EXPECT_EQ(vk_dialog_is_open(seen), 0);
+  EXPECT_EQ(vk_dialog_template(seen), -1);
+}
+
+TEST(DialogRun, UnhandledCloseBecomesCancel) {
+  Recorder r;
+  r.on_command = [](vk::Dialog* d, int id, int code) { return EndOn(d, id, code, vk::kIdCancel); };
+  ScopedDriver driver([](VkDialog*) {});
+  EXPECT_EQ(vk::RunDialog(nullptr, 1006, Recorder::Proc, &r), vk::kIdCancel);
+  EXPECT_EQ(r.Count(vk::kDlgClose, 0, 0), 1);
+  EXPECT_EQ(r.Count(vk::kDlgCommand, vk::kIdCancel, vk::kBnClicked), 1);
+}
+
+TEST(DialogRun, ProcedureIgnoringEverythingStillEnds) {
+  Recorder r;
+  ScopedDriver driver([](VkDialog*) {});
+  EXPECT_EQ(vk::RunDialog(nullptr, 1006, Recorder::Proc, &r), vk::kIdCancel);
+}
+
+TEST(DialogRun, ClosedByTheDriverGetsNoSecondRequest) {
+  Recorder r;
+  r.handle_close = true;
+  r.close_result = 5;
+  ScopedDriver driver([](VkDialog* d) {
+    EXPECT_EQ(vk_dialog_close(d), 1);
+    EXPECT_EQ(vk_dialog_is_open(d), 0);
+    EXPECT_EQ(vk_dialog_close(d), 0);
+    EXPECT_EQ(vk_dialog_click(d, vk::kIdCancel), 0);
+  });
+  EXPECT_EQ(vk::RunDialog(nullptr, 1006, Recorder::Proc, &r), 5);
+  EXPECT_EQ(r.Count(vk::kDlgClose, 0, 0), 1);
+}
+
+#ifndef _WIN32
+TEST(DialogRun, WithoutDriverEveryDialogIsCancelled) {
+  Recorder r;
+  r.on_command = [](vk::Dialog* d, int id, int code) { return EndOn(d, id, code, vk::kIdCancel); };
+  EXPECT_EQ(vk::RunDialog(nullptr, 1001, Recorder::Proc, &r), vk::kIdCancel);
+  ASSERT_GE(r.events.size(), 2u);
+  EXPECT_EQ(r.events[0].event, vk::kDlgInit);
+  EXPECT_EQ(r.events[1].event, vk::kDlgClose);
+}
+#endif
+
+TEST(DialogRun, ClickSendsTheCommandAndEnds) {
+  Recorder r;
+  r.on_command = [](vk::Dialog* d, int id, int code) { return EndOn(d, id, code, vk::kIdOk); };
+  ScopedDriver driver([&](VkDialog* d) {
+    EXPECT_EQ(vk_dialog_click(d, vk::kIdOk), 1);
+    EXPECT_EQ(vk_dialog_is_open(d), 0);
+    // Fields stay readable until the driver returns.
+    EXPECT_EQ(DialogText(d, -1), "Please Login");
+  });
+  EXPECT_EQ(vk::RunDialog(nullptr, 1006, Recorder::Proc, &r), vk::kIdOk);
+  EXPECT_EQ(r.Count(vk::kDlgClose, 0, 0), 0);
+}
+
+TEST(DialogControls, TypingHonoursTheLimitAndNotifies) {
+  Recorder r;
+  r.on_init = [](vk::Dialog* d) {
+    vk::LimitText(d, 1501, 8);
+    // The limit is the user's: the procedure may set a longer text.
+    EXPECT_TRUE(vk::SetControlText(d, 1501, "longer than eight"));
+  };
+  ScopedDriver driver([&](VkDialog* d) {
+    EXPECT_EQ(DialogText(d, 1501), "longer than eight");
+    r.events.clear();
+    EXPECT_EQ(vk_dialog_set_text(d, 1501, "ABCDEFGHIJK"), 1);
+    EXPECT_EQ(DialogText(d, 1501), "ABCDEFGH");
+    EXPECT_EQ(r.Count(vk::kDlgCommand, 1501, vk::kEnChange), 1);
+    // A password field hands the driver its real text.
+    EXPECT_EQ(vk_dialog_set_text(d, 1502, "hidden"), 1);
+    EXPECT_EQ(DialogText(d, 1502), "hidden");
+    // Bounded copy, full length answered.
+    char small[4];
+    EXPECT_EQ(vk_dialog_get_text(d, 1502, small, sizeof small), 6);
+    EXPECT_STREQ(small, "hid");
+  });
+  vk::RunDialog(nullptr, 1006, Recorder::Proc, &r);
+  // Set from the procedure: the change notification came too.
+  EXPECT_EQ(r.Count(vk::kDlgCommand, 1501, vk::kEnChange), 1);
+}
+
+TEST(DialogControls, DisabledHiddenAndAbsentControlsRefuseTheDriver) {
+  Recorder r;
+  r.on_init = [](vk::Dialog* d) {
+    vk::EnableControl(d, 1501, false);
+    vk::ShowControl(d, 1503, false);
+    vk::EnableControl(d, vk::kIdOk, false);
+  };
+  ScopedDriver driver([&](VkDialog* d) {
+    r.events.clear();
+    EXPECT_EQ(vk_dialog_set_text(d, 1501, "x"), 0);
+    EXPECT_EQ(DialogText(d, 1501), "");
+    EXPECT_EQ(vk_dialog_click(d, 1503), 0);
+    EXPECT_EQ(vk_dialog_click(d, vk::kIdOk), 0);
+    EXPECT_EQ(vk_dialog_click(d, 1504), 0);  // not in 1006
+    EXPECT_EQ(vk_dialog_set_text(d, 1504, "x"), 0);
+    EXPECT_EQ(vk_dialog_get_text(d, 1504, nullptr, 0), -1);
+    // Typing into a button is not possible either.
+    EXPECT_EQ(vk_dialog_set_text(d, vk::kIdCancel, "x"), 0);
+    EXPECT_TRUE(r.events.empty());
+    EXPECT_EQ(vk_dialog_is_enabled(d, 1501), 0);
+    EXPECT_EQ(vk_dialog_is_visible(d, 1501), 1);
+    EXPECT_EQ(vk_dialog_is_visible(d, 1503), 0);
+    EXPECT_EQ(vk_dialog_is_enabled(d, 1502), 1);
+  });
+  vk::RunDialog(nullptr, 1006, Recorder::Proc, &r);
+  EXPECT_EQ(driver.calls(), 1);
+}
+
+TEST(DialogControls, NestedDialogCallsTheDriverBeforeClickReturns) {
+  Recorder inner;
+  Recorder outer;
+  int inner_result = 0;
+  outer.on_command = [&](vk::Dialog* d, int id, int code) {
+    if (id == 1503 && code == vk::kBnClicked) {
+      inner_result = vk::RunDialog(vk::DialogWindow(d), 1007, Recorder::Proc, &inner);
+      return 1;
+    }
+    return EndOn(d, id, code, vk::kIdOk);
+  };
+  inner.on_command = [](vk::Dialog* d, int id, int code) { return EndOn(d, id, code, vk::kIdCancel); };
+  std::vector<int> order;
+  ScopedDriver driver([&](VkDialog* d) {
+    order.push_back(vk_dialog_template(d));
+    if (vk_dialog_template(d) == 1006) {
+      EXPECT_EQ(vk_dialog_click(d, 1503), 1);
+      order.push_back(-1);
+      EXPECT_EQ(vk_dialog_is_open(d), 1);
+      EXPECT_EQ(vk_dialog_click(d, vk::kIdOk), 1);
+    } else {
+      // The inner driver returns without acting: it gets closed.
+      EXPECT_EQ(DialogText(d, -1), "Please provide Admin password");
+    }
+  });
+  EXPECT_EQ(vk::RunDialog(nullptr, 1006, Recorder::Proc, &outer), vk::kIdOk);
+  EXPECT_EQ(order, (std::vector<int>{1006, 1007, -1}));
+  EXPECT_EQ(inner_result, vk::kIdCancel);
+  EXPECT_EQ(inner.Count(vk::kDlgClose, 0, 0), 1);
+}
+
+TEST(DialogControls, ListBoxesSelectAndNotify) {
+  Recorder r;
+  r.on_init = [](vk::Dialog* d) {
+    EXPECT_EQ(vk::ListAdd(d, 1600, "carl"), 0);
+    EXPECT_EQ(vk::ListAdd(d, 1600, "ann"), 1);  // not sorted
+    EXPECT_EQ(vk::ListAdd(d, 1600, "a-rather-long-user-name"), 2);
+  };
+  ScopedDriver driver([&](VkDialog* d) {
+    EXPECT_EQ(vk_dialog_list_count(d, 1600), 3);
+    EXPECT_EQ(vk_dialog_list_count(d, 1601), -1);  // an edit field
+    char buf[8];
+    EXPECT_EQ(vk_dialog_list_text(d, 1600, 2, buf, sizeof buf), 23);
+    EXPECT_STREQ(buf, "a-rathe");
+    EXPECT_EQ(vk_dialog_list_text(d, 1600, 3, buf, sizeof buf), -1);
+    r.events.clear();
+    EXPECT_EQ(vk_dialog_list_select(d, 1600, 0, 1), 1);
+    EXPECT_EQ(vk_dialog_list_select(d, 1600, 2, 1), 1);
+    EXPECT_EQ(vk_dialog_list_select(d, 1600, 5, 1), 0);
+    EXPECT_EQ(r.Count(vk::kDlgCommand, 1600, vk::kLbnSetFocus), 1);
+    EXPECT_EQ(r.Count(vk::kDlgCommand, 1600, vk::kLbnSelChange), 2);
+    EXPECT_EQ(vk_dialog_list_is_selected(d, 1600, 0), 1);
+    EXPECT_EQ(vk_dialog_list_is_selected(d, 1600, 1), 0);
+    EXPECT_EQ(vk_dialog_list_is_selected(d, 1600, 2), 1);
+    r.events.clear();
+    // A double click selects its item alone and reports both clicks.
+    EXPECT_EQ(vk_dialog_list_double_click(d, 1600, 1), 1);
+    EXPECT_EQ(r.Count(vk::kDlgCommand, 1600, vk::kLbnSelChange), 1);
+    EXPECT_EQ(r.Count(vk::kDlgCommand, 1600, vk::kLbnDblClk), 1);
+    EXPECT_EQ(vk_dialog_list_is_selected(d, 1600, 0), 0);
+    EXPECT_EQ(vk_dialog_list_is_selected(d, 1600, 1), 1);
+  });
+  vk::RunDialog(nullptr, 1005, Recorder::Proc, &r);
+  EXPECT_EQ(driver.calls(), 1);
+}
+
+TEST(DialogControls, ListOperationsOfTheProcedure) {
+  Recorder r;
+  r.on_init = [](vk::Dialog* d) {
+    for (const char* n : {"bob", "Ann", "carl", "dave"}) vk::ListAdd(d, 1600, n);
+    EXPECT_EQ(vk::ListFindExact(d, 1600, "ANN"), 1);
+    EXPECT_EQ(vk::ListFindExact(d, 1600, "an"), -1);
+    vk::ListSetSel(d, 1600, -1, true);
+    EXPECT_EQ(vk::ListSelCount(d, 1600), 4);
+    vk::ListSetSel(d, 1600, 2, false);
+    int items[8];
+    ASSERT_EQ(vk::ListSelItems(d, 1600, items, 8), 3);
+    EXPECT_EQ(items[0], 0);
+    EXPECT_EQ(items[1], 1);
+    EXPECT_EQ(items[2], 3);
+    EXPECT_EQ(vk::ListDelete(d, 1600, 0), 3);
+    EXPECT_EQ(vk::ListGetSel(d, 1600, 0), 1);  // selection moves with the items
+    EXPECT_EQ(vk::ListGetSel(d, 1600, 1), 0);
+    char name[4];
+    EXPECT_EQ(vk::GetListText(d, 1600, 1, name, sizeof name), 4);
+    EXPECT_STREQ(name, "car");
+    vk::ListReset(d, 1600);
+    EXPECT_EQ(vk::ListCount(d, 1600), 0);
+    // The compose dialog's recipient list selects one item at most and does
+    // not notify.
+  };
+  vk::RunDialog(nullptr, 1005, Recorder::Proc, &r);
+
+  Recorder single;
+  single.on_init = [](vk::Dialog* d) {
+    vk::ListAdd(d, 1605, "To: ann");
+    vk::ListAdd(d, 1605, "Cc: bob");
+  };
+  ScopedDriver driver([&](VkDialog* d) {
+    single.events.clear();
+    EXPECT_EQ(vk_dialog_list_select(d, 1605, 0, 1), 1);
+    EXPECT_EQ(vk_dialog_list_select(d, 1605, 1, 1), 1);
+    EXPECT_EQ(vk_dialog_list_is_selected(d, 1605, 0), 0);
+    EXPECT_EQ(vk_dialog_list_is_selected(d, 1605, 1), 1);
+    EXPECT_TRUE(single.events.empty());
+  });
+  vk::RunDialog(nullptr, 1002, Recorder::Proc, &single);
+}
+
+TEST(DialogControls, StatusMessagesComeFromTheStringTable) {
+  Recorder r;
+  r.on_init = [](vk::Dialog* d) {
+    EXPECT_EQ(vk::ShowStatusMessage(d, 1553, 1563), 1);
+    EXPECT_EQ(vk::ShowStatusMessage(d, 1553, 9999), 0);
+    EXPECT_EQ(vk::ShowStatusMessage(d, 1607, 1563), 0);  // not in 1004
+  };
+  ScopedDriver driver([](VkDialog* d) { EXPECT_EQ(DialogText(d, 1553), "The new passwords do not match"); });
+  vk::RunDialog(nullptr, 1004, Recorder::Proc, &r);
+  EXPECT_EQ(driver.calls(), 1);
+
+  char buf[16];
+  EXPECT_EQ(vk::LoadStringText(1623, buf, sizeof buf), 15);
+  EXPECT_STREQ(buf, "Not enough memo");
+  EXPECT_EQ(vk::LoadStringText(1, buf, sizeof buf), 0);
+  EXPECT_STREQ(buf, "");
+}
+
+TEST(DialogPlacement, RectFollowsTheTemplateAndCentres) {
+  Recorder r;
+  r.on_init = [](vk::Dialog* d) { vk::CentreDialog(d); };
+  int w1001 = 0, h1001 = 0, w1007 = 0, h1007 = 0;
+  ScopedDriver driver([&](VkDialog* d) {
+    int left = -1, top = -1, w = 0, h = 0;
+    ASSERT_EQ(vk_dialog_rect(d, &left, &top, &w, &h), 1);
+    int sw = 0, sh = 0;
+    vk::PlatScreenSize(&sw, &sh);
+    EXPECT_EQ(left, (sw - w) / 2);
+    EXPECT_EQ(top, (sh - h) / 2);
+    if (vk_dialog_template(d) == 1001) {
+      w1001 = w;
+      h1001 = h;
+    } else {
+      w1007 = w;
+      h1007 = h;
+    }
+  });
+  vk::RunDialog(nullptr, 1001, Recorder::Proc, &r);
+  vk::RunDialog(nullptr, 1007, Recorder::Proc, &r);
+  // Same width in dialog units, 98 against 49 in height.
+  EXPECT_GT(w1001, 189);
+  EXPECT_EQ(w1001, w1007);
+  EXPECT_GT(h1001, h1007);
+  EXPECT_GT(h1001 - h1007, 49);
+}
+
+}  // namespace

@@ -1,0 +1,220 @@
+// The login dialog through its entry and the automation interface.
+#include "dialogs/login.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "dialogs/dialog_test_util.h"
+#include "platform/profile.h"
+#include "support/test_support.h"
+
+namespace {
+
+using vktest::DialogText;
+using vktest::ScopedDriver;
+
+class LoginDialogTest : public ::testing::Test {
+ protected:
+  void SetAdmin(const char* value) {
+    ASSERT_TRUE(vk::PlatWriteProfileString(nullptr, "MAIL", "IsVeskAdmin", value));
+  }
+  // Buffers as the logon passes them.
+  char name_[66] = "";
+  char password_[34] = "";
+  vktest::ScratchDir dir_;
+  vktest::PrivateProfile profile_{dir_};
+};
+
+TEST_F(LoginDialogTest, LogonTemplateFollowsTheWorkstation) {
+  EXPECT_EQ(vk::LogonTemplate(), 1006);
+  SetAdmin("0");
+  EXPECT_EQ(vk::LogonTemplate(), 1006);
+  SetAdmin("1");
+  EXPECT_EQ(vk::LogonTemplate(), 1001);
+}
+
+TEST_F(LoginDialogTest, AdministerButtonOnlyOnAnAdministratorWorkstation) {
+  int visible = -1, enabled = -1;
+  ScopedDriver driver([&](VkDialog* d) {
+    visible = vk_dialog_is_visible(d, 1504);
+    enabled = vk_dialog_is_enabled(d, 1504);
+  });
+  vk::LoginDialog(nullptr, 1001, name_, password_);
+  EXPECT_EQ(visible, 0);
+  EXPECT_EQ(enabled, 0);
+  SetAdmin("2");
+  vk::LoginDialog(nullptr, 1001, name_, password_);
+  EXPECT_EQ(visible, 1);
+  EXPECT_EQ(enabled, 1);
+  EXPECT_EQ(driver.calls(), 2);
+}
+
+TEST_F(LoginDialogTest, ConfirmedEntriesComeBackInSmallLetters) {
+  std::strcpy(name_, "Bob");
+  std::strcpy(password_, "OldPW");
+  ScopedDriver driver([](VkDialog* d) {
+    EXPECT_EQ(DialogText(d, -1), "Please Login");
+    EXPECT_EQ(DialogText(d, 1501), "Bob");
+    EXPECT_EQ(DialogText(d, 1502), "OldPW");
+    EXPECT_EQ(vk_dialog_is_enabled(d, 1), 1);
+    EXPECT_EQ(vk_dialog_set_text(d, 1501, "CARL_1"), 1);
+    EXPECT_EQ(vk_dialog_set_text(d, 1502, "MySecret"), 1);
+    EXPECT_EQ(vk_dialog_click(d, 1), 1);
+    EXPECT_EQ(vk_dialog_is_open(d), 0);
+  });
+  EXPECT_EQ(vk::LoginDialog(nullptr, 1006, name_, password_), 1);
+  EXPECT_STREQ(name_, "carl_1");
+  EXPECT_STREQ(password_, "mysecret");
+}
+
+TEST_F(LoginDialogTest, LoginIsEnabledExactlyWhileANameIsTyped) {
+  ScopedDriver driver([](VkDialog* d) {
+    // Opened with an empty name: nothing to log in with.
+    EXPECT_EQ(vk_dialog_is_enabled(d, 1), 0);
+    EXPECT_EQ(vk_dialog_click(d, 1), 0);
+    EXPECT_EQ(vk_dialog_set_text(d, 1501, "a"), 1);
+    EXPECT_EQ(vk_dialog_is_enabled(d, 1), 1);
+    EXPECT_EQ(vk_dialog_set_text(d, 1501, ""), 1);
+    EXPECT_EQ(vk_dialog_is_enabled(d, 1), 0);
+    EXPECT_EQ(vk_dialog_set_text(d, 1501, "x"), 1);
+    EXPECT_EQ(vk_dialog_click(d, 1), 1);
+  });
+  EXPECT_EQ(vk::LoginDialog(nullptr, 1006, name_, password_), 1);
+  EXPECT_STREQ(name_, "x");
+  EXPECT_STREQ(password_, "");
+}
+
+TEST_F(LoginDialogTest, FieldsTakeEightAndThirtyTwoOfWhichThirtyOneReturn) {
+  const std::string typed(40, 'P');
+  ScopedDriver driver([&](VkDialog* d) {
+    vk_dialog_set_text(d, 1501, "ABCDEFGHIJKL");
+    vk_dialog_set_text(d, 1502, typed.c_str());
+    EXPECT_EQ(DialogText(d, 1501), "ABCDEFGH");
+    EXPECT_EQ(DialogText(d, 1502), std::string(32, 'P'));
+    vk_dialog_click(d, 1);
+  });
+  EXPECT_EQ(vk::LoginDialog(nullptr, 1006, name_, password_), 1);
+  EXPECT_STREQ(name_, "abcdefgh");
+  EXPECT_EQ(std::string(password_), std::string(31, 'p'));
+}
+
+TEST_F(LoginDialogTest, CancelAndCloseReturnZeroButStillLowerCase) {
+  std::strcpy(name_, "ANN");
+  std::strcpy(password_, "PW");
+  {
+    ScopedDriver driver([](VkDialog* d) {
+      vk_dialog_set_text(d, 1501, "OTHER");
+      EXPECT_EQ(vk_dialog_click(d, 2), 1);
+    });
+    EXPECT_EQ(vk::LoginDialog(nullptr, 1006, name_, password_), 0);
+    // Cancel copies nothing back.
+    EXPECT_STREQ(name_, "ann");
+    EXPECT_STREQ(password_, "pw");
+  }
+  {
+    ScopedDriver driver([](VkDialog* d) {
+      vk_dialog_set_text(d, 1501, "OTHER");
+      EXPECT_EQ(vk_dialog_close(d), 1);
+    });
+    EXPECT_EQ(vk::LoginDialog(nullptr, 1006, name_, password_), 0);
+    EXPECT_STREQ(name_, "ann");
+  }
+  {
+    // A driver that leaves the dialog open gets it closed.
+    ScopedDriver driver([](VkDialog* d) { vk_dialog_set_text(d, 1501, "OTHER"); });
+    EXPECT_EQ(vk::LoginDialog(nullptr, 1006, name_, password_), 0);
+    EXPECT_STREQ(name_, "ann");
+  }
+}
+
+TEST_F(LoginDialogTest, NullBufferShowsNothing) {
+  ScopedDriver driver([](VkDialog*) { FAIL() << "no dialog expected"; });
+  EXPECT_EQ(vk::LoginDialog(nullptr, 1006, nullptr, password_), 0);
+  EXPECT_EQ(vk::LoginDialog(nullptr, 1006, name_, nullptr), 0);
+  EXPECT_EQ(driver.calls(), 0);
+}
+
+#ifndef _WIN32
+TEST_F(LoginDialogTest, WithoutDriverTheLoginIsCancelled) {
+  std::strcpy(name_, "Bob");
+  EXPECT_EQ(vk::LoginDialog(nullptr, 1006, name_, password_), 0);
+  EXPECT_STREQ(name_, "bob");
+}
+#endif
+
+TEST_F(LoginDialogTest, AdminPromptHandsBackOnlyThePassword) {
+  char name[64] = "admin";
+  char password[32] = "";
+  ScopedDriver driver([](VkDialog* d) {
+    EXPECT_EQ(vk_dialog_template(d), 1007);
+    EXPECT_EQ(DialogText(d, -1), "Please provide Admin password");
+    EXPECT_EQ(vk_dialog_get_text(d, 1501, nullptr, 0), -1);
+    EXPECT_EQ(vk_dialog_is_enabled(d, 1), 1);
+    vk_dialog_set_text(d, 1502, "ZIRVA");
+    vk_dialog_click(d, 1);
+  });
+  EXPECT_EQ(vk::LoginDialog(nullptr, 1007, name, password), 1);
+  EXPECT_STREQ(name, "admin");
+  EXPECT_STREQ(password, "zirva");
+}
+
+TEST_F(LoginDialogTest, AdminPromptNestsAndLeavesTheLoginAsItWas) {
+  SetAdmin("1");
+  std::strcpy(name_, "bob");
+  std::strcpy(password_, "secret");
+  const vk::LoginDialogState* outer = nullptr;
+  int prompts = 0;
+  ScopedDriver driver([&](VkDialog* d) {
+    const vk::LoginDialogState* current = vk::CurrentLoginDialog();
+    switch (vk_dialog_template(d)) {
+      case 1001:
+        outer = current;
+        ASSERT_NE(outer, nullptr);
+        EXPECT_EQ(outer->template_id, 1001);
+        EXPECT_EQ(vk_dialog_click(d, 1504), 1);  // cancelled below
+        EXPECT_EQ(vk_dialog_click(d, 1504), 1);  // wrong password below
+        EXPECT_EQ(vk::CurrentLoginDialog(), outer);
+        EXPECT_EQ(vk_dialog_is_open(d), 1);
+        EXPECT_EQ(DialogText(d, 1501), "bob");
+        EXPECT_EQ(DialogText(d, 1502), "secret");
+        vk_dialog_click(d, 1);
+        break;
+      case 1007:
+        ++prompts;
+        ASSERT_NE(current, nullptr);
+        EXPECT_EQ(current->template_id, 1007);
+        EXPECT_EQ(current->previous, outer);
+        if (prompts == 1) {
+          vk_dialog_click(d, 2);
+        } else {
+          vk_dialog_set_text(d, 1502, "certainly-not-the-password");
+          vk_dialog_click(d, 1);
+        }
+        break;
+      default:
+        // Checking the password may ask where the mail tree is: no tree.
+        break;
+    }
+  });
+  EXPECT_EQ(vk::LoginDialog(nullptr, 1001, name_, password_), 1);
+  EXPECT_EQ(prompts, 2);
+  EXPECT_STREQ(name_, "bob");
+  EXPECT_STREQ(password_, "secret");
+  EXPECT_EQ(vk::CurrentLoginDialog(), nullptr);
+}
+
+TEST_F(LoginDialogTest, ChangePasswordKeepsTheDialogOpen) {
+  ScopedDriver driver([](VkDialog* d) {
+    vk_dialog_set_text(d, 1501, "Dave");
+    EXPECT_EQ(vk_dialog_click(d, 1503), 1);
+    EXPECT_EQ(vk_dialog_is_open(d), 1);
+    EXPECT_EQ(DialogText(d, 1501), "Dave");
+    vk_dialog_click(d, 1);
+  });
+  EXPECT_EQ(vk::LoginDialog(nullptr, 1006, name_, password_), 1);
+  EXPECT_STREQ(name_, "dave");
+}
+
+}  // namespace

@@ -1,0 +1,91 @@
+// The dialog tables and the resource script generated from them.
+#include "dialogs/resources.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+
+#include "dialogs/rcgen/rcscript.h"
+#include "support/test_support.h"
+
+namespace {
+
+TEST(DialogTables, EveryTemplateIsWellFormed) {
+  int count = 0;
+  const vk::UiDialogDef* dialogs = vk::DialogTemplates(&count);
+  std::set<int> ids;
+  for (int i = 0; i < count; ++i) {
+    const vk::UiDialogDef& d = dialogs[i];
+    EXPECT_TRUE(ids.insert(d.id).second) << d.id;
+    EXPECT_EQ(vk::FindDialogTemplate(d.id), &d);
+    std::set<int> controls;
+    for (int k = 0; k < d.control_count; ++k) {
+      const vk::UiControlDef& c = d.controls[k];
+      if (c.id != -1) {
+        EXPECT_TRUE(controls.insert(c.id).second) << d.id << ": " << c.id;
+      }
+      EXPECT_LE(c.x + c.cx, d.cx) << d.id << ": " << c.id;
+      // A combo box's height includes its drop-down list.
+      if (c.kind != vk::kUiComboBox) EXPECT_LE(c.y + c.cy, d.cy) << d.id << ": " << c.id;
+    }
+  }
+  for (int id : {1000, 1001, 1002, 1004, 1005, 1006, 1007, 1008, 1010}) EXPECT_TRUE(ids.count(id)) << id;
+  EXPECT_EQ(vk::FindDialogTemplate(1003), nullptr);
+}
+
+TEST(DialogTables, LoginLayoutsDifferOnlyInTheAdministerButton) {
+  const vk::UiDialogDef* a = vk::FindDialogTemplate(1001);
+  const vk::UiDialogDef* b = vk::FindDialogTemplate(1006);
+  ASSERT_TRUE(a && b);
+  EXPECT_EQ(a->control_count, b->control_count + 1);
+  // The caret starts in the password field: the first tab stop.
+  for (const vk::UiDialogDef* d : {a, b}) {
+    int first = 0;
+    for (int k = 0; k < d->control_count && !first; ++k) {
+      if (d->controls[k].style & vk::kWsTabStop) first = d->controls[k].id;
+    }
+    EXPECT_EQ(first, 1502);
+  }
+}
+
+TEST(DialogTables, StringsAreThereOnce) {
+  int count = 0;
+  const vk::UiStringDef* strings = vk::StringTable(&count);
+  std::set<int> ids;
+  for (int i = 0; i < count; ++i) EXPECT_TRUE(ids.insert(strings[i].id).second);
+  EXPECT_STREQ(vk::FindString(1561), "The new password is too short (at least 6 chars)");
+  EXPECT_EQ(vk::FindString(1562), nullptr);
+}
+
+TEST(ResourceScript, EscapesQuotesAndBackslashes) {
+  std::string rc = vkrc::ResourceScript();
+  EXPECT_NE(rc.find("#include <windows.h>\n"), std::string::npos);
+  EXPECT_NE(rc.find("(password \"\"zirva\"\")."), std::string::npos);
+  EXPECT_NE(rc.find("\"c:\\\\\", 1088"), std::string::npos);
+  EXPECT_NE(rc.find("1001 DIALOG 0, 0, 189, 98\nSTYLE DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_THICKFRAME\n"),
+            std::string::npos);
+  EXPECT_NE(rc.find("\"Cancel\", 2, \"Button\", BS_PUSHBUTTON | WS_CHILD | NOT WS_VISIBLE"), std::string::npos);
+  EXPECT_EQ(rc.find("IDC_STATIC"), std::string::npos);
+  for (unsigned char c : rc) EXPECT_LT(c, 0x80);
+}
+
+#ifndef _WIN32
+// The committed script is what the generator writes today.
+TEST(ResourceScript, CommittedScriptIsCurrent) {
+  std::string source;
+  if (const char* dir = std::getenv("VKMSG_SOURCE_DIR")) {
+    source = dir;
+  } else {
+    source = __FILE__;
+    source = source.substr(0, source.rfind('/'));
+    source += "/../..";
+  }
+  std::string path = source + "/src/dialogs/vkmsg.rc";
+  ASSERT_TRUE(vktest::FileExists(path)) << path;
+  EXPECT_EQ(vktest::ReadWholeFile(path), vkrc::ResourceScript())
+      << "regenerate with rcgen (see src/dialogs/rcgen/rcgen.cc)";
+}
+#endif
+
+}  // namespace
