@@ -28,6 +28,16 @@ constexpr std::size_t kCreateOverhead = 56;
 // Text bytes a copy adds for every slot it adds beyond the count.
 constexpr std::size_t kTextPerNewSlot = 32;
 
+// The host reads and writes lists by these offsets.
+static_assert(sizeof(void*) != 4 ||
+                  (offsetof(NameList, count) == 4 &&
+                   offsetof(NameList, capacity) == 6 &&
+                   offsetof(NameList, flags) == 8 &&
+                   offsetof(NameList, free) == 12 &&
+                   offsetof(NameList, next) == 16 &&
+                   offsetof(NameList, slots) == 20),
+              "name list layout of 32-bit targets");
+
 std::size_t Widening(std::size_t capacity) {
   return (kHeaderSize - kModelHeaderSize) +
          (kSlotSize - kModelSlotSize) * capacity;
