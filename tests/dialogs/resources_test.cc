@@ -27,7 +27,9 @@ TEST(DialogTables, EveryTemplateIsWellFormed) {
       }
       EXPECT_LE(c.x + c.cx, d.cx) << d.id << ": " << c.id;
       // A combo box's height includes its drop-down list.
-      if (c.kind != vk::kUiComboBox) EXPECT_LE(c.y + c.cy, d.cy) << d.id << ": " << c.id;
+      if (c.kind != vk::kUiComboBox) {
+        EXPECT_LE(c.y + c.cy, d.cy) << d.id << ": " << c.id;
+      }
     }
   }
   for (int id : {1000, 1001, 1002, 1004, 1005, 1006, 1007, 1008, 1010}) EXPECT_TRUE(ids.count(id)) << id;
