@@ -68,9 +68,19 @@ enum class Disposition {
 };
 
 // Opens or creates a file.  A sharing refusal fails with kSharingViolation
-// (the Win32 backend retries a few times first: another workstation's
-// antivirus or indexer may hold the file briefly).  `inherit` is whether child
-// processes inherit the handle.
+// (both backends retry a few times first: another workstation's antivirus or
+// indexer may hold the file briefly).  `inherit` is whether child processes
+// inherit the handle.  A directory is never opened (kAccessDenied), nor a
+// read-only file for writing (kAccessDenied, even for root on POSIX).
+// kCreateAlways truncates only once the sharing check has passed.
+//
+// POSIX emulates the sharing modes with byte-range locks (open file
+// description locks) far past the end of the file.  Honoured: every
+// combination of access and sharing between handles of this library, in any
+// process or thread, on a file system with POSIX locks.  Not honoured: other
+// programs, which take no such locks; deleting or renaming an open file
+// (POSIX allows it, Windows refuses); a write-only handle opens for reading
+// and writing when it can, so that it can carry its locks.
 FileHandle PlatOpen(const char* path, unsigned access, ShareMode share, Disposition disposition,
                     bool inherit = false);
 // 0 on success, -1 when closing failed.  The handle is gone either way.
@@ -90,8 +100,10 @@ bool PlatTruncate(FileHandle h, int64_t length);
 // Forces written data to the storage.  true on success.
 bool PlatFlush(FileHandle h);
 
+// Deletes a file; a directory or a read-only file is refused (kAccessDenied).
 bool PlatDeleteFile(const char* path);
 // Renames a file or directory; never replaces an existing target (kExists).
+// A target that names the source itself in another case changes the spelling.
 bool PlatRenameNoReplace(const char* from, const char* to);
 
 // Attribute bits, as the Windows file system reports them.

@@ -18,6 +18,8 @@ using GlobalHandle = void*;
 GlobalHandle PlatGlobalAlloc(unsigned flags, size_t bytes);
 // The block's address while locked; null for a null handle.
 void* PlatGlobalLock(GlobalHandle h);
+// Undoes one lock; true for a valid handle (Win32: GlobalUnlock's FALSE
+// with no error, the last lock undone, counts as true).
 bool PlatGlobalUnlock(GlobalHandle h);
 // Frees the block; null on success (the Win32 convention), the handle when
 // freeing failed.
