@@ -182,8 +182,8 @@ CMC_return_code ParseDatePosted(const char* text, CMC_time* out) {
 
   TakeUpTo(p, 4, piece);
   out->year = static_cast<CMC_sint8>(ParseDecimal(piece) - 1900);
-  // The four digits and the separator after them.
-  for (int i = 0; i < 5 && *p; ++i) ++p;
+  // The separator after the four digits.
+  if (*p) ++p;
 
   const bool hourOk = TakePiece(p, ':', piece);
   out->hour = static_cast<CMC_sint8>(ParseDecimal(piece));
@@ -198,9 +198,13 @@ CMC_return_code ParseDatePosted(const char* text, CMC_time* out) {
   if (*p && !IsWhite(static_cast<unsigned char>(*p))) piece[1] = *p++;
   out->second = static_cast<CMC_sint8>(ParseDecimal(piece));
 
-  // The zone, signed HHMM.  A value cut off before it is not a date.
+  // The zone, signed HHMM.  A value cut off before its four digits is not a
+  // date: a cut "-05" would read as five minutes.
   p = SkipWhite(p);
-  if (!*p) return CMC_E_INVALID_MESSAGE_PARAMETER;
+  const char* digits = (*p == '+' || *p == '-') ? p + 1 : p;
+  for (int i = 0; i < 4; ++i) {
+    if (!IsDigit(static_cast<unsigned char>(digits[i]))) return CMC_E_INVALID_MESSAGE_PARAMETER;
+  }
   // Zones east of UTC are written with "+", which the decimal parser would
   // take as the end of the number.
   int32_t zone = (*p == '+') ? ParseDecimal(p + 1) : ParseDecimal(p);
@@ -269,7 +273,9 @@ int NameFromAddress(const char* address, char* out, size_t size) {
 
 int IsPlainFileName(const char* name) {
   if (!name || !*name) return 0;
-  if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) return 0;
+  // Only dots: "." and ".." leave the directory, and Windows reads longer
+  // runs of dots as the directory itself.
+  if (std::strspn(name, ".") == std::strlen(name)) return 0;
   for (const char* p = name; *p; ++p) {
     if (*p == '/' || *p == '\\' || *p == ':') return 0;
   }

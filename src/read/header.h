@@ -53,8 +53,8 @@ int MonthIndex(const char* text);
 // tmzone, the zone's offset in minutes with the sign turned round (a zone
 // written -0500 gives 300, +0100 gives -60); isdst 0.  0;
 // CMC_E_FAILURE when an argument is null; CMC_E_INVALID_MESSAGE_PARAMETER
-// (14) when a "-" or ":" is missing or the text ends before the zone: the
-// fields parsed so far stay in `*out`.  Never reads past the text's end.
+// (14) when a "-" or ":" is missing or the text ends before the zone's four
+// digits: the fields parsed so far stay in `*out`.  Never reads past the text's end.
 CMC_return_code ParseDatePosted(const char* text, CMC_time* out);
 
 // The number of comma-separated items of a list value: 0 for null or empty,
@@ -68,8 +68,8 @@ uint32_t CountListItems(const char* text);
 int NameFromAddress(const char* address, char* out, size_t size);
 
 // 1 when `name` is a plain file name that stays inside the directory it is
-// joined to: not null, not empty, not "." or "..", and without "/", "\" or
-// ":".  Names read from a message's "Attachment" field must pass this before
+// joined to: not null, not empty, not made of dots only ("." or ".."), and
+// without "/", "\" or ":" (a trailing period, as in "KWZ1a2b.", is fine).  Names read from a message's "Attachment" field must pass this before
 // they are joined to a directory.
 int IsPlainFileName(const char* name);
 
