@@ -176,6 +176,18 @@ FileHandle PlatOpen(const char* path, unsigned access, ShareMode share, Disposit
                     bool inherit) {
   if (Injected()) return kNoFile;
   if (NullPath(path)) return kNoFile;
+  // Windows refuses to write a read-only file; Wine running as root would
+  // not, and a truncating create would already have destroyed the contents
+  // by the time the handle could be checked, so the attribute is looked at
+  // first.
+  if ((access & kAccessWrite) && disposition != Disposition::kCreateNew) {
+    DWORD attributes = GetFileAttributesA(path);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) &&
+        !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+      SetFailure(PlatError::kAccessDenied);
+      return kNoFile;
+    }
+  }
   SECURITY_ATTRIBUTES security;
   security.nLength = sizeof(security);
   security.lpSecurityDescriptor = nullptr;

@@ -49,6 +49,11 @@ int PlatGetProfileString(const char* file, const char* section, const char* key,
   DWORD n = target == nullptr
                 ? GetProfileStringA(section, key, def, out, static_cast<DWORD>(size))
                 : GetPrivateProfileStringA(section, key, def, out, static_cast<DWORD>(size), target);
+  // A run of names that was cut ends in two zeros; Wine's narrow-character
+  // calls leave the second one out.
+  if ((key == nullptr || section == nullptr) && size >= 2 && n == static_cast<DWORD>(size - 2)) {
+    out[size - 1] = '\0';
+  }
   return static_cast<int>(n);
 }
 
