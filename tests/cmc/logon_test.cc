@@ -278,4 +278,25 @@ TEST_F(Logon, WithoutAMailTreeTheLocateDialogDecides) {
   for (const Seen& s : script_.seen) EXPECT_NE(s.template_id, 1001);
 }
 
+TEST_F(Logon, AcceptedFlagsPassTheChecksOnceLoggedOn) {
+  Answers({{nullptr, nullptr, 1}});
+  ASSERT_EQ(LogOn("bob", "secret"), CMC_SUCCESS);
+  CMC_message message{};
+  const CMC_return_code sent = cmc_send(1, &message, 0x03000001, 0, nullptr);
+  EXPECT_NE(sent, CMC_E_UNSUPPORTED_FLAG);
+  EXPECT_NE(sent, CMC_E_INVALID_SESSION_ID);
+  EXPECT_NE(sent, CMC_E_INVALID_PARAMETER);
+  EXPECT_EQ(cmc_send(1, &message, 0x00000002, 0, nullptr), CMC_E_UNSUPPORTED_FLAG);
+  CMC_uint32 count = 0;
+  CMC_recipient* out = nullptr;
+  const CMC_return_code looked =
+      cmc_look_up(1, nullptr, CMC_LOOKUP_RESOLVE_IDENTITY | 0x03000000, 0, &count, &out, nullptr);
+  EXPECT_NE(looked, CMC_E_UNSUPPORTED_FLAG);
+  EXPECT_NE(looked, CMC_E_INVALID_PARAMETER);
+  if (looked == CMC_SUCCESS) {
+    EXPECT_EQ(cmc_free(out), CMC_SUCCESS);
+  }
+  EXPECT_EQ(cmc_look_up(1, nullptr, CMC_LOOKUP_DETAILS_UI, 0, &count, &out, nullptr), CMC_E_UNSUPPORTED_FLAG);
+}
+
 }  // namespace
