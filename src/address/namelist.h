@@ -67,15 +67,21 @@ NameList* FreeNameList(NameList* list);
 NameList* ClearNameList(NameList* list);
 
 // A new list holding the first min(n, count) names of `list` in order, where
-// n = capacity, or the list's count when capacity is 0; it has n slots and
-// 32 extra text bytes per slot beyond the count.  The copy is not flagged
-// sorted.  Null for a null list or when memory fails.
+// n = capacity, or the list's count when capacity is 0.  It is created for n
+// slots (which the creation rounds up) and the old text plus 32 bytes per
+// slot beyond the count.  The copy is not flagged sorted.  Null for a null
+// list or when memory fails.
 NameList* CopyNameList(const NameList* list, unsigned capacity);
 
 // Stores a copy of `name` at `position` (0..count; a larger position
-// appends).  Grows the list when the slots or the text area are full.  The
-// sorted flag stays only while the names remain in order.  A null list or
-// name is returned unchanged (no name stored).
+// appends).  When the slots or the text area are full the list is copied
+// into a larger block by CopyNameList(list, GrowSize(capacity, count, 1)),
+// with more text room when a long name needs it, or, when the block that
+// rule asks for is too large, into the next slot step with just the text
+// needed; the grown list is not flagged sorted.  Otherwise the sorted flag
+// stays only while the names remain in order.  A null list or name, or a
+// list that cannot grow, is returned unchanged (no name stored).  `name` may
+// point into the list itself.
 NameList* InsertName(NameList* list, const char* name, std::uint16_t position);
 
 // Mode 0 appends; with bit 1 the name goes to its sorted position unless an
