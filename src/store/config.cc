@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "address/namelist.h"
+#include "cmc/session.h"
 #include "platform/profile.h"
 #include "platform/text.h"
 #include "users/registry.h"
@@ -17,8 +18,6 @@ namespace vk {
 MailConfig g_mail_config;
 
 namespace {
-
-bool g_config_loaded = false;
 
 constexpr const char* kMailSection = "Mail";
 constexpr const char* kMailPathKey = "VeskMailPath";
@@ -87,7 +86,7 @@ bool CanonicalDir(char* dir) {
       std::error_code ec;
       std::filesystem::path p = std::filesystem::absolute(std::filesystem::path(dir), ec);
       if (ec) return false;
-      made = p.string();
+      made = p.lexically_normal().string();
     } catch (...) {
       return false;
     }
@@ -109,7 +108,7 @@ bool CanonicalDir(char* dir) {
   return true;
 }
 
-bool ConfigLoaded() { return g_config_loaded; }
+bool ConfigLoaded() { return g_session.config_loaded != 0; }
 
 int ReadMailPath() {
   char* mail = g_mail_config.mail_dir;
@@ -153,7 +152,7 @@ int LocateMailDir() {
 }
 
 int LoadConfig() {
-  g_config_loaded = false;
+  g_session.config_loaded = 0;
   int rc = CMC_SUCCESS;
   if (!ReadMailPath()) {
     rc = LocateMailDir();
@@ -186,12 +185,14 @@ int LoadConfig() {
   PlatGetProfileString(g_mail_config.passwd_path, kServerSection, "ServerDescription", "",
                        g_mail_config.server_description,
                        sizeof g_mail_config.server_description);
-  g_config_loaded = true;
+  g_session.config_loaded = 1;
   return CMC_SUCCESS;
 }
 
 void UnloadConfig() {
-  g_config_loaded = false;
+  g_session.config_loaded = 0;
+  g_session.user_name_copy = nullptr;
+  g_session.identity_address = nullptr;
   std::memset(g_mail_config.user_name, 0, sizeof g_mail_config.user_name);
   std::memset(g_mail_config.user_dir, 0, sizeof g_mail_config.user_dir);
   std::memset(g_mail_config.mail_dir, 0, sizeof g_mail_config.mail_dir);

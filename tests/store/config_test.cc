@@ -196,7 +196,8 @@ TEST(CanonicalDir, MakesRelativePathsAbsolute) {
   ASSERT_TRUE(vk::CanonicalDir(p));
   EXPECT_TRUE(fs::path(p).is_absolute()) << p;
   EXPECT_EQ(p[std::strlen(p) - 1], vk::kPathSep);
-  EXPECT_TRUE(fs::equivalent(p, fs::current_path()));
+  vk::StripSlash(p);
+  EXPECT_TRUE(SamePath(p, fs::current_path().string())) << p;
   char empty[vk::kPathMax] = "";
   EXPECT_FALSE(vk::CanonicalDir(empty));
 }
