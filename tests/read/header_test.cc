@@ -29,6 +29,7 @@ class HeaderTest : public ::testing::Test {
   }
   // Opens a file with `bytes` for reading and writing.
   vk::FileHandle Open(const std::string& bytes) {
+    if (h_ != vk::kNoFile) vk::CloseFile(h_);
     path_ = dir_.Join("KWZ0001");
     EXPECT_TRUE(vktest::WriteWholeFile(path_, bytes));
     h_ = vk::OpenFileMode(path_.c_str(), vk::kOpenReadWrite);
@@ -36,6 +37,7 @@ class HeaderTest : public ::testing::Test {
     return h_;
   }
   vk::BufferedFile* Reader(const std::string& bytes) {
+    if (reader_) vk::CloseBuffered(reader_);
     reader_ = vk::OpenBuffered(Open(bytes), vk::kBufferedCapacity);
     h_ = vk::kNoFile;  // the reader closes it
     EXPECT_NE(reader_, nullptr);
@@ -335,11 +337,10 @@ std::string TakeValue(vk::GlobalHandle block) {
 }
 
 TEST_F(HeaderTest, GetHeaderFieldValue) {
-  vk::FileHandle h = Open(std::string(kMessage) + "");
+  vk::FileHandle h = Open(kMessage);
   EXPECT_EQ(TakeValue(vk::GetHeaderFieldValue(h, "Attachment")), "KWZ1a2b., KWZ1a2c.");
   EXPECT_EQ(TakeValue(vk::GetHeaderFieldValue(h, "From")), "bob");
   EXPECT_EQ(TakeValue(vk::GetHeaderFieldValue(h, "BCC")), "<none>");
-  vk::CloseFile(h);
   h = Open("SMF-71\r\nTo: \r\nFrom: bob\r\n\r\n");
   EXPECT_EQ(TakeValue(vk::GetHeaderFieldValue(h, "To")), "<none>");
 }
