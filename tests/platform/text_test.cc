@@ -38,6 +38,24 @@ TEST(PlatText, PunctuationBeforeDigitsBeforeLetters) {
   EXPECT_GT(PlatCompareNoCase("Z", "_"), 0);
 }
 
+TEST(PlatText, PunctuationInTheWordSortOrder) {
+  const char order[] = " !\"#$%&()*,./:;?@[\\]^_`{|}~+<=>0";
+  for (size_t i = 0; order[i + 1] != '\0'; ++i) {
+    char a[2] = {order[i], 0}, b[2] = {order[i + 1], 0};
+    EXPECT_LT(PlatCompareNoCase(a, b), 0) << a << " " << b;
+  }
+}
+
+TEST(PlatText, HyphensAndApostrophesCountLast) {
+  EXPECT_LT(PlatCompareNoCase("coop", "co-op"), 0);
+  EXPECT_LT(PlatCompareNoCase("ab", "a-c"), 0);
+  EXPECT_GT(PlatCompareNoCase("a-b", "ab"), 0);
+  EXPECT_GT(PlatCompareNoCase("don't", "dont"), 0);
+  EXPECT_GT(PlatCompareNoCase("co-op", "co'op"), 0);
+  EXPECT_EQ(0, PlatCompareNoCase("Co-Op", "cO-oP"));
+  EXPECT_LT(PlatCompareNoCase("a b", "ab"), 0);  // a blank is no hyphen
+}
+
 TEST(PlatText, SortsANameListConsistently) {
   std::vector<std::string> names = {"carl", "Ann", "bob", "admin", "Bea", "ann2", "zoe"};
   std::sort(names.begin(), names.end(),

@@ -5,15 +5,21 @@ namespace vk {
 
 namespace {
 
-// The sort weight of one byte: controls, then blanks and punctuation (in
-// code order), then digits, then letters without regard to case, then the
-// bytes above ASCII in code order.
+// Blanks and punctuation in the order the Windows word sort gives them.
+constexpr char kPunctuationOrder[] = "'- !\"#$%&()*,./:;?@[\\]^_`{|}~+<=>";
+
+// The sort weight of one byte: controls, then blanks and punctuation, then
+// digits, then letters without regard to case, then the bytes above ASCII in
+// code order.
 int Weight(unsigned char c) {
   if (c < 0x20 || c == 0x7f) return c;
   if (c >= '0' && c <= '9') return 0x200 + c;
   if (c >= 'a' && c <= 'z') c = static_cast<unsigned char>(c - 'a' + 'A');
   if (c >= 'A' && c <= 'Z') return 0x300 + c;
   if (c >= 0x80) return 0x400 + c;
+  for (int i = 0; kPunctuationOrder[i] != '\0'; ++i) {
+    if (static_cast<unsigned char>(kPunctuationOrder[i]) == c) return 0x100 + i;
+  }
   return 0x100 + c;
 }
 
@@ -41,18 +47,27 @@ int PlatCompareNoCase(const char* a, const char* b) {
     ++p;
     ++q;
   }
-  // Equal apart from hyphens and apostrophes: fewer of them sorts first,
-  // then the one whose first differs comes earlier sorts later.
+  // Equal apart from hyphens and apostrophes: those decide in their own
+  // order (an apostrophe before a hyphen, fewer before more), then by where
+  // they stand (earlier sorts later).
+  const unsigned char* s = reinterpret_cast<const unsigned char*>(a);
+  const unsigned char* t = reinterpret_cast<const unsigned char*>(b);
+  for (;;) {
+    while (*s != 0 && !Ignorable(*s)) ++s;
+    while (*t != 0 && !Ignorable(*t)) ++t;
+    if (*s == 0 || *t == 0) {
+      if (*s != *t) return *s == 0 ? -1 : 1;
+      break;
+    }
+    if (*s != *t) return Sign(Weight(*s) - Weight(*t));
+    ++s;
+    ++t;
+  }
   p = reinterpret_cast<const unsigned char*>(a);
   q = reinterpret_cast<const unsigned char*>(b);
-  int count_a = 0, count_b = 0;
-  for (const unsigned char* s = p; *s != 0; ++s) count_a += Ignorable(*s);
-  for (const unsigned char* s = q; *s != 0; ++s) count_b += Ignorable(*s);
-  if (count_a != count_b) return count_a < count_b ? -1 : 1;
   for (; *p != 0 && *q != 0; ++p, ++q) {
     bool ia = Ignorable(*p), ib = Ignorable(*q);
     if (ia != ib) return ia ? 1 : -1;
-    if (ia && *p != *q) return Sign(Weight(*p) - Weight(*q));
   }
   return 0;
 }
