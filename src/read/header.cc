@@ -133,7 +133,7 @@ CMC_return_code ReadHeaderField(BufferedFile* reader, int* id, char* value, uint
   if (*id == kFieldUnknown || *text == '\0') return CMC_SUCCESS;
 
   AppendValue(value, &length, limit, SkipWhite(text));
-  uint32_t next = BufferedTell(reader);
+  uint32_t next = 0;
   for (;;) {
     next = BufferedTell(reader);
     std::memset(line, 0, sizeof line);
