@@ -73,7 +73,7 @@ void PlayAutomatically(DialogPlayer* p, VkDialog* d, int templ) {
   // Any other dialog: leave it; the library closes it, as a cancel.
 }
 
-void PlayInTerminal(DialogPlayer* p, VkDialog* d, int templ) {
+void PlayInTerminal(VkDialog* d, int templ) {
   std::vector<Field> fields = FieldsOf(templ);
   while (vk_dialog_is_open(d)) {
     std::cout << "\n== " << Text(d, -1) << " ==\n";
@@ -129,7 +129,7 @@ void Driver(void* context, VkDialog* d) {
     PlayAutomatically(p, d, templ);
     return;
   }
-  PlayInTerminal(p, d, templ);
+  PlayInTerminal(d, templ);
 }
 
 }  // namespace
@@ -138,8 +138,12 @@ void InstallDialogPlayer(DialogPlayer* player) { vk_set_dialog_driver(Driver, pl
 
 CMC_return_code Logon(DialogPlayer* player, CMC_session_id* session) {
   InstallDialogPlayer(player);
-  CMC_return_code r = cmc_logon(nullptr, player->have_user ? player->user.c_str() : nullptr,
-                                player->have_password ? player->password.c_str() : nullptr, nullptr, 0,
+  std::vector<char> user(player->user.begin(), player->user.end());
+  std::vector<char> password(player->password.begin(), player->password.end());
+  user.push_back('\0');
+  password.push_back('\0');
+  CMC_return_code r = cmc_logon(nullptr, player->have_user ? user.data() : nullptr,
+                                player->have_password ? password.data() : nullptr, nullptr, 0,
                                 CMC_VERSION, CMC_LOGON_UI_ALLOWED | CMC_ERROR_UI_ALLOWED, session, nullptr);
   if (r != CMC_SUCCESS) {
     const char* why = r == CMC_E_USER_CANCEL        ? "cancelled, or no usable mail tree"

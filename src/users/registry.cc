@@ -234,7 +234,11 @@ using namespace vk;
 
 extern "C" {
 
-CMC_EXPORT NameList* CMC_CALL lpmnlGetUserList(CMC_sint32 /*unused*/) {
+CMC_EXPORT NameList* CMC_CALL lpmnlGetUserList(CMC_sint32 selector) {
+  // The library asks with -1 while it loads the configuration itself.  A host
+  // that asks before anything has loaded it would otherwise get an empty list
+  // for a tree full of users; it gets the real list, or null without a tree.
+  if (selector != -1 && !ConfigLoaded() && LoadConfig() != 0) return nullptr;
   GlobalHandle block = PlatGlobalAlloc(kGmemMoveable | kGmemZeroInit, kKeyBufferSize);
   char* keys = static_cast<char*>(PlatGlobalLock(block));
 

@@ -98,8 +98,8 @@ inline std::string ControlStyle(const vk::UiControlDef& c) {
     std::string window = WindowBits(style, true);
     out += " | " + window;
     if (style) {
-        char hex[16];
-        std::snprintf(hex, sizeof hex, "0x%lX", style);
+        char hex[24];
+        std::snprintf(hex, sizeof hex, "0x%lX", static_cast<unsigned long>(style));
         out += " | ";
         out += hex;
     }
