@@ -1,0 +1,355 @@
+// Reading a message file whole into one result block, and marking it read
+// by renaming it to carry ".red".
+#include "read/read.h"
+
+#include <cstddef>
+#include <cstring>
+
+#include "address/namelist.h"
+#include "platform/file.h"
+#include "platform/memory.h"
+#include "read/header.h"
+#include "read/list.h"
+#include "store/config.h"
+#include "store/fileprim.h"
+
+namespace vk {
+
+const char kAttachmentType[] = "? ? ? ? ? ?";
+
+namespace {
+
+// The value buffer of a full read.
+constexpr uint32_t kReadValueSize = 1024;
+// A recipient's name: at most 31 characters.
+constexpr size_t kRecipientNameSize = 32;
+// The first commitment of a message's block, besides the file's size.
+constexpr uint32_t kMessageReserve = 4096;
+// Path buffers here leave room for ".red" after the longest reference.
+constexpr size_t kReadPathSize = kReferenceMax + 8;
+
+// Recipient items may hold blanks; attachment items never do.
+const char kRecipientDelimiters[] = ",\r\n";
+const char kAttachmentDelimiters[] = ", \r\n";
+
+// A locked, zeroed work buffer of movable memory, released when it goes.
+struct WorkBuffer {
+  GlobalHandle handle = nullptr;
+  char* bytes = nullptr;
+  explicit WorkBuffer(size_t size) {
+    handle = PlatGlobalAlloc(kGmemMoveable | kGmemZeroInit, size);
+    if (handle != nullptr) bytes = static_cast<char*>(PlatGlobalLock(handle));
+  }
+  ~WorkBuffer() {
+    if (handle == nullptr) return;
+    if (bytes != nullptr) PlatGlobalUnlock(handle);
+    PlatGlobalFree(handle);
+  }
+  WorkBuffer(const WorkBuffer&) = delete;
+  WorkBuffer& operator=(const WorkBuffer&) = delete;
+};
+
+// Closes the reader on every way out.
+struct ReaderGuard {
+  BufferedFile* reader;
+  ~ReaderGuard() {
+    if (reader != nullptr) CloseBuffered(reader);
+  }
+};
+
+// Fills recipient records from `*index` on with the items of `value`, each
+// with `role`, and stops after the last record.
+CMC_return_code FillRecipients(char* value, CMC_enum role, CMC_recipient* records, uint32_t count,
+                               uint32_t* index, ResultPool* pool) {
+  if (*index >= count || value[0] == '\0') return CMC_SUCCESS;
+  NameList* items = SplitToNameList(value, kRecipientDelimiters, kNameModeAppend);
+  if (items == nullptr) return CMC_E_INSUFFICIENT_MEMORY;
+  CMC_return_code rc = CMC_SUCCESS;
+  for (unsigned i = 0; i < items->count && *index < count; ++i) {
+    const char* item = items->slots[i];
+    CMC_recipient* r = &records[(*index)++];
+    char name[kRecipientNameSize];
+    NameFromAddress(item, name, sizeof name);
+    r->address = PoolDupString(pool, item);
+    r->name = PoolDupString(pool, name);
+    r->name_type = CMC_TYPE_INDIVIDUAL;
+    r->role = role;
+    r->recip_extensions = nullptr;
+    if (r->address == nullptr || r->name == nullptr) {
+      rc = CMC_E_INSUFFICIENT_MEMORY;
+      break;
+    }
+  }
+  FreeNameList(items);
+  return rc;
+}
+
+// Fills the file names (`names`) or the titles of the attachment records
+// with the items of `value`, from record 0 on.  A parcel name is handed out
+// only as a path into the user's parcel directory `parcels`, and only when
+// it is a plain file name that fits there whole.
+CMC_return_code FillAttachments(char* value, bool names, const char* parcels, CMC_attachment* records,
+                                uint32_t count, ResultPool* pool) {
+  if (value[0] == '\0') return CMC_SUCCESS;
+  NameList* items = SplitToNameList(value, kAttachmentDelimiters, kNameModeAppend);
+  if (items == nullptr) return CMC_E_FAILURE;
+  CMC_return_code rc = CMC_SUCCESS;
+  const size_t dir = std::strlen(parcels);
+  for (unsigned i = 0; i < items->count && i < count; ++i) {
+    const char* item = items->slots[i];
+    CMC_attachment* a = &records[i];
+    if (!names) {
+      a->attach_title = PoolDupString(pool, item);
+      if (a->attach_title == nullptr) rc = CMC_E_INSUFFICIENT_MEMORY;
+    } else if (dir == 0 || !IsPlainFileName(item) || dir + std::strlen(item) >= kPathMax) {
+      a->attach_filename = nullptr;
+      a->attach_type = nullptr;
+    } else {
+      char path[kPathMax];
+      CopyBounded(path, parcels, sizeof path);
+      AppendBounded(path, item, sizeof path);
+      a->attach_filename = PoolDupString(pool, path);
+      a->attach_type = const_cast<char*>(kAttachmentType);
+      if (a->attach_filename == nullptr) rc = CMC_E_INSUFFICIENT_MEMORY;
+    }
+    if (rc != CMC_SUCCESS) break;
+  }
+  FreeNameList(items);
+  return rc;
+}
+
+// Keeps only the attachment records that name a parcel, in order, the last
+// flagged; null when none is left.
+CMC_attachment* KeepHandedOut(CMC_attachment* records, uint32_t count) {
+  uint32_t kept = 0;
+  for (uint32_t i = 0; i < count; ++i) {
+    if (records[i].attach_filename == nullptr) continue;
+    if (kept != i) records[kept] = records[i];
+    records[kept].attach_flags = 0;
+    ++kept;
+  }
+  for (uint32_t i = kept; i < count; ++i) std::memset(&records[i], 0, sizeof records[i]);
+  if (kept == 0) return nullptr;
+  records[kept - 1].attach_flags = CMC_ATT_LAST_ELEMENT;
+  return records;
+}
+
+// The user's parcel directory as the file system spells it.
+void ParcelDirectory(char* out) {
+  char built[kPathMax];
+  BuildUserPath(built, g_mail_config.user_name, kUserParcelDir);
+  if (built[0] == '\0') {
+    out[0] = '\0';
+    return;
+  }
+  PlatNativePath(built, out, kPathMax);
+  if (std::strlen(out) + 1 >= kPathMax) {
+    out[0] = '\0';
+    return;
+  }
+  AddSlash(out);
+}
+
+}  // namespace
+
+char* ReadBody(BufferedFile* reader, ResultPool* pool, CMC_return_code* code) {
+  if (code != nullptr) *code = CMC_SUCCESS;
+  if (reader == nullptr || pool == nullptr) return nullptr;
+  if (SeekBuffered(reader, 0) != 0) return nullptr;
+  // Skipping the header: the value itself is not needed, only where it ends.
+  char skip[kFieldValueSize];
+  for (;;) {
+    int id = kFieldUnknown;
+    if (ReadHeaderField(reader, &id, skip, sizeof skip) != CMC_SUCCESS) return nullptr;
+    if (id == kFieldEnd) break;
+  }
+  const uint32_t size = FileSizeOf(reader->file);
+  const uint32_t here = BufferedTell(reader);
+  if (size == 0xFFFFFFFFu || size <= here) return nullptr;
+  const uint32_t want = size - here < kBodyMax ? size - here : kBodyMax;
+  char* body = static_cast<char*>(PoolAlloc(pool, want + 1));
+  if (body == nullptr) {
+    if (code != nullptr) *code = CMC_E_INSUFFICIENT_MEMORY;
+    return nullptr;
+  }
+  const uint32_t got = ReadBuffered(reader, body, want);
+  if (got == 0) return nullptr;
+  body[got] = '\0';
+  return body;
+}
+
+CMC_return_code ReadMessageFile(CMC_message* message, ResultPool* pool) {
+  WorkBuffer value(kReadValueSize);
+  if (message == nullptr || pool == nullptr) return value.bytes ? CMC_E_FAILURE : CMC_E_INSUFFICIENT_MEMORY;
+  if (value.bytes == nullptr) return CMC_E_INSUFFICIENT_MEMORY;
+
+  char path[kReadPathSize];
+  if (!MessagePathFromReference(message->message_reference, path, sizeof path)) {
+    return CMC_E_INVALID_MESSAGE_REFERENCE;
+  }
+  if (OpenMessageFile(path, kModeExist) != 1) return CMC_E_INVALID_MESSAGE_REFERENCE;
+  if (HasReadMark(path)) message->message_flags |= CMC_MSG_READ;
+  ReaderGuard guard{OpenPathBuffered(path, kModeReadShared, kBufferedCapacity)};
+  BufferedFile* reader = guard.reader;
+  if (reader == nullptr) return CMC_E_INVALID_MESSAGE_REFERENCE;
+
+  // First pass: how many records the lists need.
+  uint32_t to = 0;
+  uint32_t cc = 0;
+  uint32_t attachments = 0;
+  for (;;) {
+    int id = kFieldUnknown;
+    if (ReadHeaderField(reader, &id, value.bytes, kReadValueSize) != CMC_SUCCESS) return CMC_E_FAILURE;
+    if (id == kFieldEnd) break;
+    if (id == kFieldTo) to = CountListItems(value.bytes);
+    if (id == kFieldCopiesTo) cc = CountListItems(value.bytes);
+    if (id == kFieldAttachment) attachments = CountListItems(value.bytes);
+  }
+
+  const uint64_t recipient_count = static_cast<uint64_t>(to) + cc + 1;
+  if (recipient_count * sizeof(CMC_recipient) > kPoolMaxData ||
+      static_cast<uint64_t>(attachments) * sizeof(CMC_attachment) > kPoolMaxData) {
+    return CMC_E_INSUFFICIENT_MEMORY;
+  }
+  const uint32_t records = static_cast<uint32_t>(recipient_count);
+  auto* recipients = static_cast<CMC_recipient*>(PoolAlloc(pool, records * static_cast<uint32_t>(sizeof(CMC_recipient))));
+  if (recipients == nullptr) return CMC_E_INSUFFICIENT_MEMORY;
+  recipients[records - 1].recip_flags = CMC_RECIP_LAST_ELEMENT;
+  message->recipients = recipients;
+  CMC_attachment* attached = nullptr;
+  if (attachments > 0) {
+    attached = static_cast<CMC_attachment*>(PoolAlloc(pool, attachments * static_cast<uint32_t>(sizeof(CMC_attachment))));
+    if (attached == nullptr) return CMC_E_INSUFFICIENT_MEMORY;
+    attached[attachments - 1].attach_flags = CMC_ATT_LAST_ELEMENT;
+  }
+  char parcels[kPathMax] = "";
+  if (attachments > 0) ParcelDirectory(parcels);
+
+  // Second pass: the fields themselves.
+  if (SeekBuffered(reader, 0) != 0) return CMC_E_INVALID_MESSAGE_REFERENCE;
+  uint32_t next = 0;
+  CMC_return_code rc = CMC_SUCCESS;
+  for (;;) {
+    int id = kFieldUnknown;
+    rc = ReadHeaderField(reader, &id, value.bytes, kReadValueSize);
+    if (rc != CMC_SUCCESS || id == kFieldEnd) break;
+    switch (id) {
+      case kFieldAttachment:
+      case kFieldAttachmentName:
+        // Titles or names without a parcel count have nothing to go with;
+        // the message is still read.
+        if (attached != nullptr) {
+          rc = FillAttachments(value.bytes, id == kFieldAttachment, parcels, attached, attachments, pool);
+        }
+        break;
+      case kFieldDatePosted:
+        // A date that does not parse keeps the pieces that did.
+        ParseDatePosted(value.bytes, &message->time_sent);
+        break;
+      case kFieldFrom:
+        rc = FillRecipients(value.bytes, CMC_ROLE_ORIGINATOR, recipients, records, &next, pool);
+        break;
+      case kFieldTo:
+        rc = FillRecipients(value.bytes, CMC_ROLE_TO, recipients, records, &next, pool);
+        break;
+      case kFieldCopiesTo:
+        rc = FillRecipients(value.bytes, CMC_ROLE_CC, recipients, records, &next, pool);
+        break;
+      case kFieldSubject:
+      case kFieldMessageType: {
+        char* copy = PoolDupString(pool, value.bytes);
+        if (copy == nullptr) {
+          rc = CMC_E_INSUFFICIENT_MEMORY;
+        } else if (id == kFieldSubject) {
+          message->subject = copy;
+        } else {
+          message->message_type = copy;
+        }
+        break;
+      }
+      default:
+        break;
+    }
+    if (rc != CMC_SUCCESS) break;
+  }
+  if (rc != CMC_SUCCESS) return rc;
+  if (attached != nullptr) message->attachments = KeepHandedOut(attached, attachments);
+
+  CMC_return_code body_rc = CMC_SUCCESS;
+  message->text_note = ReadBody(reader, pool, &body_rc);
+  return body_rc;
+}
+
+CMC_return_code ReadMessage(CMC_message_reference* message_reference, CMC_message** message) {
+  if (message == nullptr) return CMC_E_INVALID_PARAMETER;
+  *message = nullptr;
+  char path[kReadPathSize];
+  if (!MessagePathFromReference(message_reference, path, sizeof path)) return CMC_E_INVALID_MESSAGE_REFERENCE;
+
+  uint32_t size = 0;
+  FileHandle h = OpenMessageFile(path, kModeReadShared);
+  if (h != kNoFile) {
+    size = FileSize(h);
+    if (size == 0xFFFFFFFFu) size = 0;
+    CloseFile(h);
+  }
+  ResultPool pool{};
+  const uint64_t reserve = static_cast<uint64_t>(kMessageReserve) + size;
+  PoolInit(&pool, reserve > kPoolMaxData ? kPoolMaxData : static_cast<uint32_t>(reserve));
+  if (pool.next == nullptr) return CMC_E_INSUFFICIENT_MEMORY;
+
+  CMC_return_code rc = CMC_E_INSUFFICIENT_MEMORY;
+  auto* record = static_cast<CMC_message*>(PoolAlloc(&pool, sizeof(CMC_message)));
+  // The copy keeps the caller's own spelling of the reference (checked
+  // above to be at most kReferenceMax characters).
+  size_t text = 0;
+  while (text < kReferenceMax && text < message_reference->length && message_reference->string[text] != '\0') ++text;
+  CMC_message_reference* copy = nullptr;
+  if (record != nullptr) {
+    copy = static_cast<CMC_message_reference*>(
+        PoolAlloc(&pool, static_cast<uint32_t>(offsetof(CMC_message_reference, string) + text + 1)));
+  }
+  if (copy != nullptr) {
+    copy->length = static_cast<CMC_uint32>(text);
+    std::memcpy(copy->string, message_reference->string, text);
+    copy->string[text] = '\0';
+    record->message_reference = copy;
+    rc = ReadMessageFile(record, &pool);
+    record->message_flags |= CMC_MSG_LAST_ELEMENT;
+  }
+  if (rc != CMC_SUCCESS) {
+    // Nothing is handed out, so nothing may stay allocated.
+    PoolReleaseBlock(pool.data);
+    return rc;
+  }
+  *message = record;
+  return CMC_SUCCESS;
+}
+
+CMC_return_code MarkRead(CMC_message_reference* message_reference) {
+  if (message_reference == nullptr) return CMC_SUCCESS;
+  size_t n = 0;
+  while (n <= kReferenceMax && n < message_reference->length && message_reference->string[n] != '\0') ++n;
+  if (n > kReferenceMax) return CMC_E_FAILURE;
+  char from[kReadPathSize];
+  if (!MessagePathFromReference(message_reference, from, sizeof from)) return CMC_E_INVALID_MESSAGE_REFERENCE;
+  if (HasReadMark(from)) return CMC_SUCCESS;
+
+  size_t len = std::strlen(from);
+  size_t name = len;
+  while (name > 0 && from[name - 1] != kPathSep) --name;
+  const char* dot = std::strrchr(from + name, '.');
+  // A name with an extension of its own is not one a delivery makes.
+  if (dot != nullptr && dot[1] != '\0') return CMC_SUCCESS;
+
+  char to[kReadPathSize];
+  CopyBounded(to, from, sizeof to);
+  if (dot != nullptr) to[len - 1] = '\0';  // the empty extension's dot
+  AppendBounded(to, kReadMarkExt, sizeof to);
+  // Never over another file: when the ".red" name is taken the message
+  // stays unread and both files stay as they are.
+  PlatRenameNoReplace(from, to);
+  return CMC_SUCCESS;
+}
+
+}  // namespace vk
