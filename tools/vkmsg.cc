@@ -60,7 +60,7 @@ const char* const kCodeNames[] = {
     "CMC_E_USER_NOT_LOGGED_ON",
 };
 
-const char* const kFlags[] = {"--keep-unread", "--refs", "--help"};
+const char* const kFlags[] = {"--keep-unread", "--refs", "--first-as-text", "--help"};
 
 int Usage() {
   std::cerr <<
@@ -72,11 +72,12 @@ int Usage() {
       "  logon [--user U] [--password P]  log on through the login dialog\n"
 #ifdef VKMSG_CLI_MAIL
       "  send --to NAME... [--cc NAME] [--bcc NAME] [--subject S] [--attach FILE]... [--text T]\n"
-      "  list [--refs]                  list the mailbox\n"
+      "                                 (without --text the text is read from standard input)\n"
+      "  list [--refs]                  list the mailbox (N below counts in this listing)\n"
       "  read N|REF [--keep-unread]     show a message (and mark it read)\n"
       "  delete N|REF                   delete a message with its attachments\n"
-      "  lookup NAME                    resolve a name to a recipient\n"
-      "  send-documents --to NAME... [--attach FILE]... [--subject S] [--text T]\n"
+      "  lookup [NAME]                  resolve a name to a recipient (no NAME: who am I)\n"
+      "  send-documents --to NAME... [--attach FILE]... [--subject S] [--text T] [--first-as-text]\n"
       "  (mail commands log on with --user/--password, or VKMSG_USER/VKMSG_PASSWORD, or ask)\n"
 #endif
       "The workstation profile is $VKMSG_WININI, else ~/.config/vkmsg/win.ini.\n";

@@ -1,0 +1,349 @@
+// Workstations sharing one mail tree, played by processes (POSIX: fork).
+// Each child is a workstation of its own: its own profile, its own logon
+// through the login dialog, the CMC calls only.
+#ifndef _WIN32
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/profile.h"
+#include "store/config.h"
+#include "support/test_support.h"
+#include "users/registry.h"
+#include "vkmsg/vkmsg.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr CMC_uint32 kPage = 100;
+// A guard against a hang, not a speed goal.
+constexpr auto kPatience = std::chrono::seconds(120);
+
+struct Login {
+  std::string user;
+  std::string password;
+};
+
+void PlayLogin(void* context, VkDialog* d) {
+  const Login* login = static_cast<const Login*>(context);
+  vk_dialog_set_text(d, 1501, login->user.c_str());
+  vk_dialog_set_text(d, 1502, login->password.c_str());
+  vk_dialog_click(d, 1);
+}
+
+// A failing child says why on stderr and exits non-zero.
+bool Complain(const char* who, const std::string& what) {
+  std::fprintf(stderr, "[%s] %s\n", who, what.c_str());
+  return false;
+}
+
+std::vector<char> RefBytes(const std::string& text) {
+  std::vector<char> b(sizeof(CMC_uint32) + text.size() + 1, '\0');
+  CMC_uint32 len = static_cast<CMC_uint32>(text.size());
+  std::memcpy(b.data(), &len, sizeof len);
+  std::memcpy(b.data() + sizeof len, text.data(), text.size());
+  return b;
+}
+
+// The body is long enough that a copy caught half-way would show.
+std::string BodyFor(const std::string& subject) {
+  std::string body;
+  for (int i = 0; i < 40; ++i) body += subject + " line " + std::to_string(i) + " of the message text\r\n";
+  return body;
+}
+
+class Workstation {
+ public:
+  Workstation(const std::string& profile, const std::string& user) : login_{user, user + "-pw"} {
+    vk::PlatSetWorkstationProfile(profile.c_str());
+    vk_set_dialog_driver(PlayLogin, &login_);
+  }
+  ~Workstation() {
+    if (session_) cmc_logoff(session_, 0, 0, nullptr);
+    vk_set_dialog_driver(nullptr, nullptr);
+  }
+  CMC_return_code LogOn() {
+    return cmc_logon(nullptr, nullptr, nullptr, nullptr, 0, CMC_VERSION, 0, &session_, nullptr);
+  }
+  CMC_session_id session() const { return session_; }
+
+  CMC_return_code Send(const std::string& to, const std::string& subject, const std::string& body,
+                       const std::string& attachment) {
+    std::string addr = to, subj = subject, text = body, file = attachment;
+    char title[] = "data.bin";
+    CMC_recipient r{};
+    r.name = &addr[0];
+    r.address = &addr[0];
+    r.recip_flags = CMC_RECIP_LAST_ELEMENT;
+    CMC_attachment a{};
+    a.attach_title = title;
+    a.attach_filename = &file[0];
+    a.attach_flags = CMC_ATT_LAST_ELEMENT;
+    CMC_message m{};
+    m.subject = &subj[0];
+    m.text_note = &text[0];
+    m.recipients = &r;
+    m.attachments = attachment.empty() ? nullptr : &a;
+    m.message_flags = CMC_MSG_LAST_ELEMENT;
+    return cmc_send(session_, &m, 0, 0, nullptr);
+  }
+
+  struct Summary {
+    std::string ref;
+    std::string subject;
+    bool has_from = false;
+    bool has_date = false;
+  };
+
+  // The whole mailbox, a page at a time (one result block holds only so
+  // many summaries); the seed of each page is the last message of the one
+  // before, listed again.
+  CMC_return_code ListAll(std::vector<Summary>* out) {
+    out->clear();
+    std::string seed;
+    for (;;) {
+      std::vector<char> seed_ref = RefBytes(seed);
+      CMC_message_reference* s = seed.empty() ? nullptr : reinterpret_cast<CMC_message_reference*>(seed_ref.data());
+      CMC_uint32 remaining = 0;
+      CMC_return_code r = cmc_list(session_, nullptr, CMC_LIST_COUNT_ONLY, s, &remaining, 0, nullptr, nullptr);
+      if (r != CMC_SUCCESS || remaining == 0) return r;
+      CMC_uint32 count = remaining < kPage ? remaining : kPage;
+      CMC_message_summary* sums = nullptr;
+      r = cmc_list(session_, nullptr, 0, s, &count, 0, &sums, nullptr);
+      std::string last;
+      for (CMC_uint32 i = 0; sums && i < count; ++i) {
+        Summary one;
+        one.ref.assign(sums[i].message_reference->string, sums[i].message_reference->length);
+        last = one.ref;
+        if (!seed.empty() && i == 0 && one.ref == seed) continue;
+        one.subject = sums[i].subject ? sums[i].subject : "";
+        one.has_from = sums[i].originator != nullptr && sums[i].originator->name != nullptr;
+        one.has_date = sums[i].time_sent.day != 0;
+        out->push_back(one);
+      }
+      if (sums) cmc_free(sums);
+      // The seed's message was read or deleted meanwhile: this listing is
+      // as far as it goes.
+      if (r != CMC_SUCCESS || remaining <= kPage || last.empty() || last == seed) return r;
+      seed = last;
+    }
+  }
+
+  CMC_return_code Read(const std::string& ref, CMC_flags flags, std::string* subject, std::string* body,
+                       std::string* attachment) {
+    std::vector<char> b = RefBytes(ref);
+    CMC_message* m = nullptr;
+    CMC_return_code r =
+        cmc_read(session_, reinterpret_cast<CMC_message_reference*>(b.data()), flags, &m, 0, nullptr);
+    if (r == CMC_SUCCESS && m) {
+      *subject = m->subject ? m->subject : "";
+      *body = m->text_note ? m->text_note : "";
+      attachment->clear();
+      if (m->attachments && m->attachments[0].attach_filename)
+        *attachment = vktest::ReadWholeFile(m->attachments[0].attach_filename);
+    }
+    if (m) cmc_free(m);
+    return r;
+  }
+
+ private:
+  Login login_;
+  CMC_session_id session_ = 0;
+};
+
+// Runs each body in a child process of its own at once; the exit codes,
+// in order (-1 for a child that did not exit normally).
+std::vector<int> RunChildren(const std::vector<std::function<bool()>>& bodies) {
+  std::vector<pid_t> pids;
+  for (const auto& body : bodies) {
+    std::fflush(nullptr);
+    pid_t pid = fork();
+    if (pid == 0) _exit(body() ? 0 : 1);
+    pids.push_back(pid);
+  }
+  std::vector<int> codes;
+  for (pid_t pid : pids) {
+    int status = 0;
+    if (pid < 0 || waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) {
+      codes.push_back(-1);
+    } else {
+      codes.push_back(WEXITSTATUS(status));
+    }
+  }
+  return codes;
+}
+
+class TwoProcesses : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    vk::UnloadConfig();
+    vk::SetCachedUserList(nullptr);
+    ASSERT_EQ(bSetupMHSDirs(dir_.path().c_str()), 1);
+    for (const char* u : {"ann", "bob", "carl"}) ASSERT_EQ(bAddUser(u, (std::string(u) + "-pw").c_str()), 1);
+    vk::UnloadConfig();
+    vk::SetCachedUserList(nullptr);
+    attachment_ = dir_.Join("data.bin");
+    for (int i = 0; i < 3000; ++i) attachment_bytes_ += static_cast<char>(i * 7);
+    ASSERT_TRUE(vktest::WriteWholeFile(attachment_, attachment_bytes_));
+  }
+  void TearDown() override {
+    vk::UnloadConfig();
+    vk::SetCachedUserList(nullptr);
+  }
+
+  // A workstation profile of its own for each child, pointing at the tree.
+  std::string ProfileFor(const std::string& user) {
+    std::string p = dir_.Join("win-" + user + ".ini");
+    fs::copy_file(profile_.path(), p, fs::copy_options::overwrite_existing);
+    return p;
+  }
+
+  // Whether sending, listing and reading are built: bob mails himself once.
+  bool MailWorks() {
+    Workstation bob(ProfileFor("probe"), "bob");
+    if (bob.LogOn() != CMC_SUCCESS) return false;
+    if (bob.Send("bob", "probe", "probe", "") != CMC_SUCCESS) return false;
+    std::vector<Workstation::Summary> listed;
+    if (bob.ListAll(&listed) != CMC_SUCCESS || listed.size() != 1) return false;
+    std::string s, b, a;
+    if (bob.Read(listed[0].ref, CMC_DO_NOT_MARK_AS_READ, &s, &b, &a) != CMC_SUCCESS) return false;
+    std::vector<char> ref = RefBytes(listed[0].ref);
+    return cmc_act_on(bob.session(), reinterpret_cast<CMC_message_reference*>(ref.data()), CMC_ACT_ON_DELETE, 0, 0,
+                      nullptr) == CMC_SUCCESS;
+  }
+
+  vktest::ScratchDir dir_;
+  vktest::PrivateProfile profile_{dir_};
+  std::string attachment_;
+  std::string attachment_bytes_;
+};
+
+TEST_F(TwoProcesses, OneSendsTheOtherReceives) {
+  if (!MailWorks()) GTEST_SKIP() << "sending, listing or reading is not built yet";
+  const std::string bob_ini = ProfileFor("bob"), ann_ini = ProfileFor("ann");
+  const std::string body = BodyFor("hello ann");
+  std::vector<int> codes = RunChildren({
+      [&] {
+        Workstation bob(bob_ini, "bob");
+        if (bob.LogOn() != CMC_SUCCESS) return Complain("bob", "logon failed");
+        CMC_return_code r = bob.Send("ann", "hello ann", body, attachment_);
+        if (r != CMC_SUCCESS) return Complain("bob", "send answered " + std::to_string(r));
+        return true;
+      },
+      [&] {
+        Workstation ann(ann_ini, "ann");
+        if (ann.LogOn() != CMC_SUCCESS) return Complain("ann", "logon failed");
+        const auto deadline = std::chrono::steady_clock::now() + kPatience;
+        std::vector<Workstation::Summary> listed;
+        while (listed.empty()) {
+          if (std::chrono::steady_clock::now() > deadline) return Complain("ann", "no message arrived");
+          CMC_return_code r = ann.ListAll(&listed);
+          if (r != CMC_SUCCESS) return Complain("ann", "list answered " + std::to_string(r));
+          if (listed.empty()) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        if (listed.size() != 1 || listed[0].subject != "hello ann")
+          return Complain("ann", "listed " + std::to_string(listed.size()) + " messages, first '" +
+                                     listed[0].subject + "'");
+        std::string subject, text, attached;
+        CMC_return_code r = ann.Read(listed[0].ref, 0, &subject, &text, &attached);
+        if (r != CMC_SUCCESS) return Complain("ann", "read answered " + std::to_string(r));
+        if (text.rfind(body, 0) != 0) return Complain("ann", "the text arrived cut or changed");
+        if (attached != attachment_bytes_) return Complain("ann", "the attachment arrived changed");
+        return true;
+      },
+  });
+  EXPECT_EQ(codes, (std::vector<int>{0, 0}));
+}
+
+TEST_F(TwoProcesses, TwoSendersFillOneMailboxWhileItIsListed) {
+  if (!MailWorks()) GTEST_SKIP() << "sending, listing or reading is not built yet";
+  constexpr int kEach = 200;
+  const std::string done_flag = dir_.Join("senders-done");
+  const std::string ann_ini = ProfileFor("ann");
+  std::vector<std::function<bool()>> senders;
+  for (const char* who : {"bob", "carl"}) {
+    const std::string user = who, ini = ProfileFor(who);
+    senders.push_back([user, ini] {
+      Workstation w(ini, user);
+      if (w.LogOn() != CMC_SUCCESS) return Complain(user.c_str(), "logon failed");
+      for (int i = 0; i < kEach; ++i) {
+        char subject[32];
+        std::snprintf(subject, sizeof subject, "%s-%03d", user.c_str(), i);
+        CMC_return_code r = w.Send("ann", subject, BodyFor(subject), "");
+        if (r != CMC_SUCCESS) return Complain(user.c_str(), std::string(subject) + ": send answered " + std::to_string(r));
+      }
+      return true;
+    });
+  }
+  // ann lists over and over while the senders work; every message she sees
+  // must be whole, in the listing and when read back.
+  auto lister = [&] {
+    Workstation ann(ann_ini, "ann");
+    if (ann.LogOn() != CMC_SUCCESS) return Complain("ann", "logon failed");
+    const auto deadline = std::chrono::steady_clock::now() + kPatience;
+    std::set<std::string> checked;  // references read back already
+    int passes = 0;
+    for (;;) {
+      const bool last_pass = vktest::FileExists(done_flag);
+      std::vector<Workstation::Summary> listed;
+      CMC_return_code r = ann.ListAll(&listed);
+      ++passes;
+      if (r != CMC_SUCCESS) return Complain("ann", "list answered " + std::to_string(r) + " while mail arrived");
+      for (const auto& s : listed) {
+        if (s.subject.empty() || !s.has_date || !s.has_from)
+          return Complain("ann", "listed incomplete: " + s.ref + " subject '" + s.subject + "'");
+        if (!checked.insert(s.ref).second) continue;
+        std::string subject, body, attached;
+        r = ann.Read(s.ref, CMC_DO_NOT_MARK_AS_READ, &subject, &body, &attached);
+        if (r != CMC_SUCCESS) return Complain("ann", "read of a listed message answered " + std::to_string(r));
+        if (subject != s.subject || body.rfind(BodyFor(subject), 0) != 0)
+          return Complain("ann", "read back incomplete: " + s.ref + " '" + subject + "'");
+      }
+      if (last_pass) {
+        std::map<std::string, int> seen;
+        for (const auto& s : listed) ++seen[s.subject];
+        if (listed.size() != 2u * kEach)
+          return Complain("ann", "found " + std::to_string(listed.size()) + " messages after " +
+                                     std::to_string(passes) + " listings");
+        for (const char* who : {"bob", "carl"}) {
+          for (int i = 0; i < kEach; ++i) {
+            char subject[32];
+            std::snprintf(subject, sizeof subject, "%s-%03d", who, i);
+            if (seen[subject] != 1)
+              return Complain("ann", std::string(subject) + " arrived " + std::to_string(seen[subject]) + " times");
+          }
+        }
+        return true;
+      }
+      if (std::chrono::steady_clock::now() > deadline) return Complain("ann", "the senders never finished");
+    }
+  };
+
+  // The lister runs beside the senders; the flag tells it when they are done.
+  std::fflush(nullptr);
+  pid_t lister_pid = fork();
+  if (lister_pid == 0) _exit(lister() ? 0 : 1);
+  ASSERT_GT(lister_pid, 0);
+  std::vector<int> codes = RunChildren(senders);
+  vktest::WriteWholeFile(done_flag, "done");
+  int status = 0;
+  ASSERT_EQ(waitpid(lister_pid, &status, 0), lister_pid);
+  EXPECT_EQ(codes, (std::vector<int>{0, 0}));
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+}  // namespace
+#endif
