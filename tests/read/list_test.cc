@@ -1,0 +1,252 @@
+// cmc_list over a real mailbox: which files are messages, the summaries,
+// maximum counts and seeds, the flags, and mailboxes too big for one block.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <set>
+#include <string>
+#include <system_error>
+
+#include "mailbox_fixture.h"
+#include "read/list.h"
+
+namespace {
+
+using readtest::Listing;
+using readtest::MailboxTest;
+
+using ListTest = MailboxTest;
+
+std::set<std::string> Names(const Listing& l) {
+  std::set<std::string> names;
+  for (const auto& item : l.items) names.insert(item.name);
+  return names;
+}
+
+TEST_F(ListTest, OnlyMessageNamesAreListed) {
+  PutMessage("KWZ0001", "one");
+  PutMessage("KWZ0002", "two");
+  PutMessage("KWZ0003.red", "three");
+  PutMessage("KWZ0004.tmp", "still being delivered");
+  PutMessage("KWZ0005.red.tmp", "neither");
+  PutMessage(".red", "no base name");
+  std::error_code ec;
+  readtest::fs::create_directory(InBox("KWZ0006"), ec);
+
+  Listing l = List();
+  ASSERT_EQ(l.code, CMC_SUCCESS);
+  ASSERT_EQ(l.count, 3u);
+  EXPECT_EQ(Names(l), (std::set<std::string>{"KWZ0001", "KWZ0002", "KWZ0003.red"}));
+  for (size_t i = 0; i < l.items.size(); ++i) {
+    const auto& item = l.items[i];
+    EXPECT_EQ(item.reference, InBox(item.name));
+    EXPECT_EQ((item.flags & CMC_SUM_READ) != 0, item.name == "KWZ0003.red") << item.name;
+    EXPECT_EQ((item.flags & CMC_SUM_LAST_ELEMENT) != 0, i + 1 == l.items.size());
+  }
+
+  // The count counts the same messages, and needs no result pointer.
+  CMC_uint32 count = 0;
+  EXPECT_EQ(cmc_list(session_, nullptr, CMC_LIST_COUNT_ONLY, nullptr, &count, 0, nullptr, nullptr), CMC_SUCCESS);
+  EXPECT_EQ(count, 3u);
+  count = 2;
+  EXPECT_EQ(cmc_list(session_, nullptr, CMC_LIST_COUNT_ONLY, nullptr, &count, 0, nullptr, nullptr), CMC_SUCCESS);
+  EXPECT_EQ(count, 2u);
+
+  // Unread-only is accepted and lists the read message too.
+  EXPECT_EQ(List(CMC_LIST_UNREAD_ONLY).count, 3u);
+}
+
+TEST(MessageFileNames, TheNameRule) {
+  EXPECT_EQ(vk::IsMessageFileName("KWZ1a2b"), 1);
+  EXPECT_EQ(vk::IsMessageFileName("KWZ1a2b."), 1);
+  EXPECT_EQ(vk::IsMessageFileName("KWZ1a2b.RED"), 1);
+  EXPECT_EQ(vk::IsMessageFileName("a.b.red"), 1);
+  EXPECT_EQ(vk::IsMessageFileName("KWZ1a2b.tmp"), 0);
+  EXPECT_EQ(vk::IsMessageFileName("KWZ1a2b.red.tmp"), 0);
+  EXPECT_EQ(vk::IsMessageFileName(".red"), 0);
+  EXPECT_EQ(vk::IsMessageFileName(".KWZ1a2b"), 0);
+  EXPECT_EQ(vk::IsMessageFileName(""), 0);
+  EXPECT_EQ(vk::IsMessageFileName(nullptr), 0);
+  EXPECT_EQ(vk::IsMessageFileName(std::string(129, 'a').c_str()), 0);
+  EXPECT_EQ(vk::IsMessageFileName(std::string(128, 'a').c_str()), 1);
+}
+
+TEST_F(ListTest, SummaryFieldsComeFromTheHeader) {
+  Put("KWZ0001", readtest::MessageBytes({"From: carol@far.example.org", "To: ann", "Subject: first",
+                                         "Subject: Budget", "X-XAPIA_CMC_MESSAGE_TYPE: CMC: IPM",
+                                         "Date-posted: 14-Dec-1996 19:05:07 -0500"},
+                                        "body\r\n"));
+  Put("KWZ0002", readtest::MessageBytes({"To: ann"}));
+  Listing l = List();
+  ASSERT_EQ(l.code, CMC_SUCCESS);
+  ASSERT_EQ(l.count, 2u);
+  for (const auto& item : l.items) {
+    if (item.name == "KWZ0001") {
+      EXPECT_EQ(item.subject, "Budget");  // the later field wins
+      EXPECT_EQ(item.type, "CMC: IPM");
+      ASSERT_TRUE(item.has_originator);
+      EXPECT_EQ(item.originator_address, "carol@far.example.org");
+      EXPECT_EQ(item.originator_name, "carol");
+      EXPECT_EQ(item.originator_role, static_cast<CMC_enum>(CMC_ROLE_ORIGINATOR));
+      EXPECT_EQ(item.originator_type, static_cast<CMC_enum>(CMC_TYPE_INDIVIDUAL));
+      EXPECT_EQ(item.time.day, 14);
+      EXPECT_EQ(item.time.month, 11);
+      EXPECT_EQ(item.time.year, 96);
+      EXPECT_EQ(item.time.hour, 19);
+      EXPECT_EQ(item.time.minute, 5);
+      EXPECT_EQ(item.time.second, 7);
+      EXPECT_EQ(item.time.tmzone, 300);
+      EXPECT_EQ(item.flags & CMC_SUM_READ, 0u);
+    } else {
+      EXPECT_FALSE(item.has_originator);
+      EXPECT_TRUE(item.subject.empty());
+      EXPECT_EQ(item.time.day, 0);
+      EXPECT_EQ(item.time.year, 0);
+      EXPECT_EQ(item.time.tmzone, 0);
+    }
+  }
+}
+
+TEST_F(ListTest, FilesThatCannotBeReadAreLeftOutNotFatal) {
+  PutMessage("KWZ0001", "one");
+  Put("KWZ0002", "");  // empty: not a message yet, or one being removed
+  PutMessage("KWZ0003", "three");
+  // A date that does not parse keeps the message listed with what parsed.
+  Put("KWZ0004", readtest::MessageBytes({"From: dave", "Subject: odd date", "Date-posted: 4 Dec 1996 9:05:07 -0500"}));
+
+  Listing l = List();
+  ASSERT_EQ(l.code, CMC_SUCCESS);
+  EXPECT_EQ(Names(l), (std::set<std::string>{"KWZ0001", "KWZ0003", "KWZ0004"}));
+  EXPECT_TRUE(l.items.back().flags & CMC_SUM_LAST_ELEMENT);
+
+  // References only: nothing is opened, so the empty file is listed too and
+  // no read mark is looked for.
+  l = List(CMC_LIST_MSG_REFS_ONLY);
+  ASSERT_EQ(l.code, CMC_SUCCESS);
+  EXPECT_EQ(Names(l), (std::set<std::string>{"KWZ0001", "KWZ0002", "KWZ0003", "KWZ0004"}));
+  for (const auto& item : l.items) {
+    EXPECT_TRUE(item.subject.empty());
+    EXPECT_FALSE(item.has_originator);
+  }
+}
+
+TEST_F(ListTest, MaximumAndSeedWalkTheMailbox) {
+  for (int i = 1; i <= 5; ++i) PutMessage("KWZ000" + std::to_string(i), "m" + std::to_string(i));
+  PutMessage("KWZ0009.tmp", "not a message");
+  Listing all = List();
+  ASSERT_EQ(all.count, 5u);
+
+  // A maximum counts summaries; a file that is no message takes no place.
+  Listing first = List(0, 2);
+  ASSERT_EQ(first.code, CMC_SUCCESS);
+  ASSERT_EQ(first.count, 2u);
+  EXPECT_EQ(first.items[0].name, all.items[0].name);
+  EXPECT_EQ(first.items[1].name, all.items[1].name);
+  EXPECT_TRUE(first.items[1].flags & CMC_SUM_LAST_ELEMENT);
+  EXPECT_FALSE(first.items[0].flags & CMC_SUM_LAST_ELEMENT);
+
+  // A seed starts at the message it names, that message included.
+  Listing rest = List(0, 0, &all.items[1].reference);
+  ASSERT_EQ(rest.count, 4u);
+  for (size_t i = 0; i < 4; ++i) EXPECT_EQ(rest.items[i].name, all.items[i + 1].name);
+  CMC_uint32 count = 0;
+  std::vector<char> seed = MailboxTest::Reference(all.items[3].reference);
+  EXPECT_EQ(cmc_list(session_, nullptr, CMC_LIST_COUNT_ONLY, AsRef(seed), &count, 0, nullptr, nullptr),
+            CMC_SUCCESS);
+  EXPECT_EQ(count, 2u);
+
+  // An empty seed is no seed.
+  std::string empty;
+  EXPECT_EQ(List(0, 0, &empty).count, 5u);
+
+  // A seed that names no file, or that is too long to name one, lists
+  // nothing.
+  std::string gone = InBox("KWZ0fff");
+  Listing none = List(0, 0, &gone);
+  EXPECT_EQ(none.code, CMC_SUCCESS);
+  EXPECT_EQ(none.count, 0u);
+  EXPECT_TRUE(none.result_null);
+  std::string longer(200, 'a');
+  none = List(0, 0, &longer);
+  EXPECT_EQ(none.count, 0u);
+  EXPECT_TRUE(none.result_null);
+}
+
+TEST_F(ListTest, SeedOfAMessageReadSinceStillWorks) {
+  for (int i = 1; i <= 3; ++i) PutMessage("KWZ000" + std::to_string(i), "m");
+  Listing all = List();
+  ASSERT_EQ(all.count, 3u);
+  const std::string second = all.items[1].reference;
+  std::vector<char> ref = MailboxTest::Reference(second);
+  CMC_message* message = nullptr;
+  ASSERT_EQ(cmc_read(session_, AsRef(ref), 0, &message, 0, nullptr), CMC_SUCCESS);
+  cmc_free(message);
+  ASSERT_TRUE(InBoxExists(all.items[1].name + ".red"));
+
+  Listing rest = List(0, 0, &second);
+  ASSERT_EQ(rest.count, 2u);
+  EXPECT_EQ(rest.items[0].name, all.items[1].name + ".red");
+  EXPECT_TRUE(rest.items[0].flags & CMC_SUM_READ);
+  EXPECT_EQ(rest.items[1].name, all.items[2].name);
+}
+
+TEST_F(ListTest, EmptyOrMissingMailboxListsNothing) {
+  Listing l = List();
+  EXPECT_EQ(l.code, CMC_SUCCESS);
+  EXPECT_EQ(l.count, 0u);
+  EXPECT_TRUE(l.result_null);
+
+  PutMessage("KWZ0001.tmp", "only a temporary file");
+  l = List();
+  EXPECT_EQ(l.count, 0u);
+  EXPECT_TRUE(l.result_null);
+
+  std::error_code ec;
+  readtest::fs::remove_all(mailbox_, ec);
+  l = List();
+  EXPECT_EQ(l.code, CMC_SUCCESS);
+  EXPECT_EQ(l.count, 0u);
+  EXPECT_TRUE(l.result_null);
+  CMC_uint32 count = 7;
+  EXPECT_EQ(cmc_list(session_, nullptr, CMC_LIST_COUNT_ONLY, nullptr, &count, 0, nullptr, nullptr), CMC_SUCCESS);
+  EXPECT_EQ(count, 0u);
+}
+
+TEST_F(ListTest, AMailboxTooBigForOneBlockIsListedInParts) {
+  // Every summary carries about a kilobyte, so far fewer than all fit.
+  const std::string subject(500, 's');
+  const std::string from = std::string(400, 'f') + "@example.org";
+  constexpr int kMessages = 200;
+  for (int i = 0; i < kMessages; ++i) {
+    char name[16];
+    std::snprintf(name, sizeof name, "KWZ%04x", i);
+    Put(name, readtest::MessageBytes({readtest::Folded("From", from), readtest::Folded("Subject", subject)}));
+  }
+  CMC_uint32 count = 0;
+  ASSERT_EQ(cmc_list(session_, nullptr, CMC_LIST_COUNT_ONLY, nullptr, &count, 0, nullptr, nullptr), CMC_SUCCESS);
+  EXPECT_EQ(count, static_cast<CMC_uint32>(kMessages));
+
+  std::set<std::string> seen;
+  std::string seed;
+  int calls = 0;
+  for (; calls < 50; ++calls) {
+    Listing part = List(0, 0, seed.empty() ? nullptr : &seed);
+    ASSERT_EQ(part.code, CMC_SUCCESS);
+    ASSERT_GT(part.count, 0u);
+    ASSERT_LT(part.count, static_cast<CMC_uint32>(kMessages));
+    for (const auto& item : part.items) {
+      EXPECT_EQ(item.subject, subject);
+      EXPECT_EQ(item.originator_address, from);
+    }
+    EXPECT_TRUE(part.items.back().flags & CMC_SUM_LAST_ELEMENT);
+    const size_t before = seen.size();
+    seen.merge(Names(part));
+    if (seen.size() == before) break;  // only the seed came back: the end
+    seed = part.items.back().reference;
+  }
+  EXPECT_GT(calls, 1);
+  EXPECT_EQ(seen.size(), static_cast<size_t>(kMessages));
+}
+
+}  // namespace
