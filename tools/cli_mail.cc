@@ -194,20 +194,25 @@ bool AllDigits(const std::string& s) {
 
 // N (a position of the last listing, from 1) or a reference as --refs
 // printed it.
+bool OneMessageArg(const Args& a, const char* cmd) {
+  if (a.positional.size() == 1) return true;
+  Fail(std::string(cmd) + " needs one message: vkmsg " + cmd + " N|REF");
+  return false;
+}
+
 bool ResolveMessage(MailSession* s, const Args& a, const char* cmd, std::string* ref) {
-  if (a.positional.size() != 1) {
-    Fail(std::string(cmd) + " needs one message: vkmsg " + cmd + " N|REF");
-    return false;
-  }
   const std::string& w = a.positional[0];
   if (!AllDigits(w)) {
     *ref = w;
     return true;
   }
-  std::vector<std::string> refs = LoadListing(SessionUser(s));
+  std::string user = SessionUser(s);
+  std::vector<std::string> refs = LoadListing(user);
   size_t n = static_cast<size_t>(std::atoi(w.c_str()));
   if (refs.empty()) {
-    Fail(std::string(cmd) + ": no listing to count from; run 'vkmsg list' first");
+    std::ifstream probe(StatePath(user));
+    Fail(std::string(cmd) + (probe ? ": the last listing was empty; run 'vkmsg list' again"
+                                   : ": no listing to count from; run 'vkmsg list' first"));
     return false;
   }
   if (n < 1 || n > refs.size()) {
@@ -409,6 +414,7 @@ int CmdList(const Args& a) {
 }
 
 int CmdRead(const Args& a) {
+  if (!OneMessageArg(a, "read")) return 1;
   MailSession s;
   if (!OpenSession(a, &s)) return 1;
   std::string ref_text;
@@ -446,6 +452,7 @@ int CmdRead(const Args& a) {
 }
 
 int CmdDelete(const Args& a) {
+  if (!OneMessageArg(a, "delete")) return 1;
   MailSession s;
   if (!OpenSession(a, &s)) return 1;
   std::string ref_text;
@@ -525,7 +532,9 @@ int CmdSendDocuments(const Args& a) {
       return FailCode("send-documents: a recipient is not a user of this mail tree", r);
     return FailCode("send-documents", r);
   }
-  std::cout << "sent to " << recips << "\n";
+  std::string list;
+  for (auto& t : to) list += (list.empty() ? "" : ", ") + t;
+  std::cout << "sent to " << list << "\n";
   return 0;
 }
 
