@@ -1,0 +1,371 @@
+// Sending: staging the message, delivering a copy to each recipient, and
+// cleaning up after the send.
+#include "send/deliver.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "address/namelist.h"
+#include "cmc/handlers.h"
+#include "cmc/session.h"
+#include "platform/clock.h"
+#include "read/header.h"
+#include "send/parcel.h"
+#include "send/smf_writer.h"
+#include "store/config.h"
+#include "store/fileprim.h"
+#include "users/registry.h"
+#include "vkmsg/cmc.h"
+
+namespace vk {
+
+const char kTempCopyExt[] = ".tmp";
+
+namespace {
+
+// "KWZ" + four digits + ".tmp" + terminator.
+constexpr size_t kCopyNameRoom = 12;
+// How often a directory may refuse a name (access denied, sharing) before
+// the search gives up: Windows refuses a name whose file is being deleted.
+constexpr int kRefusalsAllowed = 16;
+
+CMC_return_code CancelledCompose(CMC_ui_id, ResultPool*, CMC_message*) { return CMC_E_USER_CANCEL; }
+ComposeDialogFn g_compose = CancelledCompose;
+
+// The parcels the writer creates during one send, so that a failed send can
+// remove them even when the staged file never named them.
+NameList* g_journal = nullptr;
+ParcelCopyFn g_inner_copy = nullptr;
+
+CMC_return_code RecordingParcelCopy(const char* sourcePath, char* nameOut, size_t nameSize) {
+  const CMC_return_code rc = g_inner_copy(sourcePath, nameOut, nameSize);
+  if (!g_journal || !nameOut || !*nameOut) return rc;
+  const unsigned before = g_journal->count;
+  g_journal = AddName(g_journal, nameOut, kNameModeAppend);
+  if (g_journal->count != before) return rc;
+  // A parcel nobody could find again: remove it now and stop the send.
+  char path[kPathMax];
+  BuildMailPath(path, kParcelDir);
+  if (*path && IsPlainFileName(nameOut) && std::strlen(path) + std::strlen(nameOut) < kPathMax) {
+    AppendBounded(path, nameOut, kPathMax);
+    DeleteFileRetry(path);
+  }
+  return CMC_E_INSUFFICIENT_MEMORY;
+}
+
+uint32_t NextCandidate(uint32_t* seed) {
+  const uint32_t value = (*seed >> 4) & 0xFFFFu;
+  *seed = *seed * 43013u + 21821u;
+  return value;
+}
+
+// 1 when nothing answers to `path`; 0 when something does; -1 when the
+// question could not be answered.
+int AbsentState(const char* path) {
+  if (PlatGetAttributes(path) != kAttrInvalid) return 0;
+  return PlatLastError() == PlatError::kNotFound ? 1 : -1;
+}
+
+// Creates "<dir>KWZxxxx.tmp" (only if new), open for reading and writing;
+// `out` receives its path (kPathMax), *digits the four digits' value.
+FileHandle CreateTempCopy(const char* dir, char* out, uint32_t* digits) {
+  const size_t dirLen = std::strlen(dir);
+  if (dirLen + kCopyNameRoom > kPathMax) return kNoFile;
+  uint32_t seed = PlatTickCount();
+  int refusals = 0;
+  for (uint32_t attempt = 0; attempt < 65536; ++attempt) {
+    const uint32_t value = NextCandidate(&seed);
+    std::memcpy(out, dir, dirLen);
+    std::snprintf(out + dirLen, kPathMax - dirLen, "KWZ%04x%s", static_cast<unsigned>(value), kTempCopyExt);
+    FileHandle h = PlatOpen(out, kAccessReadWrite, ShareMode::kReadWrite, Disposition::kCreateNew);
+    if (h != kNoFile) {
+      *digits = value;
+      return h;
+    }
+    const PlatError e = PlatLastError();
+    if (e == PlatError::kExists) continue;
+    if ((e == PlatError::kAccessDenied || e == PlatError::kSharingViolation) && ++refusals < kRefusalsAllowed)
+      continue;
+    break;
+  }
+  out[0] = '\0';
+  return kNoFile;
+}
+
+// Gives the finished temporary copy its message name "<dir>KWZxxxx": the
+// first candidate, starting with the temporary's digits, that neither
+// exists nor has a read twin (".red"), by a rename that never replaces a
+// file.  false when no name could be given (the temporary stays as it is).
+bool PublishCopy(const char* tempPath, const char* dir, uint32_t digits) {
+  const size_t dirLen = std::strlen(dir);
+  if (dirLen + kCopyNameRoom > kPathMax) return false;
+  char target[kPathMax];
+  char twin[kPathMax];
+  uint32_t seed = digits << 4;
+  NextCandidate(&seed);  // that one is `digits` itself, tried first
+  uint32_t value = digits;
+  int refusals = 0;
+  for (uint32_t attempt = 0; attempt < 65536; ++attempt) {
+    if (attempt > 0) value = NextCandidate(&seed);
+    std::memcpy(target, dir, dirLen);
+    std::snprintf(target + dirLen, kPathMax - dirLen, "KWZ%04x", static_cast<unsigned>(value));
+    std::memcpy(twin, dir, dirLen);
+    std::snprintf(twin + dirLen, kPathMax - dirLen, "KWZ%04x%s", static_cast<unsigned>(value), kReadMarkExt);
+    const int twinState = AbsentState(twin);
+    if (twinState == 0) continue;
+    if (twinState < 0) {
+      if (++refusals < kRefusalsAllowed) continue;
+      return false;
+    }
+    if (PlatRenameNoReplace(tempPath, target)) return true;
+    const PlatError e = PlatLastError();
+    if (e == PlatError::kExists) continue;
+    if ((e == PlatError::kAccessDenied || e == PlatError::kSharingViolation) && ++refusals < kRefusalsAllowed)
+      continue;
+    return false;
+  }
+  return false;
+}
+
+// True when the copy's "Attachment" value is exactly the names of `line`
+// (the field line without its name and line end): a rewrite that went wrong
+// without saying so must not reach the mailbox.
+bool AttachmentFieldIs(FileHandle h, const char* line) {
+  const char* expected = line + std::strlen(HeaderNames[kFieldAttachment]) + 2;
+  size_t expectedLength = std::strlen(expected);
+  if (expectedLength < 2) return false;
+  expectedLength -= 2;  // CR LF
+  GlobalHandle block = GetHeaderFieldValue(h, HeaderNames[kFieldAttachment]);
+  if (!block) return false;
+  const char* value = static_cast<const char*>(PlatGlobalLock(block));
+  const bool same = value && std::strlen(value) == expectedLength && std::memcmp(value, expected, expectedLength) == 0;
+  PlatGlobalUnlock(block);
+  PlatGlobalFree(block);
+  return same;
+}
+
+CMC_return_code DeliverAll(const char* stagedPath, CMC_recipient* recipients, CMC_ui_id ui_id,
+                           const NameList* parcels, bool* cleanedUp) {
+  *cleanedUp = false;
+  if (!stagedPath || !recipients) return CMC_E_FAILURE;
+  char path[kPathMax];
+  CopyBounded(path, stagedPath, kPathMax);
+  FileHandle staged = OpenFileMode(path, kModeReadExclusive);
+  if (staged == kNoFile) return CMC_E_FAILURE;
+  NameList* read = nullptr;
+  if (!parcels) {
+    read = ParcelNames(staged);
+    parcels = read;
+  }
+
+  CMC_return_code rc = CMC_SUCCESS;
+  for (CMC_recipient* r = recipients;; ++r) {
+    if (r->address) {
+      rc = DeliverToRecipient(staged, r, parcels);
+    } else {
+      CMC_uint32 count = 0;
+      CMC_recipient* found = nullptr;
+      rc = cmc_look_up(CurrentSessionId(), r, 0, ui_id, &count, &found, nullptr);
+      for (CMC_uint32 i = 0; rc == CMC_SUCCESS && i < count; ++i) rc = DeliverToRecipient(staged, &found[i], parcels);
+      if (found) cmc_free(found);
+    }
+    if (rc != CMC_SUCCESS || (r->recip_flags & CMC_RECIP_LAST_ELEMENT)) break;
+  }
+  CloseFile(staged);
+
+  if (rc == CMC_SUCCESS) {
+    rc = DeleteParcels(parcels, kParcelDir);
+    DeleteFileRetry(path);
+    *cleanedUp = true;
+  }
+  FreeNameList(read);
+  return rc;
+}
+
+// Writes and delivers `message` (recipients present).
+CMC_return_code StageAndDeliver(const CMC_message* message, CMC_ui_id ui_id) {
+  char snd[kPathMax];
+  BuildMailPath(snd, kSndDir);
+  if (!*snd) return CMC_E_FAILURE;
+  char staged[kPathMax];
+  FileHandle h = UniqueFileDefault(snd, staged, sizeof staged);
+  if (h == kNoFile) return CMC_E_FAILURE;
+
+  NameList* journal = CreateNameList(8, 128);
+  if (!journal) {
+    CloseFile(h);
+    DeleteFileRetry(staged);
+    return CMC_E_INSUFFICIENT_MEMORY;
+  }
+  g_journal = journal;
+  g_inner_copy = SetSmfParcelCopy(RecordingParcelCopy);
+  if (g_inner_copy == RecordingParcelCopy) g_inner_copy = CopyToParcel;
+  CMC_return_code rc = WriteMessage(h, message);
+  SetSmfParcelCopy(g_inner_copy);
+  journal = g_journal;
+  g_journal = nullptr;
+  g_inner_copy = nullptr;
+
+  if (CloseFile(h) != 0 && rc == CMC_SUCCESS) rc = CMC_E_FAILURE;
+  bool cleanedUp = false;
+  if (rc == CMC_SUCCESS) rc = DeliverAll(staged, message->recipients, ui_id, journal, &cleanedUp);
+  if (!cleanedUp) {
+    DeleteParcels(journal, kParcelDir);
+    DeleteFileRetry(staged);
+  }
+  FreeNameList(journal);
+  return rc;
+}
+
+CMC_return_code DupInPool(ResultPool* pool, char** s) {
+  if (!*s) return CMC_SUCCESS;
+  *s = PoolDupString(pool, *s);
+  return *s ? CMC_SUCCESS : CMC_E_INSUFFICIENT_MEMORY;
+}
+
+}  // namespace
+
+ComposeDialogFn SetComposeDialog(ComposeDialogFn dialog) {
+  ComposeDialogFn before = g_compose;
+  g_compose = dialog ? dialog : CancelledCompose;
+  return before;
+}
+
+CMC_return_code RecipientDirs(const CMC_recipient* recipient, char* mailboxDir, char* parcelDir) {
+  if (mailboxDir) mailboxDir[0] = '\0';
+  if (parcelDir) parcelDir[0] = '\0';
+  if (!mailboxDir || !parcelDir) return CMC_E_FAILURE;
+  if (!recipient || !recipient->address) return CMC_E_RECIPIENT_NOT_FOUND;
+  // One character more than a user name may have, to tell a long user part
+  // from one that fits.
+  char user[kRecipientUserMax + 2];
+  NameFromAddress(recipient->address, user, sizeof user);
+  if (std::strlen(user) > kRecipientUserMax || !IsSafeUserName(user)) return CMC_E_RECIPIENT_NOT_FOUND;
+  if (!g_mail_config.mail_dir[0]) return CMC_E_FAILURE;
+  const size_t longest = std::strlen(kUserParcelDir) > std::strlen(kUserMailboxDir) ? std::strlen(kUserParcelDir)
+                                                                                     : std::strlen(kUserMailboxDir);
+  if (std::strlen(g_mail_config.mail_dir) + std::strlen(kUsersDir) + std::strlen(user) + 1 + longest +
+          kCopyNameRoom >
+      kPathMax)
+    return CMC_E_FAILURE;
+  BuildUserPath(mailboxDir, user, kUserMailboxDir);
+  BuildUserPath(parcelDir, user, kUserParcelDir);
+  return CMC_SUCCESS;
+}
+
+CMC_return_code DeliverToRecipient(FileHandle staged, const CMC_recipient* recipient, const NameList* parcels) {
+  char mailbox[kPathMax];
+  char parcelDir[kPathMax];
+  CMC_return_code rc = RecipientDirs(recipient, mailbox, parcelDir);
+  if (rc != CMC_SUCCESS) return rc;
+  if (!DirExists(mailbox)) return CMC_E_RECIPIENT_NOT_FOUND;
+  // The recipient's parcel directory below the mail directory, for removing
+  // parcel copies of a failed delivery.
+  const char* parcelRel = parcelDir + std::strlen(g_mail_config.mail_dir);
+
+  NameList* newNames = nullptr;
+  GlobalHandle lineBlock = nullptr;
+  char* line = nullptr;
+  char tempPath[kPathMax] = "";
+  FileHandle temp = kNoFile;
+  uint32_t digits = 0;
+
+  if (parcels && parcels->count > 0) {
+    newNames = CreateNameList(parcels->count + 1u, 32u * (parcels->count + 1u));
+    if (!newNames) return CMC_E_INSUFFICIENT_MEMORY;
+    rc = CopyParcels(parcels, &newNames, parcelDir);
+    if (rc == CMC_SUCCESS) {
+      lineBlock = AttachmentLine(newNames);
+      line = lineBlock ? static_cast<char*>(PlatGlobalLock(lineBlock)) : nullptr;
+      if (!line) rc = CMC_E_INSUFFICIENT_MEMORY;
+    }
+  }
+  if (rc == CMC_SUCCESS) {
+    temp = CreateTempCopy(mailbox, tempPath, &digits);
+    if (temp == kNoFile) rc = CMC_E_FAILURE;
+  }
+  if (rc == CMC_SUCCESS && CopyFileContents(staged, temp) <= 0) rc = CMC_E_FAILURE;
+  if (rc == CMC_SUCCESS && line) {
+    rc = ReplaceHeaderField(temp, HeaderNames[kFieldAttachment], line);
+    if (rc == CMC_SUCCESS && !AttachmentFieldIs(temp, line)) rc = CMC_E_FAILURE;
+  }
+  if (temp != kNoFile) {
+    const bool flushed = rc != CMC_SUCCESS || FlushFile(temp) != 0;
+    const bool closed = CloseFile(temp) == 0;
+    if (rc == CMC_SUCCESS && (!flushed || !closed)) rc = CMC_E_FAILURE;
+  }
+  if (rc == CMC_SUCCESS && !PublishCopy(tempPath, mailbox, digits)) rc = CMC_E_FAILURE;
+
+  if (rc != CMC_SUCCESS) {
+    if (tempPath[0]) DeleteFileRetry(tempPath);
+    DeleteParcels(newNames, parcelRel);
+  }
+  if (lineBlock) {
+    if (line) PlatGlobalUnlock(lineBlock);
+    PlatGlobalFree(lineBlock);
+  }
+  FreeNameList(newNames);
+  return rc;
+}
+
+CMC_return_code DeliverMessage(const char* stagedPath, CMC_recipient* recipients, CMC_ui_id ui_id,
+                               const NameList* parcels) {
+  bool cleanedUp = false;
+  return DeliverAll(stagedPath, recipients, ui_id, parcels, &cleanedUp);
+}
+
+CMC_return_code CopyMessageForUi(const CMC_message* message, ResultPool* pool, CMC_message** copy) {
+  if (copy) *copy = nullptr;
+  if (!message || !pool || !copy) return CMC_E_INVALID_PARAMETER;
+  CMC_message* c = static_cast<CMC_message*>(PoolCopy(pool, message, sizeof *message));
+  if (!c) return CMC_E_INSUFFICIENT_MEMORY;
+  if (DupInPool(pool, &c->subject) != CMC_SUCCESS || DupInPool(pool, &c->text_note) != CMC_SUCCESS)
+    return CMC_E_INSUFFICIENT_MEMORY;
+  if (message->recipients) {
+    uint32_t n = 1;
+    while ((message->recipients[n - 1].recip_flags & CMC_RECIP_LAST_ELEMENT) == 0) ++n;
+    c->recipients = static_cast<CMC_recipient*>(PoolCopy(pool, message->recipients, n * sizeof(CMC_recipient)));
+    if (!c->recipients) return CMC_E_INSUFFICIENT_MEMORY;
+    for (uint32_t i = 0; i < n; ++i) {
+      if (DupInPool(pool, &c->recipients[i].name) != CMC_SUCCESS ||
+          DupInPool(pool, &c->recipients[i].address) != CMC_SUCCESS)
+        return CMC_E_INSUFFICIENT_MEMORY;
+    }
+  }
+  if (message->attachments) {
+    uint32_t n = 1;
+    while ((message->attachments[n - 1].attach_flags & CMC_ATT_LAST_ELEMENT) == 0) ++n;
+    c->attachments =
+        static_cast<CMC_attachment*>(PoolCopy(pool, message->attachments, n * sizeof(CMC_attachment)));
+    if (!c->attachments) return CMC_E_INSUFFICIENT_MEMORY;
+    for (uint32_t i = 0; i < n; ++i) {
+      if (DupInPool(pool, &c->attachments[i].attach_title) != CMC_SUCCESS ||
+          DupInPool(pool, &c->attachments[i].attach_type) != CMC_SUCCESS ||
+          DupInPool(pool, &c->attachments[i].attach_filename) != CMC_SUCCESS)
+        return CMC_E_INSUFFICIENT_MEMORY;
+    }
+  }
+  *copy = c;
+  return CMC_SUCCESS;
+}
+
+CMC_return_code SendMessage(CMC_session_id session, CMC_message* message, CMC_flags send_flags, CMC_ui_id ui_id) {
+  (void)session;
+  if (!message) return CMC_E_INVALID_PARAMETER;
+  if ((send_flags & CMC_SEND_UI_REQUESTED) == 0) {
+    if (!message->recipients) return CMC_E_INVALID_MESSAGE_PARAMETER;
+    return StageAndDeliver(message, ui_id);
+  }
+
+  ResultPool pool{};
+  PoolInit(&pool, 32000);
+  if (!pool.next) return CMC_E_INSUFFICIENT_MEMORY;
+  CMC_message* copy = nullptr;
+  CMC_return_code rc = CopyMessageForUi(message, &pool, &copy);
+  if (rc == CMC_SUCCESS) rc = g_compose(ui_id, &pool, copy);
+  if (rc == CMC_SUCCESS) rc = copy->recipients ? StageAndDeliver(copy, ui_id) : CMC_E_INVALID_MESSAGE_PARAMETER;
+  PoolReleaseBlock(pool.data);
+  return rc;
+}
+
+}  // namespace vk

@@ -1,0 +1,177 @@
+// Parcels: the attachment copies in PARCEL and IPARCEL, the rewritten
+// "Attachment" line of a delivered copy, and their deletion.
+#include "send/parcel.h"
+
+#include <cstring>
+
+#include "address/namelist.h"
+#include "read/header.h"
+#include "store/config.h"
+#include "store/fileprim.h"
+
+namespace vk {
+
+const char kParcelDelimiters[] = ", \r\n";
+
+namespace {
+
+// The length of a parcel name "KWZxxxx." with its terminator.
+constexpr size_t kParcelNameLength = 9;
+
+// `dir` + `name` into out (kPathMax); false when it does not fit whole, so
+// that a cut path never names another file.
+bool JoinPath(char* out, const char* dir, const char* name) {
+  if (!dir || !name || std::strlen(dir) + std::strlen(name) + 1 > kPathMax) return false;
+  CopyBounded(out, dir, kPathMax);
+  AppendBounded(out, name, kPathMax);
+  return true;
+}
+
+// The name part of a path (after the last separator or drive colon).
+const char* NamePart(const char* path) {
+  const char* name = path;
+  for (const char* p = path; *p; ++p) {
+    if (*p == '\\' || *p == '/' || *p == ':') name = p + 1;
+  }
+  return name;
+}
+
+// Flushes and closes a file that was written; false when either fails (the
+// handle is gone either way).
+bool FinishWritten(FileHandle h) {
+  const bool flushed = FlushFile(h) != 0;
+  const bool closed = CloseFile(h) == 0;
+  return flushed && closed;
+}
+
+}  // namespace
+
+int DeleteFileRetry(const char* path) {
+  if (!path || !*path) return 0;
+  if (OpenFileMode(path, kModeDelete) == 1) return 1;
+  if (PlatLastError() == PlatError::kNotFound) return 0;
+  return OpenFileMode(path, kModeDelete) == 1 ? 1 : 0;
+}
+
+CMC_return_code CopyToParcel(const char* sourcePath, char* nameOut, size_t nameSize) {
+  if (nameOut && nameSize > 0) nameOut[0] = '\0';
+  if (!nameOut || nameSize < kParcelNameLength) return CMC_E_FAILURE;
+  if (!sourcePath || !*sourcePath) return CMC_E_ATTACHMENT_OPEN_FAILURE;
+  char dir[kPathMax];
+  BuildMailPath(dir, kParcelDir);
+  if (!*dir) return CMC_E_FAILURE;
+
+  // The source is opened first: an attachment that cannot be read leaves no
+  // empty parcel behind.
+  FileHandle source = OpenFileMode(sourcePath, kModeReadShared);
+  if (source == kNoFile) return CMC_E_ATTACHMENT_OPEN_FAILURE;
+  char parcelPath[kPathMax];
+  FileHandle parcel = UniqueFileDefault(dir, parcelPath, sizeof parcelPath);
+  if (parcel == kNoFile) {
+    CloseFile(source);
+    return CMC_E_FAILURE;
+  }
+  // The name is handed out before the copy, so that a caller can remove the
+  // parcel of a failed copy.
+  CopyBounded(nameOut, NamePart(parcelPath), nameSize);
+
+  CMC_return_code rc = CMC_SUCCESS;
+  const int64_t copied = CopyFileContents(source, parcel);
+  if (copied == -1) {
+    rc = CMC_E_ATTACHMENT_READ_FAILURE;
+  } else if (copied == -2) {
+    rc = CMC_E_DISK_FULL;
+  } else if (copied == -3) {
+    rc = CMC_E_INSUFFICIENT_MEMORY;
+  } else if (copied < 0) {
+    rc = CMC_E_FAILURE;
+  }
+  CloseFile(source);
+  if (!FinishWritten(parcel) && rc == CMC_SUCCESS) rc = CMC_E_DISK_FULL;
+  return rc;
+}
+
+NameList* ParcelNames(FileHandle h) { return GetHeaderFieldList(h, HeaderNames[kFieldAttachment], kParcelDelimiters); }
+
+CMC_return_code CopyParcels(const NameList* names, NameList** newNames, const char* parcelDir) {
+  if (!names || !newNames || !*newNames || !parcelDir) return CMC_E_FAILURE;
+  char outgoing[kPathMax];
+  BuildMailPath(outgoing, kParcelDir);
+  if (!*outgoing) return CMC_E_FAILURE;
+
+  for (unsigned i = 0; i < names->count; ++i) {
+    const char* name = names->slots[i];
+    if (!IsPlainFileName(name)) return CMC_E_ATTACHMENT_OPEN_FAILURE;
+    char sourcePath[kPathMax];
+    if (!JoinPath(sourcePath, outgoing, name)) return CMC_E_FAILURE;
+    FileHandle source = OpenFileMode(sourcePath, kModeReadShared);
+    if (source == kNoFile) return CMC_E_ATTACHMENT_OPEN_FAILURE;
+
+    char copyPath[kPathMax];
+    FileHandle copy = UniqueFileDefault(parcelDir, copyPath, sizeof copyPath);
+    if (copy == kNoFile) {
+      CloseFile(source);
+      return CMC_E_ATTACHMENT_WRITE_FAILURE;
+    }
+    // The name without its period: the form a delivered copy carries.
+    char newName[32];
+    CopyBounded(newName, NamePart(copyPath), sizeof newName);
+    const size_t len = std::strlen(newName);
+    if (len > 0 && newName[len - 1] == '.') newName[len - 1] = '\0';
+    const unsigned before = (*newNames)->count;
+    *newNames = AddName(*newNames, newName, kNameModeAppend);
+    if ((*newNames)->count == before) {
+      CloseFile(source);
+      CloseFile(copy);
+      DeleteFileRetry(copyPath);
+      return CMC_E_INSUFFICIENT_MEMORY;
+    }
+
+    const int64_t copied = CopyFileContents(source, copy);
+    CloseFile(source);
+    const bool finished = FinishWritten(copy);
+    if (copied < 0 || !finished) return CMC_E_ATTACHMENT_WRITE_FAILURE;
+  }
+  return CMC_SUCCESS;
+}
+
+CMC_return_code DeleteParcels(const NameList* names, const char* directory) {
+  if (!names || names->count == 0) return CMC_SUCCESS;
+  char dir[kPathMax];
+  BuildMailPath(dir, directory);
+  CMC_return_code rc = CMC_SUCCESS;
+  for (unsigned i = 0; i < names->count; ++i) {
+    const char* name = names->slots[i];
+    char path[kPathMax];
+    if (!*dir || !IsPlainFileName(name) || !JoinPath(path, dir, name) || !DeleteFileRetry(path)) {
+      rc = CMC_E_ATTACHMENT_NOT_FOUND;
+    }
+  }
+  return rc;
+}
+
+GlobalHandle AttachmentLine(const NameList* names) {
+  if (!names || names->count == 0) return nullptr;
+  static const char kSeparator[] = ", ";
+  const char* field = HeaderNames[kFieldAttachment];
+  size_t size = std::strlen(field) + 2 + 2 + 1;
+  for (unsigned i = 0; i < names->count; ++i) size += std::strlen(names->slots[i]) + 2;
+  GlobalHandle block = PlatGlobalAlloc(kGmemMoveable | kGmemZeroInit, size);
+  if (!block) return nullptr;
+  char* line = static_cast<char*>(PlatGlobalLock(block));
+  if (!line) {
+    PlatGlobalFree(block);
+    return nullptr;
+  }
+  CopyBounded(line, field, size);
+  AppendBounded(line, ": ", size);
+  for (unsigned i = 0; i < names->count; ++i) {
+    if (i > 0) AppendBounded(line, kSeparator, size);
+    AppendBounded(line, names->slots[i], size);
+  }
+  AppendBounded(line, "\r\n", size);
+  PlatGlobalUnlock(block);
+  return block;
+}
+
+}  // namespace vk
