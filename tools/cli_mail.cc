@@ -300,7 +300,7 @@ bool CheckReadable(const std::string& path, const char* cmd) {
 const char* SendFailure(CMC_return_code r) {
   switch (r) {
     case CMC_E_RECIPIENT_NOT_FOUND:
-      return "send: a recipient is not a user of this mail tree (those before it got their copies)";
+      return "send: a recipient is not a user of this mail tree (any listed before it did get the message)";
     case CMC_E_ATTACHMENT_OPEN_FAILURE:
     case CMC_E_ATTACHMENT_NOT_FOUND:
       return "send: an attachment could not be opened";
