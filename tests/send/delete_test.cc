@@ -109,11 +109,12 @@ TEST_F(Delete, ReferencesOutsideTheUsersMailboxAreRefused) {
   const std::string box = Mailbox("bob").string() + sep;
   const std::string parcel = (Parcels("bob") / FilesIn(Parcels("bob"))[0]).string();
   const std::string passwd = (Mail() / "PUBLIC" / "passwd").string();
+  ASSERT_TRUE(vktest::WriteWholeFile(box + "KWZ0001.tmp", "SMF-71\r\n"));
 
   const std::vector<std::string> refused = {
       anns,                                                         // another user's mailbox
       box + ".." + sep + ".." + sep + "ann" + sep + "MHS" + sep + annsName,  // climbing out
-      box + "." + sep + ownName,                                    // not the plain spelling
+      box + "KWZ0001.tmp",                                          // a copy still being delivered
       box + ".." + sep + "MHS" + sep + ownName,
       ownName,                                                      // no directory at all
       parcel,                                                       // the user's own parcels
@@ -132,6 +133,7 @@ TEST_F(Delete, ReferencesOutsideTheUsersMailboxAreRefused) {
   EXPECT_TRUE(fs::exists(own));
   EXPECT_TRUE(fs::exists(parcel));
   EXPECT_TRUE(fs::exists(passwd));
+  EXPECT_TRUE(fs::exists(box + "KWZ0001.tmp"));
   // The honest reference still works.
   EXPECT_EQ(ActOn(own), CMC_SUCCESS);
 }
