@@ -255,4 +255,113 @@ TEST_F(Documents, UnsupportedFlagsAreRefusedBySend) {
   EXPECT_EQ(login_.seen, 0);
 }
 
+
+// Delivery through cmc_send: what arrives in the mailboxes.
+class DocumentsDelivered : public Documents {
+ protected:
+  std::string MailPath(const std::vector<std::string>& parts) const {
+    fs::path p = fs::path(dir_.path()) / "MHS" / "MAIL";
+    for (const std::string& part : parts) p /= part;
+    return p.string();
+  }
+  // The contents of every file in a directory.
+  std::vector<std::string> Files(const std::string& dir) const {
+    std::vector<std::string> files;
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(dir, ec)) {
+      if (entry.is_regular_file()) files.push_back(vktest::ReadWholeFile(entry.path().string()));
+    }
+    return files;
+  }
+  std::vector<std::string> Inbox(const char* user) const { return Files(MailPath({"USERS", user, "MHS"})); }
+  std::vector<std::string> Parcels(const char* user) const {
+    return Files(MailPath({"USERS", user, "IPARCEL"}));
+  }
+  static bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+};
+
+TEST_F(DocumentsDelivered, WithoutSessionTheCallLogsOnSendsAndLogsOff) {
+  const std::string doc = File("report.txt", "report contents");
+  ASSERT_EQ(Send("ann;bob", doc.c_str(), "Report", ";", CMC_LOGON_UI_ALLOWED), CMC_SUCCESS);
+  EXPECT_EQ(login_.seen, 1);
+  EXPECT_EQ(vk::Session().session_id, 0u);
+  for (const char* user : {"ann", "bob"}) {
+    SCOPED_TRACE(user);
+    const std::vector<std::string> inbox = Inbox(user);
+    ASSERT_EQ(inbox.size(), 1u);
+    EXPECT_TRUE(Has(inbox[0], "CMC: IPM"));
+    EXPECT_TRUE(Has(inbox[0], "Attachment-name: Report\r\n"));
+    EXPECT_TRUE(Has(inbox[0], "Subject: subject\r\n"));
+    EXPECT_TRUE(Has(inbox[0], "\r\n\r\nnote"));
+    EXPECT_EQ(Parcels(user), (std::vector<std::string>{"report contents"}));
+  }
+  // Nothing of the send stays staged.
+  EXPECT_TRUE(Files(MailPath({"SND"})).empty());
+  EXPECT_TRUE(Files(MailPath({"PARCEL"})).empty());
+  // The caller's file is his.
+  EXPECT_EQ(vktest::ReadWholeFile(doc), "report contents");
+}
+
+TEST_F(DocumentsDelivered, OpenSessionIsUsedAndLeftOpen) {
+  LogOn();
+  const std::string doc = File("a.txt", "A");
+  ASSERT_EQ(Send("ann", doc.c_str(), "A", ";"), CMC_SUCCESS);
+  EXPECT_EQ(login_.seen, 0);
+  EXPECT_EQ(vk::Session().session_id, 1u);
+  EXPECT_EQ(Inbox("ann").size(), 1u);
+  EXPECT_TRUE(Inbox("bob").empty());
+}
+
+TEST_F(DocumentsDelivered, UntitledAttachmentsTravelUnderTheirFileNames) {
+  LogOn();
+  const std::string a = File("first.txt", "1");
+  const std::string b = File("second.txt", "2");
+  const std::string paths = a + "|" + b;
+  ASSERT_EQ(Send("ann", paths.c_str(), nullptr, "|"), CMC_SUCCESS);
+  // One name for two paths pairs nothing up.
+  ASSERT_EQ(Send("bob", paths.c_str(), "Only", "|"), CMC_SUCCESS);
+  for (const char* user : {"ann", "bob"}) {
+    SCOPED_TRACE(user);
+    const std::vector<std::string> inbox = Inbox(user);
+    ASSERT_EQ(inbox.size(), 1u);
+    EXPECT_TRUE(Has(inbox[0], "Attachment-name: first.txt, "));
+    EXPECT_TRUE(Has(inbox[0], "second.txt\r\n"));
+    EXPECT_FALSE(Has(inbox[0], "Only"));
+    EXPECT_EQ(Parcels(user).size(), 2u);
+  }
+}
+
+TEST_F(DocumentsDelivered, FirstFileIsSentAsTheBody) {
+  LogOn();
+  const std::string note = File("note.txt", "the body text");
+  ASSERT_EQ(Send("ann,bob", note.c_str(), nullptr, ",", CMC_FIRST_ATTACH_AS_TEXT_NOTE, "ignored"), CMC_SUCCESS);
+  const std::vector<std::string> inbox = Inbox("ann");
+  ASSERT_EQ(inbox.size(), 1u);
+  EXPECT_TRUE(Has(inbox[0], "\r\n\r\nthe body text"));
+  EXPECT_FALSE(Has(inbox[0], "ignored"));
+  EXPECT_FALSE(Has(inbox[0], "Attachment"));
+  EXPECT_TRUE(Parcels("ann").empty());
+  EXPECT_EQ(Inbox("bob").size(), 1u);
+}
+
+TEST_F(DocumentsDelivered, RecipientsAreLookedUpByName) {
+  LogOn();
+  // A piece is a user name, not an address.
+  EXPECT_EQ(Send("ann@host", nullptr, nullptr, ";"), CMC_E_RECIPIENT_NOT_FOUND);
+  EXPECT_EQ(Send("nobody", nullptr, nullptr, ";"), CMC_E_RECIPIENT_NOT_FOUND);
+  EXPECT_EQ(Send("../ann", nullptr, nullptr, ";"), CMC_E_RECIPIENT_NOT_FOUND);
+  EXPECT_TRUE(Inbox("ann").empty());
+  EXPECT_EQ(Send(";;", nullptr, nullptr, ";"), CMC_E_INVALID_MESSAGE_PARAMETER);
+  EXPECT_EQ(Send(nullptr, nullptr, nullptr, ";"), CMC_E_INVALID_MESSAGE_PARAMETER);
+  ASSERT_EQ(Send("ANN", nullptr, nullptr, ";"), CMC_SUCCESS);
+  EXPECT_EQ(Inbox("ann").size(), 1u);
+}
+
+TEST_F(DocumentsDelivered, MissingAttachmentFailsTheSend) {
+  LogOn();
+  const std::string missing = dir_.Join("missing.txt");
+  EXPECT_EQ(Send("ann", missing.c_str(), "Missing", ";"), CMC_E_ATTACHMENT_OPEN_FAILURE);
+  EXPECT_TRUE(Inbox("ann").empty());
+}
+
 }  // namespace
