@@ -49,6 +49,8 @@ target_link_options(VKMSG32 PRIVATE -static -Wl,--no-undefined)
 if(CMAKE_SIZEOF_VOID_P EQUAL 4)
   target_link_options(VKMSG32 PRIVATE -Wl,--kill-at)
 endif()
+# The product ships without symbols; the other builds keep them for debugging.
+target_link_options(VKMSG32 PRIVATE $<$<CONFIG:Release,MinSizeRel>:-s>)
 target_link_libraries(VKMSG32 PRIVATE ${VKMSG_SYSTEM_LIBS})
 
 if(NOT VKMSG_DLLTOOL)
