@@ -426,3 +426,54 @@ TEST_F(ReadTest, AMessageFromTheWriterReadsBack) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ReadTest, ASentMessageIsListedAndReadWithItsParcel) {
+  const std::string source = dir_.Join("report.txt");
+  ASSERT_TRUE(vktest::WriteWholeFile(source, "the figures\r\n"));
+  CMC_recipient to[2] = {};
+  to[0].name = const_cast<char*>("ann");
+  to[0].address = const_cast<char*>("ann");
+  to[0].role = CMC_ROLE_TO;
+  to[1].name = const_cast<char*>("bob");
+  to[1].address = const_cast<char*>("bob");
+  to[1].role = CMC_ROLE_CC;
+  to[1].recip_flags = CMC_RECIP_LAST_ELEMENT;
+  CMC_attachment att = {};
+  att.attach_title = const_cast<char*>("report.txt");
+  att.attach_filename = const_cast<char*>(source.c_str());
+  att.attach_flags = CMC_ATT_LAST_ELEMENT;
+  CMC_message m = {};
+  m.subject = const_cast<char*>("Figures");
+  m.text_note = const_cast<char*>("See the attachment.");
+  m.recipients = to;
+  m.attachments = &att;
+  ASSERT_EQ(cmc_send(session_, &m, 0, 0, nullptr), CMC_SUCCESS);
+
+  readtest::Listing l = List();
+  ASSERT_EQ(l.code, CMC_SUCCESS);
+  ASSERT_EQ(l.count, 1u);
+  EXPECT_EQ(l.items[0].subject, "Figures");
+  EXPECT_EQ(l.items[0].originator_address, "ann");
+  EXPECT_EQ(l.items[0].flags, CMC_SUM_LAST_ELEMENT);
+
+  ReadResult r = Read(l.items[0].reference);
+  ASSERT_EQ(r.code, CMC_SUCCESS);
+  EXPECT_EQ(r.text, "See the attachment.\r\n");
+  ASSERT_EQ(r.recipients.size(), 3u);
+  EXPECT_EQ(r.recipients[1].address, "ann");
+  EXPECT_EQ(r.recipients[2].address, "bob");
+  EXPECT_EQ(r.recipients[2].role, static_cast<CMC_enum>(CMC_ROLE_CC));
+  ASSERT_EQ(r.attachments.size(), 1u);
+  EXPECT_EQ(r.attachments[0].title, "report.txt");
+  EXPECT_EQ(r.attachments[0].filename.rfind(Parcels(), 0), 0u) << r.attachments[0].filename;
+  EXPECT_EQ(vktest::ReadWholeFile(r.attachments[0].filename), "the figures\r\n");
+
+  readtest::Listing after = List();
+  ASSERT_EQ(after.count, 1u);
+  EXPECT_EQ(after.items[0].name, l.items[0].name + ".red");
+  EXPECT_TRUE(after.items[0].flags & CMC_SUM_READ);
+}
+
+}  // namespace
