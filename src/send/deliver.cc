@@ -127,18 +127,24 @@ bool PublishCopy(const char* tempPath, const char* dir, uint32_t digits) {
   return false;
 }
 
-// True when the copy's "Attachment" value is exactly the names of `line`
-// (the field line without its name and line end): a rewrite that went wrong
-// without saying so must not reach the mailbox.
-bool AttachmentFieldIs(FileHandle h, const char* line) {
-  const char* expected = line + std::strlen(HeaderNames[kFieldAttachment]) + 2;
-  size_t expectedLength = std::strlen(expected);
-  if (expectedLength < 2) return false;
-  expectedLength -= 2;  // CR LF
+// True when the copy's "Attachment" value, as a reader joins it, is the
+// names of `names` joined by ", ": a rewrite that went wrong without saying
+// so must not reach the mailbox.
+bool AttachmentFieldIs(FileHandle h, const NameList* names) {
   GlobalHandle block = GetHeaderFieldValue(h, HeaderNames[kFieldAttachment]);
   if (!block) return false;
   const char* value = static_cast<const char*>(PlatGlobalLock(block));
-  const bool same = value && std::strlen(value) == expectedLength && std::memcmp(value, expected, expectedLength) == 0;
+  bool same = value != nullptr;
+  for (unsigned i = 0; same && i < names->count; ++i) {
+    if (i > 0) {
+      same = std::strncmp(value, ", ", 2) == 0;
+      if (same) value += 2;
+    }
+    const size_t n = std::strlen(names->slots[i]);
+    same = same && std::strncmp(value, names->slots[i], n) == 0;
+    if (same) value += n;
+  }
+  same = same && *value == '\0';
   PlatGlobalUnlock(block);
   PlatGlobalFree(block);
   return same;
@@ -287,7 +293,7 @@ CMC_return_code DeliverToRecipient(FileHandle staged, const CMC_recipient* recip
   if (rc == CMC_SUCCESS && CopyFileContents(staged, temp) <= 0) rc = CMC_E_FAILURE;
   if (rc == CMC_SUCCESS && line) {
     rc = ReplaceHeaderField(temp, HeaderNames[kFieldAttachment], line);
-    if (rc == CMC_SUCCESS && !AttachmentFieldIs(temp, line)) rc = CMC_E_FAILURE;
+    if (rc == CMC_SUCCESS && !AttachmentFieldIs(temp, newNames)) rc = CMC_E_FAILURE;
   }
   if (temp != kNoFile) {
     const bool flushed = rc != CMC_SUCCESS || FlushFile(temp) != 0;

@@ -152,10 +152,9 @@ CMC_return_code DeleteParcels(const NameList* names, const char* directory) {
 
 GlobalHandle AttachmentLine(const NameList* names) {
   if (!names || names->count == 0) return nullptr;
-  static const char kSeparator[] = ", ";
   const char* field = HeaderNames[kFieldAttachment];
   size_t size = std::strlen(field) + 2 + 2 + 1;
-  for (unsigned i = 0; i < names->count; ++i) size += std::strlen(names->slots[i]) + 2;
+  for (unsigned i = 0; i < names->count; ++i) size += std::strlen(names->slots[i]) + 5;
   GlobalHandle block = PlatGlobalAlloc(kGmemMoveable | kGmemZeroInit, size);
   if (!block) return nullptr;
   char* line = static_cast<char*>(PlatGlobalLock(block));
@@ -165,9 +164,22 @@ GlobalHandle AttachmentLine(const NameList* names) {
   }
   CopyBounded(line, field, size);
   AppendBounded(line, ": ", size);
+  size_t lineStart = 0;
   for (unsigned i = 0; i < names->count; ++i) {
-    if (i > 0) AppendBounded(line, kSeparator, size);
-    AppendBounded(line, names->slots[i], size);
+    const char* name = names->slots[i];
+    if (i > 0) {
+      // A reader takes kHeaderLineMax characters of a line; past that the
+      // names would be lost to it, so they go on continuation lines (room
+      // is kept for the ", " that ends a line).
+      const size_t used = std::strlen(line) - lineStart;
+      if (used + 2 + std::strlen(name) + 2 > kHeaderLineMax) {
+        AppendBounded(line, kEntrySeparator, size);
+        lineStart = std::strlen(line) - 1;
+      } else {
+        AppendBounded(line, ", ", size);
+      }
+    }
+    AppendBounded(line, name, size);
   }
   AppendBounded(line, "\r\n", size);
   PlatGlobalUnlock(block);

@@ -56,7 +56,10 @@ CMC_return_code CopyParcels(const NameList* names, NameList** newNames, const ch
 CMC_return_code DeleteParcels(const NameList* names, const char* directory);
 
 // The field line of a delivered copy: "Attachment: " followed by the names
-// joined by ", " and CR LF, as one line.  A new unlocked movable block
+// joined by ", " and CR LF, as one line (nine names of seven characters
+// fit).  Names that would take the line past kHeaderLineMax characters
+// continue on further lines as the writer separates entries (", " CR LF
+// " "), so that a reader still finds every name.  A new unlocked movable block
 // holding the zero-terminated text, which the caller frees; null for a null
 // or empty list or when memory fails.
 GlobalHandle AttachmentLine(const NameList* names);

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "address/namelist.h"
+#include "send/parcel.h"
 #include "send/send_test_util.h"
 
 namespace {
@@ -187,6 +189,39 @@ TEST_F(Deliver, SeveralAttachmentsBecomeOneLineOfTheRecipientsNamesInOrder) {
     for (int i = 0; i < 3; ++i) EXPECT_EQ(Read(Parcels(user) / names.substr(i * 9, 7)), expected[i]);
     EXPECT_EQ(FilesIn(Parcels(user)).size(), 3u);
   }
+  ExpectStagingEmpty();
+}
+
+TEST_F(Deliver, ManyAttachmentsStayReadableInTheDeliveredCopy) {
+  std::vector<std::string> files;
+  for (int i = 0; i < 12; ++i) files.push_back(Source("f" + std::to_string(i), "content " + std::to_string(i)));
+  std::vector<CMC_attachment> a;
+  for (const auto& f : files) a.push_back(Attach(f, "t"));
+  std::vector<CMC_recipient> r = {To("ann")};
+  CMC_message m = Message(r, &a, nullptr, nullptr);
+  ASSERT_EQ(Send(&m), CMC_SUCCESS);
+
+  const std::string copy = (Mailbox("ann") / Only(Mailbox("ann"))).string();
+  const std::string text = vktest::ReadWholeFile(copy);
+  // Nine names on the field's first line, the rest on a continuation line;
+  // no line longer than a reader takes.
+  const size_t at = text.find("Attachment: ");
+  ASSERT_NE(at, std::string::npos);
+  EXPECT_EQ(text.find("\r\n", at), at + 12 + 9 * 9);
+  for (size_t start = 0, end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2) {
+    EXPECT_LE(end - start, 96u);
+  }
+  vk::FileHandle h = vk::OpenFileMode(copy.c_str(), vk::kModeReadShared);
+  ASSERT_NE(h, vk::kNoFile);
+  NameList* names = vk::ParcelNames(h);
+  vk::CloseFile(h);
+  ASSERT_NE(names, nullptr);
+  ASSERT_EQ(names->count, 12u);
+  for (unsigned i = 0; i < 12; ++i) {
+    EXPECT_EQ(Read(Parcels("ann") / names->slots[i]), "content " + std::to_string(i));
+  }
+  vk::FreeNameList(names);
+  EXPECT_EQ(FilesIn(Parcels("ann")).size(), 12u);
   ExpectStagingEmpty();
 }
 
