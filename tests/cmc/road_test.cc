@@ -250,7 +250,7 @@ TEST_F(Road, BobSendsAnnReadsAndDeletesCarlKeepsHis) {
   ASSERT_NE(m->attachments[0].attach_filename, nullptr);
   const std::string parcel = m->attachments[0].attach_filename;
   EXPECT_EQ(vktest::ReadWholeFile(parcel), attachment_bytes_);
-  EXPECT_EQ(fs::path(parcel).parent_path(), fs::path(Parcels("ann")));
+  EXPECT_TRUE(fs::equivalent(fs::path(parcel).parent_path(), Parcels("ann")));
   cmc_free(m);
 
   // Read now: listed with its mark, and the old reference still deletes it.
