@@ -142,6 +142,15 @@ int ScanMailbox(const char* dir, const char* start, uint32_t keep, NameList** na
 
 }  // namespace
 
+void* PoolAllocRecord(ResultPool* pool, uint32_t n) {
+  if (pool == nullptr || pool->next == nullptr || n == 0) return nullptr;
+  constexpr uintptr_t kAlign = alignof(CMC_message) > alignof(CMC_recipient) ? alignof(CMC_message)
+                                                                              : alignof(CMC_recipient);
+  const uint32_t pad = static_cast<uint32_t>((kAlign - reinterpret_cast<uintptr_t>(pool->next) % kAlign) % kAlign);
+  if (pad > 0 && PoolAlloc(pool, pad) == nullptr) return nullptr;
+  return PoolAlloc(pool, n);
+}
+
 int IsMessageFileName(const char* name) {
   if (name == nullptr || name[0] == '\0' || name[0] == '.') return 0;
   const size_t len = std::strlen(name);
@@ -161,7 +170,7 @@ CMC_message_reference* MakeMessageReference(const char* file_name, ResultPool* p
   const size_t name = std::strlen(file_name);
   if (dir == 0 || dir + name > kReferenceMax) return nullptr;
   const size_t length = dir + name;
-  auto* ref = static_cast<CMC_message_reference*>(PoolAlloc(pool, ReferenceBytes(length)));
+  auto* ref = static_cast<CMC_message_reference*>(PoolAllocRecord(pool, ReferenceBytes(length)));
   if (ref == nullptr) return nullptr;
   ref->length = static_cast<CMC_uint32>(length);
   std::memcpy(ref->string, g_mail_config.user_dir, dir);
@@ -254,7 +263,7 @@ CMC_return_code ReadSummary(CMC_message_summary* summary, ResultPool* pool) {
     } else if (id == kFieldFrom) {
       CMC_recipient* from = summary->originator;
       if (from == nullptr) {
-        from = static_cast<CMC_recipient*>(PoolAlloc(pool, sizeof(CMC_recipient)));
+        from = static_cast<CMC_recipient*>(PoolAllocRecord(pool, sizeof(CMC_recipient)));
         if (from == nullptr) {
           rc = CMC_E_INSUFFICIENT_MEMORY;
           break;
@@ -356,7 +365,7 @@ CMC_return_code ListMessages(CMC_flags list_flags, CMC_message_reference* seed, 
     FreeNameList(names);
     return CMC_E_INSUFFICIENT_MEMORY;
   }
-  auto* array = static_cast<CMC_message_summary*>(PoolAlloc(&pool, n * static_cast<uint32_t>(sizeof(CMC_message_summary))));
+  auto* array = static_cast<CMC_message_summary*>(PoolAllocRecord(&pool, n * static_cast<uint32_t>(sizeof(CMC_message_summary))));
   if (array == nullptr) {
     PoolReleaseBlock(pool.data);
     FreeNameList(names);

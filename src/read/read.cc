@@ -212,13 +212,13 @@ CMC_return_code ReadMessageFile(CMC_message* message, ResultPool* pool) {
     return CMC_E_INSUFFICIENT_MEMORY;
   }
   const uint32_t records = static_cast<uint32_t>(recipient_count);
-  auto* recipients = static_cast<CMC_recipient*>(PoolAlloc(pool, records * static_cast<uint32_t>(sizeof(CMC_recipient))));
+  auto* recipients = static_cast<CMC_recipient*>(PoolAllocRecord(pool, records * static_cast<uint32_t>(sizeof(CMC_recipient))));
   if (recipients == nullptr) return CMC_E_INSUFFICIENT_MEMORY;
   recipients[records - 1].recip_flags = CMC_RECIP_LAST_ELEMENT;
   message->recipients = recipients;
   CMC_attachment* attached = nullptr;
   if (attachments > 0) {
-    attached = static_cast<CMC_attachment*>(PoolAlloc(pool, attachments * static_cast<uint32_t>(sizeof(CMC_attachment))));
+    attached = static_cast<CMC_attachment*>(PoolAllocRecord(pool, attachments * static_cast<uint32_t>(sizeof(CMC_attachment))));
     if (attached == nullptr) return CMC_E_INSUFFICIENT_MEMORY;
     attached[attachments - 1].attach_flags = CMC_ATT_LAST_ELEMENT;
   }
@@ -299,7 +299,7 @@ CMC_return_code ReadMessage(CMC_message_reference* message_reference, CMC_messag
   if (pool.next == nullptr) return CMC_E_INSUFFICIENT_MEMORY;
 
   CMC_return_code rc = CMC_E_INSUFFICIENT_MEMORY;
-  auto* record = static_cast<CMC_message*>(PoolAlloc(&pool, sizeof(CMC_message)));
+  auto* record = static_cast<CMC_message*>(PoolAllocRecord(&pool, sizeof(CMC_message)));
   // The copy keeps the caller's own spelling of the reference (checked
   // above to be at most kReferenceMax characters).
   size_t text = 0;
@@ -307,7 +307,7 @@ CMC_return_code ReadMessage(CMC_message_reference* message_reference, CMC_messag
   CMC_message_reference* copy = nullptr;
   if (record != nullptr) {
     copy = static_cast<CMC_message_reference*>(
-        PoolAlloc(&pool, static_cast<uint32_t>(offsetof(CMC_message_reference, string) + text + 1)));
+        PoolAllocRecord(&pool, static_cast<uint32_t>(offsetof(CMC_message_reference, string) + text + 1)));
   }
   if (copy != nullptr) {
     copy->length = static_cast<CMC_uint32>(text);

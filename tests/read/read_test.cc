@@ -477,3 +477,37 @@ TEST_F(ReadTest, ASentMessageIsListedAndReadWithItsParcel) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ReadTest, MarkReadOnItsOwn) {
+  EXPECT_EQ(vk::MarkRead(nullptr), CMC_SUCCESS);
+  std::vector<char> too_long = Reference(mailbox_ + std::string(200, 'a'));
+  EXPECT_EQ(vk::MarkRead(AsRef(too_long)), CMC_E_FAILURE);
+  const std::string bob = (readtest::fs::path(mailbox_).parent_path().parent_path().parent_path() / "bob" / "MHS" /
+                           "KWZ0001").string();
+  ASSERT_TRUE(vktest::WriteWholeFile(bob, MessageBytes({"From: x"})));
+  std::vector<char> other = Reference(bob);
+  EXPECT_EQ(vk::MarkRead(AsRef(other)), CMC_E_INVALID_MESSAGE_REFERENCE);
+  EXPECT_TRUE(vktest::FileExists(bob));
+
+  PutMessage("KWZ0001", "x");
+  std::vector<char> mine = Reference(InBox("KWZ0001"));
+  EXPECT_EQ(vk::MarkRead(AsRef(mine)), CMC_SUCCESS);
+  EXPECT_TRUE(InBoxExists("KWZ0001.red"));
+  // Again: the file is already renamed, nothing happens and nothing fails.
+  EXPECT_EQ(vk::MarkRead(AsRef(mine)), CMC_SUCCESS);
+  EXPECT_TRUE(InBoxExists("KWZ0001.red"));
+  std::vector<char> red = Reference(InBox("KWZ0001.red"));
+  EXPECT_EQ(vk::MarkRead(AsRef(red)), CMC_SUCCESS);
+  EXPECT_FALSE(InBoxExists("KWZ0001.red.red"));
+
+  // Only the first `length` characters of a reference count.
+  PutMessage("KWZ0002", "y");
+  std::vector<char> longer = Reference(InBox("KWZ0002") + "junk");
+  AsRef(longer)->length -= 4;
+  EXPECT_EQ(vk::MarkRead(AsRef(longer)), CMC_SUCCESS);
+  EXPECT_TRUE(InBoxExists("KWZ0002.red"));
+}
+
+}  // namespace
