@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <climits>
 #include <cstdio>
@@ -230,7 +231,13 @@ struct Summary {
   std::string from;
   std::string date;
   std::string subject;
+  long long when = 0;  // sortable time sent
 };
+
+long long SortKey(const CMC_time& t) {
+  long long y = static_cast<unsigned char>(t.year);
+  return ((((y * 13 + t.month) * 32 + t.day) * 24 + t.hour) * 60 + t.minute) * 61 + t.second;
+}
 
 // The whole mailbox, page by page.  A failed page keeps what came before it.
 CMC_return_code ListAll(CMC_session_id session, std::vector<Summary>* out) {
@@ -255,6 +262,7 @@ CMC_return_code ListAll(CMC_session_id session, std::vector<Summary>* out) {
       s.read = (m.summary_flags & CMC_SUM_READ) != 0;
       s.from = m.originator ? OrDash(m.originator->name) : "-";
       s.date = FormatTime(m.time_sent);
+      s.when = SortKey(m.time_sent);
       s.subject = m.subject ? m.subject : "";
       out->push_back(s);
     }
@@ -391,6 +399,8 @@ int CmdList(const Args& a) {
   if (!OpenSession(a, &s)) return 1;
   std::vector<Summary> all;
   CMC_return_code r = ListAll(s.id, &all);
+  // The directory's order means nothing to a reader: oldest first.
+  std::stable_sort(all.begin(), all.end(), [](const Summary& x, const Summary& y) { return x.when < y.when; });
   std::vector<std::string> refs;
   for (auto& m : all) refs.push_back(m.ref);
   std::string user = SessionUser(&s);
