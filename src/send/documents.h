@@ -26,11 +26,8 @@ namespace vk {
 constexpr uint32_t kDocumentsPoolSize = 65500;
 // A file taken as the text note must be smaller than this.
 constexpr uint32_t kMaxTextNoteFile = 65536;
-// The type of every message sent this way.
-constexpr const char* kDocumentsMessageType = "CMC: IPM";
-// The type given to every attachment.
-constexpr const char* kDocumentsAttachType = "? ? ? ? ? ?";
 
+// The message is of type "CMC: IPM", its attachments of type "? ? ? ? ? ?".
 // Everything a built message points into; zero it before building and
 // release it with ReleaseDocumentMessage once the message is sent.
 struct DocumentMessage {
