@@ -223,6 +223,16 @@ CMC_return_code StageAndDeliver(const CMC_message* message, CMC_ui_id ui_id) {
   return rc;
 }
 
+// A copy of `n` bytes of `src` at an address fit for the records of the
+// CMC interface (the pool hands out bytes end to end, unaligned).
+void* PoolCopyRecord(ResultPool* pool, const void* src, uint32_t n) {
+  constexpr uintptr_t kAlign = alignof(CMC_message) > alignof(CMC_recipient) ? alignof(CMC_message)
+                                                                              : alignof(CMC_recipient);
+  const uintptr_t misalign = reinterpret_cast<uintptr_t>(pool->next) % kAlign;
+  if (misalign != 0 && !PoolAlloc(pool, static_cast<uint32_t>(kAlign - misalign))) return nullptr;
+  return PoolCopy(pool, src, n);
+}
+
 CMC_return_code DupInPool(ResultPool* pool, char** s) {
   if (!*s) return CMC_SUCCESS;
   *s = PoolDupString(pool, *s);
@@ -323,14 +333,14 @@ CMC_return_code DeliverMessage(const char* stagedPath, CMC_recipient* recipients
 CMC_return_code CopyMessageForUi(const CMC_message* message, ResultPool* pool, CMC_message** copy) {
   if (copy) *copy = nullptr;
   if (!message || !pool || !copy) return CMC_E_INVALID_PARAMETER;
-  CMC_message* c = static_cast<CMC_message*>(PoolCopy(pool, message, sizeof *message));
+  CMC_message* c = static_cast<CMC_message*>(PoolCopyRecord(pool, message, sizeof *message));
   if (!c) return CMC_E_INSUFFICIENT_MEMORY;
   if (DupInPool(pool, &c->subject) != CMC_SUCCESS || DupInPool(pool, &c->text_note) != CMC_SUCCESS)
     return CMC_E_INSUFFICIENT_MEMORY;
   if (message->recipients) {
     uint32_t n = 1;
     while ((message->recipients[n - 1].recip_flags & CMC_RECIP_LAST_ELEMENT) == 0) ++n;
-    c->recipients = static_cast<CMC_recipient*>(PoolCopy(pool, message->recipients, n * sizeof(CMC_recipient)));
+    c->recipients = static_cast<CMC_recipient*>(PoolCopyRecord(pool, message->recipients, n * sizeof(CMC_recipient)));
     if (!c->recipients) return CMC_E_INSUFFICIENT_MEMORY;
     for (uint32_t i = 0; i < n; ++i) {
       if (DupInPool(pool, &c->recipients[i].name) != CMC_SUCCESS ||
@@ -342,7 +352,7 @@ CMC_return_code CopyMessageForUi(const CMC_message* message, ResultPool* pool, C
     uint32_t n = 1;
     while ((message->attachments[n - 1].attach_flags & CMC_ATT_LAST_ELEMENT) == 0) ++n;
     c->attachments =
-        static_cast<CMC_attachment*>(PoolCopy(pool, message->attachments, n * sizeof(CMC_attachment)));
+        static_cast<CMC_attachment*>(PoolCopyRecord(pool, message->attachments, n * sizeof(CMC_attachment)));
     if (!c->attachments) return CMC_E_INSUFFICIENT_MEMORY;
     for (uint32_t i = 0; i < n; ++i) {
       if (DupInPool(pool, &c->attachments[i].attach_title) != CMC_SUCCESS ||

@@ -143,7 +143,8 @@ TEST_F(Deliver, AddressesThatAreNoUserNameAreNotFound) {
 TEST_F(Deliver, MissingAttachmentFailsBeforeAnyDeliveryAndLeavesNothing) {
   const std::string file = Source("a.txt", "AAA");
   std::vector<CMC_recipient> r = {To("ann")};
-  std::vector<CMC_attachment> a = {Attach(file, "a.txt"), Attach(dir_.Join("missing.txt"), "m.txt")};
+  const std::string missing = dir_.Join("missing.txt");
+  std::vector<CMC_attachment> a = {Attach(file, "a.txt"), Attach(missing, "m.txt")};
   CMC_message m = Message(r, &a, nullptr, nullptr);
   EXPECT_EQ(Send(&m), CMC_E_ATTACHMENT_OPEN_FAILURE);
   EXPECT_TRUE(FilesIn(Mailbox("ann")).empty());
