@@ -167,9 +167,12 @@ TEST_F(Logon, CancelEndsTheLogon) {
   EXPECT_EQ(vk::Session().session_id, 0u);
   EXPECT_EQ(vk::g_mail_config.user_dir[0], '\0');
   EXPECT_EQ(Profile("MAIL", "MHS_USER"), "");
-  // Without any driver every dialog is cancelled.
+#ifndef _WIN32
+  // Without any driver every POSIX dialog is cancelled (on Windows the real
+  // dialog would wait for a user).
   vk_set_dialog_driver(nullptr, nullptr);
   EXPECT_EQ(LogOn("bob", "secret"), CMC_E_USER_CANCEL);
+#endif
 }
 
 TEST_F(Logon, MissingMailboxRefusesTheUser) {

@@ -14,9 +14,10 @@ using namespace vk;
 
 TEST(PlatClock, TickCountAdvances) {
   uint32_t a = PlatTickCount();
-  PlatSleepMs(30);
+  PlatSleepMs(40);
   uint32_t elapsed = PlatTickCount() - a;  // unsigned: right across a wrap too
-  EXPECT_GE(elapsed, 20u);
+  // The Windows tick moves in steps of about 16 ms.
+  EXPECT_GE(elapsed, 10u);
   EXPECT_LT(elapsed, 60000u);
 }
 
