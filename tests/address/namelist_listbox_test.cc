@@ -2,6 +2,7 @@
 // that a dialog driver plays.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -12,20 +13,11 @@
 
 namespace {
 
-struct ListBoxRun {
-  // What the dialog procedure does on initialisation.
-  void (*act)(ListBoxRun* run, vk::Dialog* d) = nullptr;
-  NameList* list = nullptr;
-  std::vector<int> results;
-  // What the driver saw in the two list boxes afterwards.
-  std::vector<std::string> all;
-  std::vector<std::string> chosen;
-};
+using Strings = std::vector<std::string>;
 
-std::vector<std::string> ListTexts(VkDialog* d, int id) {
-  std::vector<std::string> texts;
-  int count = vk_dialog_list_count(d, id);
-  for (int i = 0; i < count; i++) {
+Strings ListTexts(VkDialog* d, int id) {
+  Strings texts;
+  for (int i = 0; i < vk_dialog_list_count(d, id); i++) {
     char buf[512];
     vk_dialog_list_text(d, id, i, buf, sizeof buf);
     texts.emplace_back(buf);
@@ -33,69 +25,61 @@ std::vector<std::string> ListTexts(VkDialog* d, int id) {
   return texts;
 }
 
-void Driver(void* context, VkDialog* d) {
-  auto* run = static_cast<ListBoxRun*>(context);
-  run->all = ListTexts(d, vk::kSelectAll);
-  run->chosen = ListTexts(d, vk::kSelectChosen);
-}
+// Runs `act` when the select-users dialog initialises, and answers what the
+// driver then saw in its two list boxes.
+struct ListBoxRun {
+  std::function<void(vk::Dialog*)> act;
+  Strings all, chosen;
 
-int Proc(vk::Dialog* d, int event, int id, int, void* param) {
-  auto* run = static_cast<ListBoxRun*>(param);
-  if (event == vk::kDlgInit) {
-    run->act(run, d);
-    return 1;
+  static int Proc(vk::Dialog* d, int event, int id, int, void* param) {
+    if (event == vk::kDlgInit) static_cast<ListBoxRun*>(param)->act(d);
+    if (event == vk::kDlgCommand && id == vk::kIdCancel) vk::EndDialog(d, vk::kIdCancel);
+    return event == vk::kDlgInit || (event == vk::kDlgCommand && id == vk::kIdCancel);
   }
-  if (event == vk::kDlgCommand && id == vk::kIdCancel) {
-    vk::EndDialog(d, vk::kIdCancel);
-    return 1;
+  static void Driver(void* context, VkDialog* d) {
+    auto* run = static_cast<ListBoxRun*>(context);
+    run->all = ListTexts(d, vk::kSelectAll);
+    run->chosen = ListTexts(d, vk::kSelectChosen);
   }
-  return 0;
-}
-
-void RunSelectUsers(ListBoxRun* run) {
-  vk_set_dialog_driver(Driver, run);
-  vk::RunDialog(nullptr, vk::kSelectUsersTemplate, Proc, run);
-  vk_set_dialog_driver(nullptr, nullptr);
-}
+  void Run() {
+    vk_set_dialog_driver(Driver, this);
+    vk::RunDialog(nullptr, vk::kSelectUsersTemplate, Proc, this);
+    vk_set_dialog_driver(nullptr, nullptr);
+  }
+};
 
 TEST(FillListBox, ReplacesTheContentsInListOrder) {
+  NameList* list = vk::CreateNameList(4, 64);
+  for (const char* name : {"carl", "ann", "bob"}) list = vk::AddName(list, name, 0);
   ListBoxRun run;
-  run.list = vk::CreateNameList(4, 64);
-  for (const char* name : {"carl", "ann", "bob"}) run.list = vk::AddName(run.list, name, 0);
-  run.act = [](ListBoxRun* r, vk::Dialog* d) {
+  run.act = [list](vk::Dialog* d) {
     vk::ListAdd(d, vk::kSelectAll, "old entry");
-    vk::FillListBox(d, vk::kSelectAll, r->list);
+    vk::FillListBox(d, vk::kSelectAll, list);
     // Nothing happens without a list or a dialog.
     vk::FillListBox(d, vk::kSelectChosen, nullptr);
-    vk::FillListBox(nullptr, vk::kSelectChosen, r->list);
+    vk::FillListBox(nullptr, vk::kSelectChosen, list);
   };
-  RunSelectUsers(&run);
-  EXPECT_EQ(run.all, std::vector<std::string>({"carl", "ann", "bob"}));
+  run.Run();
+  EXPECT_EQ(run.all, Strings({"carl", "ann", "bob"}));
   EXPECT_TRUE(run.chosen.empty());
-  vk::FreeNameList(run.list);
+  vk::FreeNameList(list);
 }
 
 TEST(AddToListBoxUnique, AddsEachNameOnceWithoutRegardToCase) {
+  // Entries of 64 characters or more do not fit the small buffer and are
+  // still compared whole.
+  const std::string w63(63, 'w'), W63(63, 'W'), w64(64, 'w'), W64(64, 'W');
+  const char* const names[] = {"bob", "Ann", "BOB", "", "ann", "carl", nullptr,
+                               w63.c_str(), W63.c_str(), w64.c_str(), W64.c_str()};
+  std::vector<int> results;
   ListBoxRun run;
-  run.act = [](ListBoxRun* r, vk::Dialog* d) {
-    const std::string long70(70, 'w');
-    const std::string long70Upper(70, 'W');
-    for (const char* name : {"bob", "Ann", "BOB", "", "ann", "carl"})
-      r->results.push_back(vk::AddToListBoxUnique(d, vk::kSelectChosen, name));
-    r->results.push_back(vk::AddToListBoxUnique(d, vk::kSelectChosen, nullptr));
-    // Entries of 64 characters or more are compared whole.
-    r->results.push_back(vk::AddToListBoxUnique(d, vk::kSelectChosen, long70.c_str()));
-    r->results.push_back(
-        vk::AddToListBoxUnique(d, vk::kSelectChosen, long70Upper.c_str()));
-    r->results.push_back(
-        vk::AddToListBoxUnique(d, vk::kSelectChosen, (long70 + "x").c_str()));
-    r->results.push_back(vk::AddToListBoxUnique(nullptr, vk::kSelectChosen, "dora"));
+  run.act = [&](vk::Dialog* d) {
+    for (const char* name : names) results.push_back(vk::AddToListBoxUnique(d, vk::kSelectChosen, name));
+    results.push_back(vk::AddToListBoxUnique(nullptr, vk::kSelectChosen, "dora"));
   };
-  RunSelectUsers(&run);
-  EXPECT_EQ(run.results, std::vector<int>({1, 1, 0, 0, 0, 1, 0, 1, 0, 1, 0}));
-  EXPECT_EQ(run.chosen, std::vector<std::string>({"bob", "Ann", "carl",
-                                                  std::string(70, 'w'),
-                                                  std::string(70, 'w') + "x"}));
+  run.Run();
+  EXPECT_EQ(results, std::vector<int>({1, 1, 0, 0, 0, 1, 0, 1, 0, 1, 0, 0}));
+  EXPECT_EQ(run.chosen, Strings({"bob", "Ann", "carl", w63, w64}));
   EXPECT_TRUE(run.all.empty());
 }
 

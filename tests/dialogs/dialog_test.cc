@@ -4,7 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -22,11 +23,12 @@ struct Event {
 
 // A procedure that records its events and acts as told.
 struct Recorder {
+  // A close request ends the dialog with this result; -1 leaves it unhandled.
+  explicit Recorder(int close_result = -1) : close_result(close_result) {}
+  int close_result;
   std::vector<Event> events;
   std::function<void(vk::Dialog*)> on_init;
   std::function<int(vk::Dialog*, int id, int code)> on_command;
-  bool handle_close = false;
-  int close_result = 0;
 
   static int Proc(vk::Dialog* d, int event, int id, int code, void* param) {
     Recorder* r = static_cast<Recorder*>(param);
@@ -36,25 +38,24 @@ struct Recorder {
       return 1;
     }
     if (event == vk::kDlgClose) {
-      if (!r->handle_close) return 0;
+      if (r->close_result < 0) return 0;
       vk::EndDialog(d, r->close_result);
       return 1;
     }
     return r->on_command ? r->on_command(d, id, code) : 0;
   }
   int Count(int event, int id, int code) const {
-    int n = 0;
-    for (const Event& e : events) n += (e == Event{event, id, code}) ? 1 : 0;
-    return n;
+    return static_cast<int>(std::count(events.begin(), events.end(), Event{event, id, code}));
   }
 };
 
-int EndOn(vk::Dialog* d, int id, int code, int wanted_id) {
-  if (id == wanted_id && code == vk::kBnClicked) {
-    vk::EndDialog(d, wanted_id);
+// A command handler that ends the dialog when `wanted` is clicked.
+std::function<int(vk::Dialog*, int, int)> EndOn(int wanted) {
+  return [wanted](vk::Dialog* d, int id, int code) {
+    if (id != wanted || code != vk::kBnClicked) return 0;
+    vk::EndDialog(d, wanted);
     return 1;
-  }
-  return 0;
+  };
 }
 
 TEST(DialogRun, UnknownTemplateIsNotShown) {
@@ -66,9 +67,7 @@ TEST(DialogRun, UnknownTemplateIsNotShown) {
 }
 
 TEST(DialogRun, DriverReturningClosesTheDialog) {
-  Recorder r;
-  r.handle_close = true;
-  r.close_result = 77;
+  Recorder r{77};
   VkDialog* seen = nullptr;
   ScopedDriver driver([&](VkDialog* d) {
     seen = d;
@@ -88,23 +87,18 @@ TEST(DialogRun, DriverReturningClosesTheDialog) {
 
 TEST(DialogRun, UnhandledCloseBecomesCancel) {
   Recorder r;
-  r.on_command = [](vk::Dialog* d, int id, int code) { return EndOn(d, id, code, vk::kIdCancel); };
+  r.on_command = EndOn(vk::kIdCancel);
   ScopedDriver driver([](VkDialog*) {});
   EXPECT_EQ(vk::RunDialog(nullptr, 1006, Recorder::Proc, &r), vk::kIdCancel);
   EXPECT_EQ(r.Count(vk::kDlgClose, 0, 0), 1);
   EXPECT_EQ(r.Count(vk::kDlgCommand, vk::kIdCancel, vk::kBnClicked), 1);
-}
-
-TEST(DialogRun, ProcedureIgnoringEverythingStillEnds) {
-  Recorder r;
-  ScopedDriver driver([](VkDialog*) {});
-  EXPECT_EQ(vk::RunDialog(nullptr, 1006, Recorder::Proc, &r), vk::kIdCancel);
+  // A procedure ignoring everything still ends.
+  Recorder deaf;
+  EXPECT_EQ(vk::RunDialog(nullptr, 1006, Recorder::Proc, &deaf), vk::kIdCancel);
 }
 
 TEST(DialogRun, ClosedByTheDriverGetsNoSecondRequest) {
-  Recorder r;
-  r.handle_close = true;
-  r.close_result = 5;
+  Recorder r{5};
   ScopedDriver driver([](VkDialog* d) {
     EXPECT_EQ(vk_dialog_close(d), 1);
     EXPECT_EQ(vk_dialog_is_open(d), 0);
@@ -118,7 +112,7 @@ TEST(DialogRun, ClosedByTheDriverGetsNoSecondRequest) {
 #ifndef _WIN32
 TEST(DialogRun, WithoutDriverEveryDialogIsCancelled) {
   Recorder r;
-  r.on_command = [](vk::Dialog* d, int id, int code) { return EndOn(d, id, code, vk::kIdCancel); };
+  r.on_command = EndOn(vk::kIdCancel);
   EXPECT_EQ(vk::RunDialog(nullptr, 1001, Recorder::Proc, &r), vk::kIdCancel);
   ASSERT_GE(r.events.size(), 2u);
   EXPECT_EQ(r.events[0].event, vk::kDlgInit);
@@ -128,7 +122,7 @@ TEST(DialogRun, WithoutDriverEveryDialogIsCancelled) {
 
 TEST(DialogRun, ClickSendsTheCommandAndEnds) {
   Recorder r;
-  r.on_command = [](vk::Dialog* d, int id, int code) { return EndOn(d, id, code, vk::kIdOk); };
+  r.on_command = EndOn(vk::kIdOk);
   ScopedDriver driver([&](VkDialog* d) {
     EXPECT_EQ(vk_dialog_click(d, vk::kIdOk), 1);
     EXPECT_EQ(vk_dialog_is_open(d), 0);
@@ -202,9 +196,9 @@ TEST(DialogControls, NestedDialogCallsTheDriverBeforeClickReturns) {
       inner_result = vk::RunDialog(vk::DialogWindow(d), 1007, Recorder::Proc, &inner);
       return 1;
     }
-    return EndOn(d, id, code, vk::kIdOk);
+    return EndOn(vk::kIdOk)(d, id, code);
   };
-  inner.on_command = [](vk::Dialog* d, int id, int code) { return EndOn(d, id, code, vk::kIdCancel); };
+  inner.on_command = EndOn(vk::kIdCancel);
   std::vector<int> order;
   ScopedDriver driver([&](VkDialog* d) {
     order.push_back(vk_dialog_template(d));
@@ -244,16 +238,13 @@ TEST(DialogControls, ListBoxesSelectAndNotify) {
     EXPECT_EQ(vk_dialog_list_select(d, 1600, 5, 1), 0);
     EXPECT_EQ(r.Count(vk::kDlgCommand, 1600, vk::kLbnSetFocus), 1);
     EXPECT_EQ(r.Count(vk::kDlgCommand, 1600, vk::kLbnSelChange), 2);
-    EXPECT_EQ(vk_dialog_list_is_selected(d, 1600, 0), 1);
-    EXPECT_EQ(vk_dialog_list_is_selected(d, 1600, 1), 0);
-    EXPECT_EQ(vk_dialog_list_is_selected(d, 1600, 2), 1);
+    for (int i : {0, 1, 2}) EXPECT_EQ(vk_dialog_list_is_selected(d, 1600, i), static_cast<int>(i != 1)) << i;
     r.events.clear();
     // A double click selects its item alone and reports both clicks.
     EXPECT_EQ(vk_dialog_list_double_click(d, 1600, 1), 1);
     EXPECT_EQ(r.Count(vk::kDlgCommand, 1600, vk::kLbnSelChange), 1);
     EXPECT_EQ(r.Count(vk::kDlgCommand, 1600, vk::kLbnDblClk), 1);
-    EXPECT_EQ(vk_dialog_list_is_selected(d, 1600, 0), 0);
-    EXPECT_EQ(vk_dialog_list_is_selected(d, 1600, 1), 1);
+    for (int i : {0, 1, 2}) EXPECT_EQ(vk_dialog_list_is_selected(d, 1600, i), static_cast<int>(i == 1)) << i;
   });
   vk::RunDialog(nullptr, 1005, Recorder::Proc, &r);
   EXPECT_EQ(driver.calls(), 1);
@@ -268,11 +259,9 @@ TEST(DialogControls, ListOperationsOfTheProcedure) {
     vk::ListSetSel(d, 1600, -1, true);
     EXPECT_EQ(vk::ListSelCount(d, 1600), 4);
     vk::ListSetSel(d, 1600, 2, false);
-    int items[8];
+    int items[8] = {};
     ASSERT_EQ(vk::ListSelItems(d, 1600, items, 8), 3);
-    EXPECT_EQ(items[0], 0);
-    EXPECT_EQ(items[1], 1);
-    EXPECT_EQ(items[2], 3);
+    EXPECT_EQ(std::vector<int>(items, items + 4), (std::vector<int>{0, 1, 3, 0}));
     EXPECT_EQ(vk::ListDelete(d, 1600, 0), 3);
     EXPECT_EQ(vk::ListGetSel(d, 1600, 0), 1);  // selection moves with the items
     EXPECT_EQ(vk::ListGetSel(d, 1600, 1), 0);
@@ -281,8 +270,6 @@ TEST(DialogControls, ListOperationsOfTheProcedure) {
     EXPECT_STREQ(name, "car");
     vk::ListReset(d, 1600);
     EXPECT_EQ(vk::ListCount(d, 1600), 0);
-    // The compose dialog's recipient list selects one item at most and does
-    // not notify.
   };
   {
     // Windows shows the real dialog without a driver.
@@ -291,6 +278,8 @@ TEST(DialogControls, ListOperationsOfTheProcedure) {
     EXPECT_EQ(idle.calls(), 1);
   }
 
+  // The compose dialog's recipient list selects one item at most and does
+  // not notify.
   Recorder single;
   single.on_init = [](vk::Dialog* d) {
     vk::ListAdd(d, 1605, "To: ann");
@@ -336,13 +325,8 @@ TEST(DialogPlacement, RectFollowsTheTemplateAndCentres) {
     vk::PlatScreenSize(&sw, &sh);
     EXPECT_EQ(left, (sw - w) / 2);
     EXPECT_EQ(top, (sh - h) / 2);
-    if (vk_dialog_template(d) == 1001) {
-      w1001 = w;
-      h1001 = h;
-    } else {
-      w1007 = w;
-      h1007 = h;
-    }
+    (vk_dialog_template(d) == 1001 ? w1001 : w1007) = w;
+    (vk_dialog_template(d) == 1001 ? h1001 : h1007) = h;
   });
   vk::RunDialog(nullptr, 1001, Recorder::Proc, &r);
   vk::RunDialog(nullptr, 1007, Recorder::Proc, &r);
