@@ -71,12 +71,7 @@ class ConfigTest : public ::testing::Test {
   vktest::PrivateProfile profile_{dir_};
 };
 
-TEST(PathOps, SlashesAndReadMarks) {
-  char p[vk::kPathMax] = "abc";
-  EXPECT_STREQ(vk::AddSlash(vk::AddSlash(p)), ("abc" + kSep).c_str());
-  EXPECT_STREQ(vk::StripSlash(vk::StripSlash(p)), "abc");
-  char empty[4] = "";
-  EXPECT_STREQ(vk::AddSlash(empty), "");
+TEST(PathOps, ReadMarksInAnyCase) {
   EXPECT_EQ(vk::HasReadMark("x" VK_SEP "KWZ0001.red"), 1);
   EXPECT_EQ(vk::HasReadMark("KWZ0001.RED"), 1);
   EXPECT_EQ(vk::HasReadMark("KWZ0001"), 0);
