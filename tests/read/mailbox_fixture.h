@@ -34,9 +34,7 @@ inline void LogInAsAnn(void*, VkDialog* d) {
 inline std::string MessageBytes(const std::vector<std::string>& header, const std::string& body = "") {
   std::string bytes = "SMF-71\r\n";
   for (const std::string& line : header) bytes += line + "\r\n";
-  bytes += "\r\n";
-  bytes += body;
-  return bytes;
+  return bytes + "\r\n" + body;
 }
 
 // A header field whose long value goes on over continuation lines, as the
@@ -47,17 +45,21 @@ inline std::string Folded(const std::string& name, const std::string& value) {
   return line;
 }
 
+// "year-month-day hour:minute:second zone", the pieces as numbers.
+inline std::string When(const CMC_time& t) {
+  return std::to_string(t.year) + "-" + std::to_string(t.month) + "-" + std::to_string(t.day) + " " +
+         std::to_string(t.hour) + ":" + std::to_string(t.minute) + ":" + std::to_string(t.second) + " " +
+         std::to_string(t.tmzone);
+}
+
 // What a summary said, copied out before the block is freed.
 struct Listed {
   std::string reference;
   std::string name;  // the file-name part of the reference
   std::string subject;
-  std::string type;
   bool has_originator = false;
   std::string originator_address;
   std::string originator_name;
-  CMC_enum originator_role = 99;
-  CMC_enum originator_type = 99;
   CMC_time time{};
   CMC_flags flags = 0;
 };
@@ -98,6 +100,10 @@ class MailboxTest : public ::testing::Test {
   // The path of `name` in ann's mailbox (the mailbox path already ends in a
   // separator).
   std::string InBox(const std::string& name) const { return mailbox_ + name; }
+  // The path of `name` in bob's mailbox.
+  std::string InBobsBox(const std::string& name) const {
+    return (fs::path(mailbox_).parent_path().parent_path().parent_path() / "bob" / "MHS" / name).string();
+  }
   void Put(const std::string& name, const std::string& bytes) {
     ASSERT_TRUE(vktest::WriteWholeFile(InBox(name), bytes)) << name;
   }
@@ -121,18 +127,23 @@ class MailboxTest : public ::testing::Test {
     return reinterpret_cast<CMC_message_reference*>(bytes.data());
   }
 
+  // The count cmc_list gives, from `seed` when there is one.
+  CMC_uint32 Count(CMC_uint32 maximum = 0, const std::string* seed = nullptr) {
+    std::vector<char> seed_bytes = Reference(seed ? *seed : "");
+    CMC_uint32 count = maximum;
+    EXPECT_EQ(cmc_list(session_, nullptr, CMC_LIST_COUNT_ONLY, seed ? AsRef(seed_bytes) : nullptr, &count, 0,
+                       nullptr, nullptr),
+              CMC_SUCCESS);
+    return count;
+  }
+
   // cmc_list, its result copied out and freed.
   Listing List(CMC_flags flags = 0, CMC_uint32 maximum = 0, const std::string* seed = nullptr) {
     Listing out;
-    std::vector<char> seed_bytes;
-    CMC_message_reference* seed_ref = nullptr;
-    if (seed != nullptr) {
-      seed_bytes = Reference(*seed);
-      seed_ref = AsRef(seed_bytes);
-    }
+    std::vector<char> seed_bytes = Reference(seed ? *seed : "");
     CMC_message_summary* result = reinterpret_cast<CMC_message_summary*>(1);
     out.count = maximum;
-    out.code = cmc_list(session_, nullptr, flags, seed_ref, &out.count, 0, &result, nullptr);
+    out.code = cmc_list(session_, nullptr, flags, seed ? AsRef(seed_bytes) : nullptr, &out.count, 0, &result, nullptr);
     out.result_null = result == nullptr;
     if (result == nullptr) return out;
     for (CMC_uint32 i = 0; i < out.count; ++i) {
@@ -144,13 +155,10 @@ class MailboxTest : public ::testing::Test {
         l.name = fs::path(l.reference).filename().string();
       }
       if (s.subject) l.subject = s.subject;
-      if (s.message_type) l.type = s.message_type;
       if (s.originator != nullptr) {
         l.has_originator = true;
         if (s.originator->address) l.originator_address = s.originator->address;
         if (s.originator->name) l.originator_name = s.originator->name;
-        l.originator_role = s.originator->role;
-        l.originator_type = s.originator->name_type;
       }
       l.time = s.time_sent;
       l.flags = s.summary_flags;

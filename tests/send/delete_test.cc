@@ -1,5 +1,6 @@
-// Deleting messages through cmc_act_on: the message with its parcels, read
-// messages, and references that name nothing of the user's own.
+// Deleting messages through cmc_act_on: the message with its parcels when
+// some are gone or the message cannot go, and references that name nothing
+// of the user's own.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -19,8 +20,8 @@ using sendtest::To;
 
 class Delete : public sendtest::MailTree {
  protected:
-  // Sends bob a message with `attachments` attachments; the path of the
-  // delivered file.
+  // Sends bob a message with `attachments` attachments into his empty
+  // mailbox; the path of the delivered file.
   std::string SendToBob(int attachments) {
     std::vector<CMC_recipient> r = {To("bob")};
     std::vector<CMC_attachment> a;
@@ -29,52 +30,20 @@ class Delete : public sendtest::MailTree {
     for (const auto& f : files) a.push_back(Attach(f, "t"));
     CMC_message m = Message(r, &a, "s", "t");
     EXPECT_EQ(Send(&m), CMC_SUCCESS);
-    auto names = FilesIn(Mailbox("bob"));
-    EXPECT_FALSE(names.empty());
-    // The newest is the one not seen before.
-    for (const auto& n : names) {
-      if (std::find(seen_.begin(), seen_.end(), n) == seen_.end()) {
-        seen_.push_back(n);
-        return (Mailbox("bob") / n).string();
-      }
-    }
-    return std::string();
+    return (Mailbox("bob") / Only(Mailbox("bob"))).string();
   }
   CMC_return_code ActOn(const std::string& path, CMC_enum operation = CMC_ACT_ON_DELETE) {
     Reference ref(path);
     return cmc_act_on(session_, ref.get(), operation, 0, 0, nullptr);
   }
-  std::vector<std::string> seen_;
 };
-
-TEST_F(Delete, TheMessageGoesWithItsParcels) {
-  const std::string keep = SendToBob(1);
-  const std::string message = SendToBob(2);
-  ASSERT_EQ(FilesIn(Parcels("bob")).size(), 3u);
-  EXPECT_EQ(ActOn(message), CMC_SUCCESS);
-  EXPECT_FALSE(fs::exists(message));
-  EXPECT_TRUE(fs::exists(keep));
-  EXPECT_EQ(FilesIn(Parcels("bob")).size(), 1u);
-  // The same message again is no longer there.
-  EXPECT_EQ(ActOn(message), CMC_E_INVALID_MESSAGE_REFERENCE);
-  EXPECT_EQ(ActOn(keep), CMC_SUCCESS);
-  EXPECT_TRUE(FilesIn(Parcels("bob")).empty());
-  EXPECT_TRUE(FilesIn(Mailbox("bob")).empty());
-}
-
-TEST_F(Delete, AReadMessageIsFoundByTheReferenceFromBeforeTheRead) {
-  const std::string message = SendToBob(1);
-  fs::rename(message, message + ".red");
-  EXPECT_EQ(ActOn(message), CMC_SUCCESS);
-  EXPECT_TRUE(FilesIn(Mailbox("bob")).empty());
-  EXPECT_TRUE(FilesIn(Parcels("bob")).empty());
-}
 
 TEST_F(Delete, MissingParcelsDoNotStopTheDeletion) {
   const std::string message = SendToBob(2);
-  for (const auto& p : FilesIn(Parcels("bob"))) fs::remove(Parcels("bob") / p);
+  fs::remove(Parcels("bob") / FilesIn(Parcels("bob"))[0]);
   EXPECT_EQ(ActOn(message), CMC_SUCCESS);
   EXPECT_FALSE(fs::exists(message));
+  EXPECT_TRUE(FilesIn(Parcels("bob")).empty());
 }
 
 TEST_F(Delete, OtherOperationsChangeNothing) {
@@ -94,32 +63,32 @@ TEST_F(Delete, AMessageThatCannotBeDeletedKeepsItsParcels) {
   EXPECT_EQ(FilesIn(Parcels("bob")).size(), 1u);
   ASSERT_TRUE(vk::PlatSetAttributes(message.c_str(), vk::kAttrNormal));
   EXPECT_EQ(ActOn(message), CMC_SUCCESS);
+  EXPECT_TRUE(FilesIn(Parcels("bob")).empty());
 }
 
 TEST_F(Delete, ReferencesOutsideTheUsersMailboxAreRefused) {
-  // A message for ann, and one of bob's own.
   std::vector<CMC_recipient> r = {To("ann")};
   CMC_message m = Message(r, nullptr, "s", nullptr);
   ASSERT_EQ(Send(&m), CMC_SUCCESS);
-  const std::string anns = (Mailbox("ann") / FilesIn(Mailbox("ann"))[0]).string();
+  const std::string annsName = Only(Mailbox("ann"));
+  const std::string anns = (Mailbox("ann") / annsName).string();
   const std::string own = SendToBob(1);
   const std::string ownName = fs::path(own).filename().string();
-  const std::string annsName = fs::path(anns).filename().string();
   const std::string sep(1, vk::kPathSep);
   const std::string box = Mailbox("bob").string() + sep;
-  const std::string parcel = (Parcels("bob") / FilesIn(Parcels("bob"))[0]).string();
+  const std::string parcel = (Parcels("bob") / Only(Parcels("bob"))).string();
   const std::string passwd = (Mail() / "PUBLIC" / "passwd").string();
   ASSERT_TRUE(vktest::WriteWholeFile(box + "KWZ0001.tmp", "SMF-71\r\n"));
 
   const std::vector<std::string> refused = {
-      anns,                                                         // another user's mailbox
+      anns,                                                                  // another user's mailbox
       box + ".." + sep + ".." + sep + "ann" + sep + "MHS" + sep + annsName,  // climbing out
-      box + "KWZ0001.tmp",                                          // a copy still being delivered
+      box + "KWZ0001.tmp",                                                   // a copy still being delivered
       box + ".." + sep + "MHS" + sep + ownName,
-      ownName,                                                      // no directory at all
-      parcel,                                                       // the user's own parcels
+      ownName,  // no directory at all
+      parcel,   // the user's own parcels
       passwd,
-      box,                                                          // the directory itself
+      box,  // the directory itself
       box + "..",
       std::string(200, 'x'),
       box + std::string(140, 'k'),
@@ -129,12 +98,9 @@ TEST_F(Delete, ReferencesOutsideTheUsersMailboxAreRefused) {
     SCOPED_TRACE(ref);
     EXPECT_EQ(ActOn(ref), CMC_E_INVALID_MESSAGE_REFERENCE);
   }
-  EXPECT_TRUE(fs::exists(anns));
-  EXPECT_TRUE(fs::exists(own));
-  EXPECT_TRUE(fs::exists(parcel));
-  EXPECT_TRUE(fs::exists(passwd));
-  EXPECT_TRUE(fs::exists(box + "KWZ0001.tmp"));
-  // The honest reference still works.
+  for (const std::string& kept : {anns, own, parcel, passwd, box + "KWZ0001.tmp"}) {
+    EXPECT_TRUE(fs::exists(kept)) << kept;
+  }
   EXPECT_EQ(ActOn(own), CMC_SUCCESS);
 }
 
@@ -142,7 +108,7 @@ TEST_F(Delete, ParcelNamesThatLeaveTheParcelDirectoryAreSkipped) {
   std::vector<CMC_recipient> r = {To("ann")};
   CMC_message m = Message(r, nullptr, "s", nullptr);
   ASSERT_EQ(Send(&m), CMC_SUCCESS);
-  const std::string annsName = FilesIn(Mailbox("ann"))[0];
+  const std::string annsName = Only(Mailbox("ann"));
   const std::string sep(1, vk::kPathSep);
   const std::string crafted = (Mailbox("bob") / "KWZ0bad").string();
   ASSERT_TRUE(vktest::WriteWholeFile(

@@ -1,6 +1,6 @@
 // A mail tree with the users bob, ann, carl and dave, bob logged on through
-// the login dialog, and the writer's clock fixed, for the tests of sending
-// and deleting.
+// the login dialog (unless a fixture asks otherwise), and the writer's clock
+// fixed, for the tests of sending and deleting.
 #ifndef VKMSG_TESTS_SEND_TEST_UTIL_H
 #define VKMSG_TESTS_SEND_TEST_UTIL_H
 
@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "cmc/module.h"
+#include "cmc/pool.h"
 #include "cmc/session.h"
 #include "platform/fault.h"
 #include "send/deliver.h"
@@ -37,19 +38,25 @@ constexpr const char kFixedDateLine[] = "Date-posted:  4-Dec-1996  9:05:07 -0500
 
 struct Login {
   const char* name;
-  const char* password;
+  int seen;     // login dialogs shown
+  bool cancel;  // cancel them instead
 };
 
 // Fills in the login dialog and presses Login; any other dialog is cancelled.
 inline void PlayLogin(void* context, VkDialog* d) {
-  const Login* login = static_cast<const Login*>(context);
+  Login* login = static_cast<Login*>(context);
   const int t = vk_dialog_template(d);
   if (t != 1001 && t != 1006) {
     vk_dialog_click(d, 2);
     return;
   }
+  ++login->seen;
+  if (login->cancel) {
+    vk_dialog_click(d, 2);
+    return;
+  }
   vk_dialog_set_text(d, 1501, login->name);
-  vk_dialog_set_text(d, 1502, login->password);
+  vk_dialog_set_text(d, 1502, "pw");
   vk_dialog_click(d, 1);
 }
 
@@ -82,6 +89,7 @@ struct Reference {
 
 class MailTree : public ::testing::Test {
  protected:
+  virtual bool LogOnAtStart() const { return true; }
   void SetUp() override {
     vk::ModuleAttach(nullptr);
     ASSERT_EQ(vk::Session().session_id, 0u);
@@ -91,28 +99,28 @@ class MailTree : public ::testing::Test {
     for (const char* user : {"bob", "ann", "carl", "dave"}) ASSERT_EQ(bAddUser(user, "pw"), 1);
     vk::UnloadConfig();
     vk_set_dialog_driver(PlayLogin, &login_);
-    LogOn("bob");
+    blocks_ = vk::PoolLiveBlockCount();
+    if (LogOnAtStart()) LogOn();
     vk::SetSmfClock(FixedClock);
   }
   void TearDown() override {
     vk::PlatFaultDisarm();
     vk::SetSmfClock(nullptr);
     vk::SetComposeDialog(nullptr);
-    LogOff();
+    if (vk::Session().session_id != 0) cmc_logoff(vk::Session().session_id, 0, 0, nullptr);
     vk_set_dialog_driver(nullptr, nullptr);
     vk::UnloadConfig();
     vk::SetCachedUserList(nullptr);
+    EXPECT_EQ(vk::PoolLiveBlockCount(), blocks_) << "a result block was left behind";
   }
 
-  void LogOn(const char* user) {
-    login_ = {user, "pw"};
+  // Logs bob on; the dialog count starts again from nothing.
+  void LogOn() {
     session_ = 0;
-    ASSERT_EQ(cmc_logon(nullptr, const_cast<char*>(user), const_cast<char*>("pw"), nullptr, 0, 100, 0, &session_,
+    ASSERT_EQ(cmc_logon(nullptr, const_cast<char*>("bob"), const_cast<char*>("pw"), nullptr, 0, 100, 0, &session_,
                         nullptr),
               CMC_SUCCESS);
-  }
-  void LogOff() {
-    if (vk::Session().session_id != 0) cmc_logoff(vk::Session().session_id, 0, 0, nullptr);
+    login_.seen = 0;
   }
 
   fs::path Mail() const { return fs::path(dir_.path()) / "MHS" / "MAIL"; }
@@ -129,6 +137,19 @@ class MailTree : public ::testing::Test {
     std::sort(names.begin(), names.end());
     return names;
   }
+  // The one file of `dir`; "" when there is not exactly one.
+  static std::string Only(const fs::path& dir) {
+    auto names = FilesIn(dir);
+    EXPECT_EQ(names.size(), 1u) << dir.string();
+    return names.size() == 1 ? names[0] : std::string();
+  }
+  // The bytes of the one message in `user`'s mailbox.
+  std::string OnlyMessage(const char* user) const { return Read(Mailbox(user) / Only(Mailbox(user))); }
+  // Nothing of a send is left in SND and PARCEL.
+  void ExpectStagingEmpty() const {
+    EXPECT_TRUE(FilesIn(Mail() / "SND").empty());
+    EXPECT_TRUE(FilesIn(Mail() / "PARCEL").empty());
+  }
   // A scratch file with `contents`; its path.
   std::string Source(const std::string& name, const std::string& contents) {
     const std::string path = dir_.Join(name);
@@ -141,8 +162,9 @@ class MailTree : public ::testing::Test {
 
   vktest::ScratchDir dir_;
   vktest::PrivateProfile profile_{dir_};
-  Login login_{"bob", "pw"};
+  Login login_{"bob", 0, false};
   CMC_session_id session_ = 0;
+  int blocks_ = 0;
 };
 
 // A message with the given arrays (the last elements are flagged here).
