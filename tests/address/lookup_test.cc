@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -16,25 +15,12 @@
 #include "platform/profile.h"
 #include "platform/text.h"
 #include "store/config.h"
+#include "support/mail_tree.h"
 #include "support/test_support.h"
 #include "users/registry.h"
 #include "vkmsg/vkmsg.h"
 
 namespace {
-
-namespace fs = std::filesystem;
-
-// Logs on as whoever the context names, with the password "pw".
-void PlayLogin(void* context, VkDialog* d) {
-  const char* user = static_cast<const char*>(context);
-  if (vk_dialog_template(d) != 1001 && vk_dialog_template(d) != 1006) {
-    vk_dialog_click(d, 2);
-    return;
-  }
-  vk_dialog_set_text(d, 1501, user);
-  vk_dialog_set_text(d, 1502, "pw");
-  vk_dialog_click(d, 1);
-}
 
 std::vector<std::string> Names(const NameList* list) {
   std::vector<std::string> names;
@@ -43,16 +29,10 @@ std::vector<std::string> Names(const NameList* list) {
   return names;
 }
 
-class LookUp : public ::testing::Test {
+class LookUp : public vktest::MailTreeTest {
  protected:
   void SetUp() override {
-    vk::ModuleAttach(nullptr);
-    ASSERT_EQ(vk::Session().session_id, 0u);
-    vk::UnloadConfig();
-    vk::SetCachedUserList(nullptr);
-    ASSERT_EQ(bSetupMHSDirs(dir_.path().c_str()), 1);
-    for (const char* user : {"alice", "bob", "bobby"}) ASSERT_EQ(bAddUser(user, "pw"), 1);
-    vk::UnloadConfig();
+    ASSERT_NO_FATAL_FAILURE(MakeTree({{"alice", "pw"}, {"bob", "pw"}, {"bobby", "pw"}}));
     blocks_ = vk::PoolLiveBlockCount();
     LogOnAs("bob");
   }
@@ -60,17 +40,13 @@ class LookUp : public ::testing::Test {
     if (out_ != nullptr) {
       EXPECT_EQ(cmc_free(out_), CMC_SUCCESS);
     }
-    if (vk::Session().session_id != 0) cmc_logoff(vk::Session().session_id, 0, 0, nullptr);
-    vk_set_dialog_driver(nullptr, nullptr);
-    vk::UnloadConfig();
-    vk::SetCachedUserList(nullptr);
+    CloseTree();
     // Every result block handed out was released.
     EXPECT_EQ(vk::PoolLiveBlockCount(), blocks_);
   }
 
   void LogOnAs(const char* user) {
-    vk_set_dialog_driver(PlayLogin, const_cast<char*>(user));
-    ASSERT_EQ(cmc_logon(nullptr, nullptr, nullptr, nullptr, 0, 100, 0, &session_, nullptr), CMC_SUCCESS);
+    ASSERT_EQ(MailTreeTest::LogOnAs(user, "pw"), CMC_SUCCESS);
     ASSERT_STREQ(vk::SessionUserName(), user);
   }
   CMC_return_code Look(CMC_recipient* in, CMC_flags flags) {
@@ -104,13 +80,8 @@ class LookUp : public ::testing::Test {
     EXPECT_EQ(count_, 0u);
     EXPECT_EQ(out_, nullptr);
   }
-  std::string BookFile() const {
-    return (fs::path(dir_.path()) / "MHS" / "MAIL" / "USERS" / "bob" / "local.ab").string();
-  }
+  std::string BookFile() const { return (UserDir("bob") / "local.ab").string(); }
 
-  vktest::ScratchDir dir_;
-  vktest::PrivateProfile profile_{dir_};
-  CMC_session_id session_ = 0;
   CMC_uint32 count_ = 0;
   CMC_recipient* out_ = nullptr;
   int blocks_ = 0;

@@ -2,58 +2,18 @@
 // with the login dialog played by a driver.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <filesystem>
 #include <string>
-#include <vector>
 
 #include "cmc/module.h"
 #include "cmc/session.h"
 #include "platform/profile.h"
 #include "store/config.h"
-#include "support/test_support.h"
-#include "users/registry.h"
-#include "vkmsg/vkmsg.h"
+#include "support/mail_tree.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-// What the user does in one login dialog, and what the dialog showed him.
-struct Answer {
-  const char* name;      // typed into the name field; null leaves it
-  const char* password;  // typed into the password field; null leaves it
-  int button;            // 1 Login, 2 Cancel
-};
-
-struct Seen {
-  int template_id;
-  std::string name;
-  std::string password;
-};
-
-struct Script {
-  std::vector<Answer> answers;
-  std::vector<Seen> seen;
-};
-
-void PlayLogin(void* context, VkDialog* d) {
-  Script* script = static_cast<Script*>(context);
-  char name[80] = "";
-  char password[80] = "";
-  vk_dialog_get_text(d, 1501, name, sizeof name);
-  vk_dialog_get_text(d, 1502, password, sizeof password);
-  script->seen.push_back({vk_dialog_template(d), name, password});
-  const size_t i = script->seen.size() - 1;
-  if (i >= script->answers.size()) {
-    vk_dialog_click(d, 2);
-    return;
-  }
-  const Answer& a = script->answers[i];
-  if (a.name != nullptr) vk_dialog_set_text(d, 1501, a.name);
-  if (a.password != nullptr) vk_dialog_set_text(d, 1502, a.password);
-  vk_dialog_click(d, a.button);
-}
 
 std::string Profile(const char* section, const char* key) {
   char value[128] = "";
@@ -61,54 +21,19 @@ std::string Profile(const char* section, const char* key) {
   return value;
 }
 
-class Logon : public ::testing::Test {
+class Logon : public vktest::MailTreeTest {
  protected:
-  void SetUp() override {
-    vk::ModuleAttach(nullptr);
-    ASSERT_EQ(vk::Session().session_id, 0u);
-    vk::UnloadConfig();
-    vk::SetCachedUserList(nullptr);
-    ASSERT_EQ(bSetupMHSDirs(dir_.path().c_str()), 1);
-    ASSERT_EQ(bAddUser("bob", "secret"), 1);
-    ASSERT_EQ(bAddUser("ann", "pw"), 1);
-    vk::UnloadConfig();
-    vk_set_dialog_driver(PlayLogin, &script_);
-  }
-  void TearDown() override {
-    vk_set_dialog_driver(nullptr, nullptr);
-    if (vk::Session().session_id != 0) cmc_logoff(vk::Session().session_id, 0, 0, nullptr);
-    vk::UnloadConfig();
-    vk::SetCachedUserList(nullptr);
-  }
-
-  CMC_return_code LogOn(const char* user, const char* password, CMC_extension* ext = nullptr,
-                        CMC_uint16 version = 100) {
-    session_ = 0xDEAD;
-    return cmc_logon(nullptr, const_cast<char*>(user), const_cast<char*>(password), nullptr, 0, version, 0,
-                     &session_, ext);
-  }
-  void Answers(std::vector<Answer> answers) {
-    script_.answers = std::move(answers);
-    script_.seen.clear();
-  }
-  std::string Mailbox(const char* user) const {
-    return (fs::path(dir_.path()) / "MHS" / "MAIL" / "USERS" / user / "MHS").string();
-  }
-
-  vktest::ScratchDir dir_;
-  vktest::PrivateProfile profile_{dir_};
-  Script script_;
-  CMC_session_id session_ = 0;
+  void SetUp() override { ASSERT_NO_FATAL_FAILURE(MakeTree({{"bob", "secret"}, {"ann", "pw"}})); }
 };
 
 TEST_F(Logon, NamedUserStillSeesThePrefilledDialog) {
-  Answers({{nullptr, nullptr, 1}});
+  login_.Script({{nullptr, nullptr, 1}});
   ASSERT_EQ(LogOn("bob", "secret"), CMC_SUCCESS);
   EXPECT_EQ(session_, 1u);
-  ASSERT_EQ(script_.seen.size(), 1u);
-  EXPECT_EQ(script_.seen[0].template_id, 1001);  // setup made this an administrator workstation
-  EXPECT_EQ(script_.seen[0].name, "bob");
-  EXPECT_EQ(script_.seen[0].password, "secret");
+  ASSERT_EQ(login_.seen().size(), 1u);
+  EXPECT_EQ(login_.seen()[0].template_id, 1001);  // setup made this an administrator workstation
+  EXPECT_EQ(login_.seen()[0].name, "bob");
+  EXPECT_EQ(login_.seen()[0].password, "secret");
   EXPECT_EQ(Profile("MAIL", "MHS_USER"), "bob");
   EXPECT_STREQ(vk::SessionUserName(), "bob");
   EXPECT_EQ(vk::DirExists(vk::g_mail_config.user_dir), 1);
@@ -117,57 +42,57 @@ TEST_F(Logon, NamedUserStillSeesThePrefilledDialog) {
   EXPECT_EQ(ab.substr(ab.size() - 8), "local.ab");
 
   // A second logon hands back the session without a dialog, whoever asks.
-  Answers({});
+  login_.Script({});
   EXPECT_EQ(LogOn("ann", "pw"), CMC_SUCCESS);
   EXPECT_EQ(session_, 1u);
-  EXPECT_TRUE(script_.seen.empty());
+  EXPECT_TRUE(login_.seen().empty());
   EXPECT_STREQ(vk::SessionUserName(), "bob");
 }
 
 TEST_F(Logon, OrdinaryWorkstationShowsTheDialogWithoutAdminister) {
   vk::PlatWriteProfileString(nullptr, "MAIL", "IsVeskAdmin", "0");
-  Answers({{nullptr, nullptr, 1}});
+  login_.Script({{nullptr, nullptr, 1}});
   ASSERT_EQ(LogOn("ann", "pw"), CMC_SUCCESS);
-  ASSERT_EQ(script_.seen.size(), 1u);
-  EXPECT_EQ(script_.seen[0].template_id, 1006);
+  ASSERT_EQ(login_.seen().size(), 1u);
+  EXPECT_EQ(login_.seen()[0].template_id, 1006);
 }
 
 TEST_F(Logon, WithoutUserTheLastUserIsOfferedAndTwoChancesAreGiven) {
   vk::PlatWriteProfileString(nullptr, "MAIL", "MHS_USER", "ann");
-  Answers({{nullptr, "wrong", 1}, {nullptr, "worse", 1}});
+  login_.Script({{nullptr, "wrong", 1}, {nullptr, "worse", 1}});
   EXPECT_EQ(LogOn(nullptr, nullptr), CMC_E_PASSWORD_REQUIRED);
-  ASSERT_EQ(script_.seen.size(), 2u);
-  EXPECT_EQ(script_.seen[0].name, "ann");
-  EXPECT_EQ(script_.seen[0].password, "");
-  EXPECT_EQ(script_.seen[1].name, "ann");
+  ASSERT_EQ(login_.seen().size(), 2u);
+  EXPECT_EQ(login_.seen()[0].name, "ann");
+  EXPECT_EQ(login_.seen()[0].password, "");
+  EXPECT_EQ(login_.seen()[1].name, "ann");
   EXPECT_EQ(vk::Session().session_id, 0u);
   EXPECT_EQ(vk::g_mail_config.user_dir[0], '\0');
 
-  Answers({{nullptr, "wrong", 1}, {nullptr, "pw", 1}});
+  login_.Script({{nullptr, "wrong", 1}, {nullptr, "pw", 1}});
   EXPECT_EQ(LogOn("", ""), CMC_SUCCESS);
-  EXPECT_EQ(script_.seen.size(), 2u);
+  EXPECT_EQ(login_.seen().size(), 2u);
   EXPECT_STREQ(vk::SessionUserName(), "ann");
 }
 
 TEST_F(Logon, NamedUserWithWrongPasswordGetsOneDialog) {
-  Answers({{nullptr, nullptr, 1}, {nullptr, "secret", 1}});
+  login_.Script({{nullptr, nullptr, 1}, {nullptr, "secret", 1}});
   EXPECT_EQ(LogOn("bob", "nope"), CMC_E_PASSWORD_REQUIRED);
-  EXPECT_EQ(script_.seen.size(), 1u);
+  EXPECT_EQ(login_.seen().size(), 1u);
   EXPECT_EQ(vk::Session().session_id, 0u);
   EXPECT_EQ(session_, 0xDEADu);
 }
 
 TEST_F(Logon, TypedCapitalsLogOnInSmallLetters) {
-  Answers({{"BOB", "SECRET", 1}});
+  login_.Script({{"BOB", "SECRET", 1}});
   ASSERT_EQ(LogOn(nullptr, nullptr), CMC_SUCCESS);
   EXPECT_STREQ(vk::SessionUserName(), "bob");
   EXPECT_EQ(Profile("MAIL", "MHS_USER"), "bob");
 }
 
 TEST_F(Logon, CancelOrAMissingMailboxEndsTheLogon) {
-  Answers({{"bob", "secret", 2}});
+  login_.Script({{"bob", "secret", 2}});
   EXPECT_EQ(LogOn(nullptr, nullptr), CMC_E_USER_CANCEL);
-  Answers({{nullptr, nullptr, 2}});
+  login_.Script({{nullptr, nullptr, 2}});
   EXPECT_EQ(LogOn("bob", "secret"), CMC_E_USER_CANCEL);
   EXPECT_EQ(vk::Session().session_id, 0u);
   EXPECT_EQ(vk::g_mail_config.user_dir[0], '\0');
@@ -177,19 +102,19 @@ TEST_F(Logon, CancelOrAMissingMailboxEndsTheLogon) {
   // dialog would wait for a user).
   vk_set_dialog_driver(nullptr, nullptr);
   EXPECT_EQ(LogOn("bob", "secret"), CMC_E_USER_CANCEL);
-  vk_set_dialog_driver(PlayLogin, &script_);
+  login_.Install();
 #endif
 
   std::error_code ec;
   fs::remove_all(Mailbox("bob"), ec);
   ASSERT_FALSE(fs::exists(Mailbox("bob")));
-  Answers({{nullptr, nullptr, 1}});
+  login_.Script({{nullptr, nullptr, 1}});
   EXPECT_EQ(LogOn("bob", "secret"), CMC_E_PASSWORD_REQUIRED);
   EXPECT_EQ(vk::Session().session_id, 0u);
 }
 
 TEST_F(Logon, LogoffEndsTheSession) {
-  Answers({{nullptr, nullptr, 1}});
+  login_.Script({{nullptr, nullptr, 1}});
   ASSERT_EQ(LogOn("bob", "secret"), CMC_SUCCESS);
   EXPECT_EQ(cmc_logoff(2, 0, 0, nullptr), CMC_E_INVALID_SESSION_ID);
   EXPECT_EQ(cmc_logoff(1, 0, 0xFFFFFFFF, nullptr), CMC_SUCCESS);  // flags are not checked
@@ -202,7 +127,7 @@ TEST_F(Logon, LogoffEndsTheSession) {
 }
 
 TEST_F(Logon, ManyLogonsAskAgainAndReuseOneUserNameBlock) {
-  Answers({{nullptr, nullptr, 1}});
+  login_.Script({{nullptr, nullptr, 1}});
   ASSERT_EQ(LogOn("bob", "secret"), CMC_SUCCESS);
   const char* block = vk::Session().user_name_copy;
   const unsigned char* next = vk::Session().pool.next;
@@ -210,9 +135,9 @@ TEST_F(Logon, ManyLogonsAskAgainAndReuseOneUserNameBlock) {
   for (int i = 0; i < 12; ++i) {
     SCOPED_TRACE(i);
     const char* user = i % 2 ? "bob" : "ann";
-    Answers({{nullptr, nullptr, 1}});
+    login_.Script({{nullptr, nullptr, 1}});
     ASSERT_EQ(LogOn(user, i % 2 ? "secret" : "pw"), CMC_SUCCESS);
-    EXPECT_EQ(script_.seen.size(), 1u);
+    EXPECT_EQ(login_.seen().size(), 1u);
     EXPECT_TRUE(vk::ConfigLoaded());
     EXPECT_STREQ(vk::SessionUserName(), user);
     EXPECT_EQ(vk::Session().user_name_copy, block);
@@ -228,13 +153,13 @@ TEST_F(Logon, SessionPointerVersionAndExtensionsAreCheckedBeforeTheDialog) {
   EXPECT_FALSE(vk::ConfigLoaded());
 
   // The version only after the configuration is loaded.
-  Answers({{nullptr, nullptr, 1}});
+  login_.Script({{nullptr, nullptr, 1}});
   EXPECT_EQ(LogOn("bob", "secret", nullptr, 101), CMC_E_UNSUPPORTED_VERSION);
   EXPECT_TRUE(vk::ConfigLoaded());
 
   CMC_extension bad = {CMC_X_COM_SUPPORT_EXT, 1, nullptr, CMC_EXT_LAST_ELEMENT};
   EXPECT_EQ(LogOn("bob", "secret", &bad), CMC_E_INVALID_PARAMETER);
-  EXPECT_TRUE(script_.seen.empty());
+  EXPECT_TRUE(login_.seen().empty());
   EXPECT_EQ(vk::Session().session_id, 0u);
 
   // The error text is not answered at logon; the support query is.
@@ -250,14 +175,14 @@ TEST_F(Logon, SessionPointerVersionAndExtensionsAreCheckedBeforeTheDialog) {
 
 TEST_F(Logon, WithoutAMailTreeTheLocateDialogDecides) {
   vk::PlatWriteProfileString(nullptr, "Mail", "VeskMailPath", nullptr);
-  Answers({{nullptr, nullptr, 1}});
+  login_.Script({{nullptr, nullptr, 1}});
   EXPECT_EQ(LogOn("bob", "secret"), CMC_E_USER_CANCEL);
   EXPECT_FALSE(vk::ConfigLoaded());
-  for (const Seen& s : script_.seen) EXPECT_NE(s.template_id, 1001);
+  for (const vktest::SeenDialog& s : login_.seen()) EXPECT_NE(s.template_id, 1001);
 }
 
 TEST_F(Logon, AcceptedFlagsPassTheChecksOnceLoggedOn) {
-  Answers({{nullptr, nullptr, 1}});
+  login_.Script({{nullptr, nullptr, 1}});
   ASSERT_EQ(LogOn("bob", "secret"), CMC_SUCCESS);
   CMC_message message{};
   const CMC_return_code sent = cmc_send(1, &message, 0x03000001, 0, nullptr);

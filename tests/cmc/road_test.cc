@@ -3,38 +3,17 @@
 // the login dialog played by a driver.  Then the ways a send can go wrong.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
 
-#include "store/config.h"
+#include "support/mail_tree.h"
 #include "support/test_support.h"
-#include "users/registry.h"
 #include "vkmsg/vkmsg.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-struct Login {
-  std::string user;
-  std::string password;
-  int dialogs = 0;
-};
-
-void PlayLogin(void* context, VkDialog* d) {
-  Login* login = static_cast<Login*>(context);
-  ++login->dialogs;
-  if (vk_dialog_template(d) != 1001 && vk_dialog_template(d) != 1006) {
-    vk_dialog_click(d, 2);
-    return;
-  }
-  vk_dialog_set_text(d, 1501, login->user.c_str());
-  vk_dialog_set_text(d, 1502, login->password.c_str());
-  vk_dialog_click(d, 1);
-}
 
 struct Rcpt {
   std::string name;     // empty: none
@@ -51,66 +30,20 @@ struct Listed {
   CMC_time time{};
 };
 
-std::vector<char> RefBytes(const std::string& text) {
-  std::vector<char> b(sizeof(CMC_uint32) + text.size() + 1, '\0');
-  CMC_uint32 len = static_cast<CMC_uint32>(text.size());
-  std::memcpy(b.data(), &len, sizeof len);
-  std::memcpy(b.data() + sizeof len, text.data(), text.size());
-  return b;
-}
+using vktest::AsRef;
+using vktest::RefBytes;
 
-CMC_message_reference* AsRef(std::vector<char>& b) { return reinterpret_cast<CMC_message_reference*>(b.data()); }
-
-size_t CountFiles(const std::string& dir) {
-  std::error_code ec;
-  size_t n = 0;
-  for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec))
-    if (it->is_regular_file()) ++n;
-  return n;
-}
-
-std::vector<std::string> FileNames(const std::string& dir) {
-  std::vector<std::string> names;
-  std::error_code ec;
-  for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec))
-    if (it->is_regular_file()) names.push_back(it->path().filename().string());
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
-class Road : public ::testing::Test {
+class Road : public vktest::MailTreeTest {
  protected:
   void SetUp() override {
-    // A tree of an earlier test must not stay loaded into this one.
-    vk::UnloadConfig();
-    vk::SetCachedUserList(nullptr);
-    ASSERT_EQ(bSetupMHSDirs(dir_.path().c_str()), 1);
-    ASSERT_EQ(bAddUser("ann", "ann-pw"), 1);
-    ASSERT_EQ(bAddUser("bob", "bob-pw"), 1);
-    ASSERT_EQ(bAddUser("carl", "carl-pw"), 1);
-    vk::UnloadConfig();
-    vk_set_dialog_driver(PlayLogin, &login_);
+    ASSERT_NO_FATAL_FAILURE(MakeTree({{"ann", "ann-pw"}, {"bob", "bob-pw"}, {"carl", "carl-pw"}}));
     attachment_ = dir_.Join("report.txt");
     attachment_bytes_ = std::string("first line\r\n\0\x01\xfe\xff last", 22);
     ASSERT_TRUE(vktest::WriteWholeFile(attachment_, attachment_bytes_));
   }
-  void TearDown() override {
-    cmc_logoff(1, 0, 0, nullptr);
-    vk_set_dialog_driver(nullptr, nullptr);
-    vk::UnloadConfig();
-    vk::SetCachedUserList(nullptr);
-  }
 
-  CMC_return_code LogOn(const std::string& user) {
-    login_.user = user;
-    login_.password = user + "-pw";
-    session_ = 0;
-    return cmc_logon(nullptr, nullptr, nullptr, nullptr, 0, CMC_VERSION, 0, &session_, nullptr);
-  }
-  void LogOff() {
-    ASSERT_EQ(cmc_logoff(session_, 0, 0, nullptr), CMC_SUCCESS);
-    session_ = 0;
-  }
+  CMC_return_code LogOn(const std::string& user) { return LogOnAs(user.c_str(), (user + "-pw").c_str()); }
+  void LogOff() { ASSERT_EQ(MailTreeTest::LogOff(), CMC_SUCCESS); }
 
   CMC_return_code Send(const std::vector<Rcpt>& to, const std::string& subject, const char* text,
                        const std::vector<std::string>& files) {
@@ -174,21 +107,6 @@ class Road : public ::testing::Test {
     return cmc_act_on(session_, AsRef(b), CMC_ACT_ON_DELETE, 0, 0, nullptr);
   }
 
-  std::string MailDir(const std::string& rel) const {
-    fs::path p = fs::path(dir_.path()) / "MHS" / "MAIL";
-    return (p / rel).string();
-  }
-  std::string Mailbox(const std::string& user) const {
-    return (fs::path(MailDir("USERS")) / user / "MHS").string();
-  }
-  std::string Parcels(const std::string& user) const {
-    return (fs::path(MailDir("USERS")) / user / "IPARCEL").string();
-  }
-
-  vktest::ScratchDir dir_;
-  vktest::PrivateProfile profile_{dir_};
-  Login login_;
-  CMC_session_id session_ = 0;
   std::string attachment_;
   std::string attachment_bytes_;
 };

@@ -8,7 +8,6 @@
 
 #include <chrono>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -18,9 +17,8 @@
 #include <vector>
 
 #include "platform/profile.h"
-#include "store/config.h"
+#include "support/mail_tree.h"
 #include "support/test_support.h"
-#include "users/registry.h"
 #include "vkmsg/vkmsg.h"
 
 namespace {
@@ -31,31 +29,13 @@ constexpr CMC_uint32 kPage = 100;
 // A guard against a hang, not a speed goal.
 constexpr auto kPatience = std::chrono::seconds(120);
 
-struct Login {
-  std::string user;
-  std::string password;
-};
-
-void PlayLogin(void* context, VkDialog* d) {
-  const Login* login = static_cast<const Login*>(context);
-  vk_dialog_set_text(d, 1501, login->user.c_str());
-  vk_dialog_set_text(d, 1502, login->password.c_str());
-  vk_dialog_click(d, 1);
-}
-
 // A failing child says why on stderr and exits non-zero.
 bool Complain(const char* who, const std::string& what) {
   std::fprintf(stderr, "[%s] %s\n", who, what.c_str());
   return false;
 }
 
-std::vector<char> RefBytes(const std::string& text) {
-  std::vector<char> b(sizeof(CMC_uint32) + text.size() + 1, '\0');
-  CMC_uint32 len = static_cast<CMC_uint32>(text.size());
-  std::memcpy(b.data(), &len, sizeof len);
-  std::memcpy(b.data() + sizeof len, text.data(), text.size());
-  return b;
-}
+using vktest::RefBytes;
 
 // The body is long enough that a copy caught half-way would show.
 std::string BodyFor(const std::string& subject) {
@@ -66,13 +46,14 @@ std::string BodyFor(const std::string& subject) {
 
 class Workstation {
  public:
-  Workstation(const std::string& profile, const std::string& user) : login_{user, user + "-pw"} {
+  Workstation(const std::string& profile, const std::string& user) {
     vk::PlatSetWorkstationProfile(profile.c_str());
-    vk_set_dialog_driver(PlayLogin, &login_);
+    login_.AnswerAs(user, user + "-pw");
+    login_.Install();
   }
   ~Workstation() {
     if (session_) cmc_logoff(session_, 0, 0, nullptr);
-    vk_set_dialog_driver(nullptr, nullptr);
+    vktest::LoginDriver::Remove();
   }
   CMC_return_code LogOn() {
     return cmc_logon(nullptr, nullptr, nullptr, nullptr, 0, CMC_VERSION, 0, &session_, nullptr);
@@ -158,7 +139,7 @@ class Workstation {
   }
 
  private:
-  Login login_;
+  vktest::LoginDriver login_;
   CMC_session_id session_ = 0;
 };
 
@@ -184,22 +165,13 @@ std::vector<int> RunChildren(const std::vector<std::function<bool()>>& bodies) {
   return codes;
 }
 
-class TwoProcesses : public ::testing::Test {
+class TwoProcesses : public vktest::MailTreeTest {
  protected:
   void SetUp() override {
-    vk::UnloadConfig();
-    vk::SetCachedUserList(nullptr);
-    ASSERT_EQ(bSetupMHSDirs(dir_.path().c_str()), 1);
-    for (const char* u : {"ann", "bob", "carl"}) ASSERT_EQ(bAddUser(u, (std::string(u) + "-pw").c_str()), 1);
-    vk::UnloadConfig();
-    vk::SetCachedUserList(nullptr);
+    ASSERT_NO_FATAL_FAILURE(MakeTree({{"ann", "ann-pw"}, {"bob", "bob-pw"}, {"carl", "carl-pw"}}));
     attachment_ = dir_.Join("data.bin");
     for (int i = 0; i < 3000; ++i) attachment_bytes_ += static_cast<char>(i * 7);
     ASSERT_TRUE(vktest::WriteWholeFile(attachment_, attachment_bytes_));
-  }
-  void TearDown() override {
-    vk::UnloadConfig();
-    vk::SetCachedUserList(nullptr);
   }
 
   // A workstation profile of its own for each child, pointing at the tree.
@@ -209,8 +181,6 @@ class TwoProcesses : public ::testing::Test {
     return p;
   }
 
-  vktest::ScratchDir dir_;
-  vktest::PrivateProfile profile_{dir_};
   std::string attachment_;
   std::string attachment_bytes_;
 };

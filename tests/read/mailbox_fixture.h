@@ -15,6 +15,7 @@
 #include "cmc/pool.h"
 #include "cmc/session.h"
 #include "store/config.h"
+#include "support/mail_tree.h"
 #include "support/test_support.h"
 #include "users/registry.h"
 #include "vkmsg/cmc.h"
@@ -23,12 +24,6 @@
 namespace readtest {
 
 namespace fs = std::filesystem;
-
-inline void LogInAsAnn(void*, VkDialog* d) {
-  vk_dialog_set_text(d, 1501, "ann");
-  vk_dialog_set_text(d, 1502, "pw");
-  vk_dialog_click(d, 1);
-}
 
 // The header lines (without line ends) and the body of a message file.
 inline std::string MessageBytes(const std::vector<std::string>& header, const std::string& body = "") {
@@ -71,39 +66,26 @@ struct Listing {
   std::vector<Listed> items;
 };
 
-class MailboxTest : public ::testing::Test {
+class MailboxTest : public vktest::MailTreeTest {
  protected:
   void SetUp() override {
-    vk::ModuleAttach(nullptr);
-    vk::UnloadConfig();
-    vk::SetCachedUserList(nullptr);
-    ASSERT_EQ(bSetupMHSDirs(dir_.path().c_str()), 1);
-    ASSERT_EQ(bAddUser("ann", "pw"), 1);
-    ASSERT_EQ(bAddUser("bob", "pw"), 1);
-    vk::UnloadConfig();
-    vk_set_dialog_driver(LogInAsAnn, nullptr);
-    ASSERT_EQ(cmc_logon(nullptr, const_cast<char*>("ann"), const_cast<char*>("pw"), nullptr, 0, 100, 0, &session_,
-                        nullptr),
-              CMC_SUCCESS);
+    ASSERT_NO_FATAL_FAILURE(MakeTree({{"ann", "pw"}, {"bob", "pw"}}));
+    login_.AnswerAs("ann", "pw");
+    ASSERT_EQ(LogOn("ann", "pw"), CMC_SUCCESS);
     mailbox_ = vk::g_mail_config.user_dir;
     ASSERT_FALSE(mailbox_.empty());
     blocks_ = vk::PoolLiveBlockCount();
   }
   void TearDown() override {
     EXPECT_EQ(vk::PoolLiveBlockCount(), blocks_) << "a result block was left behind";
-    if (vk::Session().session_id != 0) cmc_logoff(vk::Session().session_id, 0, 0, nullptr);
-    vk_set_dialog_driver(nullptr, nullptr);
-    vk::UnloadConfig();
-    vk::SetCachedUserList(nullptr);
+    CloseTree();
   }
 
   // The path of `name` in ann's mailbox (the mailbox path already ends in a
   // separator).
   std::string InBox(const std::string& name) const { return mailbox_ + name; }
   // The path of `name` in bob's mailbox.
-  std::string InBobsBox(const std::string& name) const {
-    return (fs::path(mailbox_).parent_path().parent_path().parent_path() / "bob" / "MHS" / name).string();
-  }
+  std::string InBobsBox(const std::string& name) const { return (Mailbox("bob") / name).string(); }
   void Put(const std::string& name, const std::string& bytes) {
     ASSERT_TRUE(vktest::WriteWholeFile(InBox(name), bytes)) << name;
   }
@@ -168,9 +150,6 @@ class MailboxTest : public ::testing::Test {
     return out;
   }
 
-  vktest::ScratchDir dir_;
-  vktest::PrivateProfile profile_{dir_};
-  CMC_session_id session_ = 0;
   std::string mailbox_;
   int blocks_ = 0;
 };

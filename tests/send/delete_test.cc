@@ -40,10 +40,10 @@ class Delete : public sendtest::MailTree {
 
 TEST_F(Delete, MissingParcelsDoNotStopTheDeletion) {
   const std::string message = SendToBob(2);
-  fs::remove(Parcels("bob") / FilesIn(Parcels("bob"))[0]);
+  fs::remove(Parcels("bob") / FileNames(Parcels("bob"))[0]);
   EXPECT_EQ(ActOn(message), CMC_SUCCESS);
   EXPECT_FALSE(fs::exists(message));
-  EXPECT_TRUE(FilesIn(Parcels("bob")).empty());
+  EXPECT_TRUE(FileNames(Parcels("bob")).empty());
 }
 
 TEST_F(Delete, OtherOperationsChangeNothing) {
@@ -51,7 +51,7 @@ TEST_F(Delete, OtherOperationsChangeNothing) {
   EXPECT_EQ(ActOn(message, CMC_ACT_ON_EXTENDED), CMC_SUCCESS);
   EXPECT_EQ(ActOn(message, 7), CMC_SUCCESS);
   EXPECT_TRUE(fs::exists(message));
-  EXPECT_EQ(FilesIn(Parcels("bob")).size(), 1u);
+  EXPECT_EQ(FileNames(Parcels("bob")).size(), 1u);
   EXPECT_EQ(cmc_act_on(session_, nullptr, CMC_ACT_ON_DELETE, 0, 0, nullptr), CMC_E_INVALID_MESSAGE_REFERENCE);
 }
 
@@ -60,10 +60,10 @@ TEST_F(Delete, AMessageThatCannotBeDeletedKeepsItsParcels) {
   ASSERT_TRUE(vk::PlatSetAttributes(message.c_str(), vk::kAttrReadOnly));
   EXPECT_EQ(ActOn(message), CMC_E_INVALID_MESSAGE_REFERENCE);
   EXPECT_TRUE(fs::exists(message));
-  EXPECT_EQ(FilesIn(Parcels("bob")).size(), 1u);
+  EXPECT_EQ(FileNames(Parcels("bob")).size(), 1u);
   ASSERT_TRUE(vk::PlatSetAttributes(message.c_str(), vk::kAttrNormal));
   EXPECT_EQ(ActOn(message), CMC_SUCCESS);
-  EXPECT_TRUE(FilesIn(Parcels("bob")).empty());
+  EXPECT_TRUE(FileNames(Parcels("bob")).empty());
 }
 
 TEST_F(Delete, ReferencesOutsideTheUsersMailboxAreRefused) {

@@ -40,7 +40,7 @@ TEST_F(Deliver, EachRecipientGetsTheMessageWithItsOwnParcel) {
                                      "Attachment: " + parcel + "\r\nAttachment-name: report.txt\r\n" +
                                      "Subject: Budget\r\n" + kFixedDateLine + "\r\nHi\r\n");
   }
-  EXPECT_TRUE(FilesIn(Mailbox("bob")).empty());
+  EXPECT_TRUE(FileNames(Mailbox("bob")).empty());
   ExpectStagingEmpty();
   EXPECT_EQ(vktest::ReadWholeFile(report), "budget figures\r\n");
 }
@@ -54,7 +54,7 @@ TEST_F(Deliver, WithoutAttachmentsEveryCopyIsTheStagedFile) {
       std::string("SMF-71\r\nFrom: bob\r\nTo: ann, \r\n bob@host.example\r\n") + kFixedDateLine + "\r\n";
   EXPECT_EQ(OnlyMessage("ann"), expected);
   EXPECT_EQ(OnlyMessage("bob"), expected);
-  EXPECT_TRUE(FilesIn(Parcels("ann")).empty());
+  EXPECT_TRUE(FileNames(Parcels("ann")).empty());
   ExpectStagingEmpty();
 }
 
@@ -89,10 +89,10 @@ TEST_F(Deliver, FailedSendsLeaveOnlyTheCopiesDeliveredBefore) {
       const bool got = std::find_if(c.delivered.begin(), c.delivered.end(), [&](const char* d) {
                          return std::string(d) == user;
                        }) != c.delivered.end();
-      EXPECT_EQ(FilesIn(Mailbox(user)).size(), got ? 1u : 0u) << user;
-      EXPECT_EQ(FilesIn(Parcels(user)).size(), got ? 1u : 0u) << user;
+      EXPECT_EQ(FileNames(Mailbox(user)).size(), got ? 1u : 0u) << user;
+      EXPECT_EQ(FileNames(Parcels(user)).size(), got ? 1u : 0u) << user;
       for (const path& d : {Mailbox(user), Parcels(user)}) {
-        for (const auto& name : FilesIn(d)) fs::remove(d / name);
+        for (const auto& name : FileNames(d)) fs::remove(d / name);
       }
     }
     EXPECT_FALSE(fs::exists(Mail() / "USERS" / "zed"));
@@ -111,8 +111,8 @@ TEST_F(Deliver, AddressesThatAreNoUserNameAreNotFound) {
     CMC_message m = Message(r, nullptr, nullptr, nullptr);
     EXPECT_EQ(Send(&m), CMC_E_RECIPIENT_NOT_FOUND);
   }
-  EXPECT_TRUE(FilesIn(path(outside) / "MHS").empty());
-  for (const char* user : {"bob", "ann"}) EXPECT_TRUE(FilesIn(Mailbox(user)).empty());
+  EXPECT_TRUE(FileNames(path(outside) / "MHS").empty());
+  for (const char* user : {"bob", "ann"}) EXPECT_TRUE(FileNames(Mailbox(user)).empty());
   ExpectStagingEmpty();
 }
 
@@ -145,7 +145,7 @@ TEST_F(Deliver, ManyAttachmentsStayReadableInTheDeliveredCopy) {
     EXPECT_EQ(Read(Parcels("ann") / names->slots[i]), "content " + std::to_string(i));
   }
   vk::FreeNameList(names);
-  EXPECT_EQ(FilesIn(Parcels("ann")).size(), 12u);
+  EXPECT_EQ(FileNames(Parcels("ann")).size(), 12u);
   ExpectStagingEmpty();
 }
 
@@ -171,11 +171,11 @@ TEST_F(Deliver, TheComposedCopyIsSentAndTheCallersMessageStaysAsItWas) {
   EXPECT_STREQ(m.subject, "Original");
   EXPECT_STREQ(m.recipients[0].address, "ann");
   EXPECT_EQ(m.attachments[1].attach_title, nullptr);
-  EXPECT_TRUE(FilesIn(Mailbox("ann")).empty());
+  EXPECT_TRUE(FileNames(Mailbox("ann")).empty());
   const std::string text = OnlyMessage("carl");
   EXPECT_NE(text.find("Subject: Edited\r\n"), std::string::npos);
   EXPECT_NE(text.find("Attachment-name: a.txt, \r\n a.txt\r\n"), std::string::npos) << text;
-  EXPECT_EQ(FilesIn(Parcels("carl")).size(), 2u);
+  EXPECT_EQ(FileNames(Parcels("carl")).size(), 2u);
 }
 
 // After a send that met an injected failure, every file under a message
@@ -190,7 +190,7 @@ class DeliverFaults : public sendtest::MailTree {
     for (const char* user : {"ann", "carl"}) {
       SCOPED_TRACE(user);
       std::vector<std::string> referenced;
-      for (const auto& name : FilesIn(Mailbox(user))) {
+      for (const auto& name : FileNames(Mailbox(user))) {
         const path p = Mailbox(user) / name;
         if (p.extension() == ".tmp") {
           EXPECT_FALSE(strict) << "temporary copy left: " << name;
@@ -208,18 +208,18 @@ class DeliverFaults : public sendtest::MailTree {
       }
       if (strict) {
         std::sort(referenced.begin(), referenced.end());
-        EXPECT_EQ(FilesIn(Parcels(user)), referenced);
+        EXPECT_EQ(FileNames(Parcels(user)), referenced);
         if (rc == CMC_SUCCESS) {
           EXPECT_EQ(referenced.size(), 1u);
         }
       }
       for (const path& d : {Mailbox(user), Parcels(user)}) {
-        for (const auto& name : FilesIn(d)) fs::remove(d / name);
+        for (const auto& name : FileNames(d)) fs::remove(d / name);
       }
     }
     if (strict) ExpectStagingEmpty();
     for (const char* d : {"SND", "PARCEL"}) {
-      for (const auto& name : FilesIn(Mail() / d)) fs::remove(Mail() / d / name);
+      for (const auto& name : FileNames(Mail() / d)) fs::remove(Mail() / d / name);
     }
   }
 

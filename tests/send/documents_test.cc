@@ -169,10 +169,13 @@ TEST_F(Documents, TheCallsOwnSessionEndsWithIt) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     if (c.open) LogOn();
-    login_.seen = 0;
-    login_.cancel = c.cancel;
+    if (c.cancel) {
+      login_.CancelAll();
+    } else {
+      login_.AnswerAs("bob", "pw");
+    }
     EXPECT_EQ(SendDocs("ann", nullptr, nullptr, c.delimiter, c.flags), c.rc);
-    EXPECT_EQ(login_.seen, c.open ? 0 : 1);
+    EXPECT_EQ(login_.LoginsSeen(), c.open ? 0 : 1);
     EXPECT_EQ(vk::Session().session_id, c.open ? 1u : 0u);
     if (!c.open && !c.cancel) {
       EXPECT_FALSE(vk::ConfigLoaded());
@@ -180,13 +183,13 @@ TEST_F(Documents, TheCallsOwnSessionEndsWithIt) {
     if (vk::Session().session_id != 0) cmc_logoff(vk::Session().session_id, 0, 0, nullptr);
     vk::UnloadConfig();
   }
-  EXPECT_TRUE(FilesIn(Mailbox("ann")).empty());
+  EXPECT_TRUE(FileNames(Mailbox("ann")).empty());
 }
 
 TEST_F(Documents, WithoutSessionTheCallLogsOnSendsAndLogsOff) {
   const std::string doc = Source("report.txt", "report contents");
   ASSERT_EQ(SendDocs("ann;bob", doc.c_str(), "Report", ";", CMC_LOGON_UI_ALLOWED), CMC_SUCCESS);
-  EXPECT_EQ(login_.seen, 1);
+  EXPECT_EQ(login_.LoginsSeen(), 1);
   EXPECT_EQ(vk::Session().session_id, 0u);
   for (const char* user : {"ann", "bob"}) {
     SCOPED_TRACE(user);
@@ -207,11 +210,11 @@ TEST_F(Documents, RecipientsAreLookedUpByName) {
     EXPECT_EQ(SendDocs(refused, nullptr, nullptr, ";"), CMC_E_RECIPIENT_NOT_FOUND) << refused;
   }
   EXPECT_EQ(SendDocs(";;", nullptr, nullptr, ";"), CMC_E_INVALID_MESSAGE_PARAMETER);
-  EXPECT_TRUE(FilesIn(Mailbox("ann")).empty());
+  EXPECT_TRUE(FileNames(Mailbox("ann")).empty());
   ASSERT_EQ(SendDocs("ANN", nullptr, nullptr, ";"), CMC_SUCCESS);
-  EXPECT_EQ(login_.seen, 0);
+  EXPECT_EQ(login_.LoginsSeen(), 0);
   EXPECT_EQ(vk::Session().session_id, 1u);
-  EXPECT_EQ(FilesIn(Mailbox("ann")).size(), 1u);
+  EXPECT_EQ(FileNames(Mailbox("ann")).size(), 1u);
 }
 
 }  // namespace

@@ -42,14 +42,14 @@ TEST_F(Parcel, CopyToParcelNeverReusesANameAndRefusesWhatItCannotDo) {
   EXPECT_EQ(n.substr(0, 3), "KWZ");
   EXPECT_EQ(n[7], '.');
   EXPECT_EQ(Read(Mail() / "PARCEL" / n.substr(0, 7)), bytes);
-  for (const auto& p : FilesIn(Mail() / "PARCEL")) fs::remove(Mail() / "PARCEL" / p);
+  for (const auto& p : FileNames(Mail() / "PARCEL")) fs::remove(Mail() / "PARCEL" / p);
 
   EXPECT_EQ(vk::CopyToParcel(dir_.Join("absent").c_str(), name, sizeof name), CMC_E_ATTACHMENT_OPEN_FAILURE);
   EXPECT_STREQ(name, "");
   EXPECT_EQ(vk::CopyToParcel(nullptr, name, sizeof name), CMC_E_ATTACHMENT_OPEN_FAILURE);
   EXPECT_EQ(vk::CopyToParcel(dir_.path().c_str(), name, sizeof name), CMC_E_ATTACHMENT_OPEN_FAILURE);
   EXPECT_EQ(vk::CopyToParcel(source.c_str(), name, 4), CMC_E_FAILURE);  // no room for the name
-  EXPECT_TRUE(FilesIn(Mail() / "PARCEL").empty());
+  EXPECT_TRUE(FileNames(Mail() / "PARCEL").empty());
 }
 
 TEST_F(Parcel, CopyParcelsNamesWhatItMadeBeforeAFailure) {
@@ -59,7 +59,7 @@ TEST_F(Parcel, CopyParcelsNamesWhatItMadeBeforeAFailure) {
   NameList* names = List({first, "KWZ0000.", "KWZ0001."});
   NameList* copies = vk::CreateNameList(4, 128);
   EXPECT_EQ(vk::CopyParcels(names, &copies, annDir.c_str()), CMC_E_ATTACHMENT_OPEN_FAILURE);
-  EXPECT_EQ(Names(copies), FilesIn(Parcels("ann")));
+  EXPECT_EQ(Names(copies), FileNames(Parcels("ann")));
   EXPECT_EQ(copies->count, 1u);
   vk::FreeNameList(names);
 
@@ -89,7 +89,7 @@ TEST_F(Parcel, DeleteParcelsGoesOnPastMissingAndRefusedNames) {
   NameList* names = List({"KWZ0a0a", "KWZ9999", "../local.ab", "..", "KWZ0b0b."});
   const std::string rel = std::string("USERS") + vk::kPathSep + "ann" + vk::kPathSep + "IPARCEL" + vk::kPathSep;
   EXPECT_EQ(vk::DeleteParcels(names, rel.c_str()), CMC_E_ATTACHMENT_NOT_FOUND);
-  EXPECT_TRUE(FilesIn(user).empty());
+  EXPECT_TRUE(FileNames(user).empty());
   EXPECT_TRUE(fs::exists(Mail() / "USERS" / "ann" / "local.ab"));
   vk::FreeNameList(names);
   EXPECT_EQ(vk::DeleteParcels(nullptr, rel.c_str()), CMC_SUCCESS);

@@ -19,6 +19,7 @@
 #include "send/deliver.h"
 #include "send/smf_writer.h"
 #include "store/config.h"
+#include "support/mail_tree.h"
 #include "support/test_support.h"
 #include "users/registry.h"
 #include "vkmsg/cmc.h"
@@ -35,30 +36,6 @@ inline bool FixedClock(vk::LocalTime* now, long* zoneWest) {
   return true;
 }
 constexpr const char kFixedDateLine[] = "Date-posted:  4-Dec-1996  9:05:07 -0500\r\n";
-
-struct Login {
-  const char* name;
-  int seen;     // login dialogs shown
-  bool cancel;  // cancel them instead
-};
-
-// Fills in the login dialog and presses Login; any other dialog is cancelled.
-inline void PlayLogin(void* context, VkDialog* d) {
-  Login* login = static_cast<Login*>(context);
-  const int t = vk_dialog_template(d);
-  if (t != 1001 && t != 1006) {
-    vk_dialog_click(d, 2);
-    return;
-  }
-  ++login->seen;
-  if (login->cancel) {
-    vk_dialog_click(d, 2);
-    return;
-  }
-  vk_dialog_set_text(d, 1501, login->name);
-  vk_dialog_set_text(d, 1502, "pw");
-  vk_dialog_click(d, 1);
-}
 
 inline CMC_recipient To(const char* address, CMC_enum role = CMC_ROLE_TO, const char* name = nullptr) {
   CMC_recipient r{};
@@ -87,18 +64,12 @@ struct Reference {
   std::vector<char> bytes;
 };
 
-class MailTree : public ::testing::Test {
+class MailTree : public vktest::MailTreeTest {
  protected:
   virtual bool LogOnAtStart() const { return true; }
   void SetUp() override {
-    vk::ModuleAttach(nullptr);
-    ASSERT_EQ(vk::Session().session_id, 0u);
-    vk::UnloadConfig();
-    vk::SetCachedUserList(nullptr);
-    ASSERT_EQ(bSetupMHSDirs(dir_.path().c_str()), 1);
-    for (const char* user : {"bob", "ann", "carl", "dave"}) ASSERT_EQ(bAddUser(user, "pw"), 1);
-    vk::UnloadConfig();
-    vk_set_dialog_driver(PlayLogin, &login_);
+    ASSERT_NO_FATAL_FAILURE(MakeTree({{"bob", "pw"}, {"ann", "pw"}, {"carl", "pw"}, {"dave", "pw"}}));
+    login_.AnswerAs("bob", "pw");
     blocks_ = vk::PoolLiveBlockCount();
     if (LogOnAtStart()) LogOn();
     vk::SetSmfClock(FixedClock);
@@ -107,39 +78,21 @@ class MailTree : public ::testing::Test {
     vk::PlatFaultDisarm();
     vk::SetSmfClock(nullptr);
     vk::SetComposeDialog(nullptr);
-    if (vk::Session().session_id != 0) cmc_logoff(vk::Session().session_id, 0, 0, nullptr);
-    vk_set_dialog_driver(nullptr, nullptr);
-    vk::UnloadConfig();
-    vk::SetCachedUserList(nullptr);
+    CloseTree();
     EXPECT_EQ(vk::PoolLiveBlockCount(), blocks_) << "a result block was left behind";
   }
 
   // Logs bob on; the dialog count starts again from nothing.
   void LogOn() {
-    session_ = 0;
-    ASSERT_EQ(cmc_logon(nullptr, const_cast<char*>("bob"), const_cast<char*>("pw"), nullptr, 0, 100, 0, &session_,
-                        nullptr),
-              CMC_SUCCESS);
-    login_.seen = 0;
+    ASSERT_EQ(MailTreeTest::LogOn("bob", "pw"), CMC_SUCCESS);
+    login_.ForgetSeen();
   }
 
-  fs::path Mail() const { return fs::path(dir_.path()) / "MHS" / "MAIL"; }
-  fs::path Mailbox(const char* user) const { return Mail() / "USERS" / user / "MHS"; }
-  fs::path Parcels(const char* user) const { return Mail() / "USERS" / user / "IPARCEL"; }
+  fs::path Mail() const { return MailDir(); }
 
-  // The names of the plain files of `dir`, sorted.
-  static std::vector<std::string> FilesIn(const fs::path& dir) {
-    std::vector<std::string> names;
-    std::error_code ec;
-    for (const auto& e : fs::directory_iterator(dir, ec)) {
-      if (e.is_regular_file()) names.push_back(e.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-  }
   // The one file of `dir`; "" when there is not exactly one.
   static std::string Only(const fs::path& dir) {
-    auto names = FilesIn(dir);
+    auto names = FileNames(dir);
     EXPECT_EQ(names.size(), 1u) << dir.string();
     return names.size() == 1 ? names[0] : std::string();
   }
@@ -147,8 +100,8 @@ class MailTree : public ::testing::Test {
   std::string OnlyMessage(const char* user) const { return Read(Mailbox(user) / Only(Mailbox(user))); }
   // Nothing of a send is left in SND and PARCEL.
   void ExpectStagingEmpty() const {
-    EXPECT_TRUE(FilesIn(Mail() / "SND").empty());
-    EXPECT_TRUE(FilesIn(Mail() / "PARCEL").empty());
+    EXPECT_TRUE(FileNames(Mail() / "SND").empty());
+    EXPECT_TRUE(FileNames(Mail() / "PARCEL").empty());
   }
   // A scratch file with `contents`; its path.
   std::string Source(const std::string& name, const std::string& contents) {
@@ -160,10 +113,6 @@ class MailTree : public ::testing::Test {
 
   CMC_return_code Send(CMC_message* m, CMC_flags flags = 0) { return cmc_send(session_, m, flags, 0, nullptr); }
 
-  vktest::ScratchDir dir_;
-  vktest::PrivateProfile profile_{dir_};
-  Login login_{"bob", 0, false};
-  CMC_session_id session_ = 0;
   int blocks_ = 0;
 };
 
