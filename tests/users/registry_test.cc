@@ -17,6 +17,7 @@
 #include "platform/memory.h"
 #include "platform/profile.h"
 #include "store/config.h"
+#include "support/mail_tree.h"
 #include "support/test_support.h"
 #include "users/password.h"
 #include "vkmsg/vkmsg.h"
@@ -67,24 +68,26 @@ std::set<std::string> TreeEntries(const fs::path& root) {
   return entries;
 }
 
-class Registry : public ::testing::Test {
+// A bare tree made by hand, not by setup: the registry has to cope with
+// what is there.
+class Registry : public vktest::MailTreeTest {
  protected:
   void SetUp() override {
     ResetRegistryState();
-    root_ = scratch_.path();
-    mail_ = root_ / "MHS" / "MAIL";
+    root_ = dir_.path();
+    mail_ = MailDir();
     for (const char* dir : {"PUBLIC", "USERS", "SND", "PARCEL"}) fs::create_directories(mail_ / dir);
     passwd_ = (mail_ / "PUBLIC" / "passwd").string();
     ASSERT_TRUE(vktest::WriteWholeFile(passwd_, "[Server]\nServerName=VESK\n"));
     ASSERT_TRUE(vk::PlatWriteProfileString(nullptr, "Mail", "VeskMailPath", root_.string().c_str()));
   }
   void TearDown() override {
-    vk_set_dialog_driver(nullptr, nullptr);
+    CloseTree();
     ResetRegistryState();
   }
 
   fs::path UserDir(const std::string& name, const char* sub = nullptr) const {
-    fs::path p = mail_ / "USERS" / name;
+    const fs::path p = MailTreeTest::UserDir(name);
     return sub ? p / sub : p;
   }
   bool HasAllDirs(const std::string& name) const {
@@ -110,8 +113,6 @@ class Registry : public ::testing::Test {
     fs::create_directories(UserDir(name, "IPARCEL"));
   }
 
-  vktest::ScratchDir scratch_;
-  vktest::PrivateProfile profile_{scratch_};
   fs::path root_, mail_;
   std::string passwd_;
 };
