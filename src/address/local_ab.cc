@@ -36,12 +36,9 @@ bool HasValue(const char* path, const char* name) {
 NameList* LoadAddressBook() {
   const char* path = BookPath();
   if (path == nullptr) return nullptr;
-  GlobalHandle block = PlatGlobalAlloc(kGmemMoveable | kGmemZeroInit, kAddressBookKeysSize);
-  char* keys = static_cast<char*>(PlatGlobalLock(block));
-  if (keys == nullptr) {
-    if (block != nullptr) PlatGlobalFree(block);
-    return nullptr;
-  }
+  WorkBuffer buffer(kAddressBookKeysSize);
+  char* keys = buffer.bytes;
+  if (keys == nullptr) return nullptr;
   NameList* list = nullptr;
   const int copied = PlatGetProfileString(path, kAddressBookSection, nullptr, "", keys, kAddressBookKeysSize);
   if (copied > 0) {
@@ -56,8 +53,6 @@ NameList* LoadAddressBook() {
     }
     if (list != nullptr && list->count == 0) list = FreeNameList(list);
   }
-  PlatGlobalUnlock(block);
-  PlatGlobalFree(block);
   return list;
 }
 

@@ -41,6 +41,28 @@ size_t PlatCommittedSize(void* base);
 // Releases a whole reservation by its base.
 bool PlatRelease(void* base);
 
+// A zeroed work buffer of movable memory, locked while the object lives and
+// freed when it goes.  `bytes` is null when the block could not be had.
+class WorkBuffer {
+ public:
+  explicit WorkBuffer(size_t size) {
+    handle_ = PlatGlobalAlloc(kGmemMoveable | kGmemZeroInit, size);
+    if (handle_ != nullptr) bytes = static_cast<char*>(PlatGlobalLock(handle_));
+  }
+  ~WorkBuffer() {
+    if (handle_ == nullptr) return;
+    if (bytes != nullptr) PlatGlobalUnlock(handle_);
+    PlatGlobalFree(handle_);
+  }
+  WorkBuffer(const WorkBuffer&) = delete;
+  WorkBuffer& operator=(const WorkBuffer&) = delete;
+
+  char* bytes = nullptr;
+
+ private:
+  GlobalHandle handle_ = nullptr;
+};
+
 }  // namespace vk
 
 #endif

@@ -87,23 +87,6 @@ CMC_return_code LocateField(FileHandle h, const char* name, uint32_t* start, uin
   return rc;
 }
 
-// A locked work buffer of kFieldValueSize bytes from movable memory.
-struct WorkBuffer {
-  GlobalHandle handle = nullptr;
-  char* bytes = nullptr;
-  bool Make() {
-    handle = PlatGlobalAlloc(kGmemMoveable | kGmemZeroInit, kFieldValueSize);
-    if (!handle) return false;
-    bytes = static_cast<char*>(PlatGlobalLock(handle));
-    return bytes != nullptr;
-  }
-  ~WorkBuffer() {
-    if (!handle) return;
-    if (bytes) PlatGlobalUnlock(handle);
-    PlatGlobalFree(handle);
-  }
-};
-
 }  // namespace
 
 CMC_return_code ReadHeaderField(BufferedFile* reader, int* id, char* value, uint32_t size) {
@@ -284,14 +267,14 @@ int IsPlainFileName(const char* name) {
 
 CMC_return_code FindHeaderField(FileHandle h, const char* name, uint32_t* start, uint32_t* length) {
   if (!start || !length) return CMC_E_FAILURE;
-  WorkBuffer value;
-  if (!value.Make()) return CMC_E_INSUFFICIENT_MEMORY;
+  WorkBuffer value(kFieldValueSize);
+  if (value.bytes == nullptr) return CMC_E_INSUFFICIENT_MEMORY;
   return LocateField(h, name, start, length, value.bytes);
 }
 
 GlobalHandle GetHeaderFieldValue(FileHandle h, const char* name) {
-  WorkBuffer value;
-  if (!value.Make()) return nullptr;
+  WorkBuffer value(kFieldValueSize);
+  if (value.bytes == nullptr) return nullptr;
   uint32_t start = 0, length = 0;
   if (LocateField(h, name, &start, &length, value.bytes) != CMC_SUCCESS) return nullptr;
   const size_t n = std::strlen(value.bytes);

@@ -48,23 +48,6 @@ uint32_t SummaryCapacity() {
   return kPoolMaxData / each;
 }
 
-// A locked, zeroed work buffer of movable memory, released when it goes.
-struct WorkBuffer {
-  GlobalHandle handle = nullptr;
-  char* bytes = nullptr;
-  explicit WorkBuffer(size_t size) {
-    handle = PlatGlobalAlloc(kGmemMoveable | kGmemZeroInit, size);
-    if (handle != nullptr) bytes = static_cast<char*>(PlatGlobalLock(handle));
-  }
-  ~WorkBuffer() {
-    if (handle == nullptr) return;
-    if (bytes != nullptr) PlatGlobalUnlock(handle);
-    PlatGlobalFree(handle);
-  }
-  WorkBuffer(const WorkBuffer&) = delete;
-  WorkBuffer& operator=(const WorkBuffer&) = delete;
-};
-
 // The file-name part of the seed into `out` (kPathMax bytes).  Empty for no
 // seed or an empty one; false when the seed can name no file (too long, or
 // nothing after its last separator).

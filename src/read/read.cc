@@ -32,23 +32,6 @@ constexpr size_t kReadPathSize = kReferenceMax + 8;
 const char kRecipientDelimiters[] = ",\r\n";
 const char kAttachmentDelimiters[] = ", \r\n";
 
-// A locked, zeroed work buffer of movable memory, released when it goes.
-struct WorkBuffer {
-  GlobalHandle handle = nullptr;
-  char* bytes = nullptr;
-  explicit WorkBuffer(size_t size) {
-    handle = PlatGlobalAlloc(kGmemMoveable | kGmemZeroInit, size);
-    if (handle != nullptr) bytes = static_cast<char*>(PlatGlobalLock(handle));
-  }
-  ~WorkBuffer() {
-    if (handle == nullptr) return;
-    if (bytes != nullptr) PlatGlobalUnlock(handle);
-    PlatGlobalFree(handle);
-  }
-  WorkBuffer(const WorkBuffer&) = delete;
-  WorkBuffer& operator=(const WorkBuffer&) = delete;
-};
-
 // Closes the reader on every way out.
 struct ReaderGuard {
   BufferedFile* reader;

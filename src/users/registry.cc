@@ -239,8 +239,8 @@ CMC_EXPORT NameList* CMC_CALL lpmnlGetUserList(CMC_sint32 selector) {
   // that asks before anything has loaded it would otherwise get an empty list
   // for a tree full of users; it gets the real list, or null without a tree.
   if (selector != -1 && !ConfigLoaded() && LoadConfig() != 0) return nullptr;
-  GlobalHandle block = PlatGlobalAlloc(kGmemMoveable | kGmemZeroInit, kKeyBufferSize);
-  char* keys = static_cast<char*>(PlatGlobalLock(block));
+  WorkBuffer buffer(kKeyBufferSize);
+  char* keys = buffer.bytes;
 
   NameList* result;
   if (CachedUserList() != nullptr) {
@@ -252,11 +252,6 @@ CMC_EXPORT NameList* CMC_CALL lpmnlGetUserList(CMC_sint32 selector) {
     result = CreateNameList(kFallbackSlots, kFallbackText);
   } else {
     result = ReadUserList(keys);
-  }
-
-  if (block != nullptr) {
-    PlatGlobalUnlock(block);
-    PlatGlobalFree(block);
   }
   return result;
 }
