@@ -163,6 +163,7 @@ bool ResolvePath(const char* path, std::string* out) {
 
 }  // namespace posix
 
+using posix::ByteRange;
 using posix::ResolvePath;
 using posix::SetErrno;
 using posix::SetError;
@@ -190,33 +191,18 @@ constexpr off_t kDenyRead = kMarkerBase + 2;
 constexpr off_t kDenyWrite = kMarkerBase + 3;
 
 bool LockByte(int fd, off_t at, short type) {
-  struct flock fl;
-  std::memset(&fl, 0, sizeof fl);
-  fl.l_type = type;
-  fl.l_whence = SEEK_SET;
-  fl.l_start = at;
-  fl.l_len = 1;
+  struct flock fl = ByteRange(type, at, 1);
   return fcntl(fd, F_OFD_SETLK, &fl) == 0;
 }
 
 bool OthersHold(int fd, off_t at) {
-  struct flock fl;
-  std::memset(&fl, 0, sizeof fl);
-  fl.l_type = F_WRLCK;
-  fl.l_whence = SEEK_SET;
-  fl.l_start = at;
-  fl.l_len = 1;
+  struct flock fl = ByteRange(F_WRLCK, at, 1);
   if (fcntl(fd, F_OFD_GETLK, &fl) != 0) return false;
   return fl.l_type != F_UNLCK;
 }
 
 void DropMarkers(int fd) {
-  struct flock fl;
-  std::memset(&fl, 0, sizeof fl);
-  fl.l_type = F_UNLCK;
-  fl.l_whence = SEEK_SET;
-  fl.l_start = kMarkerBase;
-  fl.l_len = 4;
+  struct flock fl = ByteRange(F_UNLCK, kMarkerBase, 4);
   fcntl(fd, F_OFD_SETLK, &fl);
 }
 

@@ -2,6 +2,9 @@
 #ifndef VKMSG_PLATFORM_POSIX_POSIX_INTERNAL_H
 #define VKMSG_PLATFORM_POSIX_POSIX_INTERNAL_H
 
+#include <fcntl.h>
+
+#include <cstring>
 #include <string>
 
 #include "platform/file.h"
@@ -24,6 +27,19 @@ bool ResolvePath(const char* path, std::string* out);
 
 // ASCII case-insensitive equality, the matching rule for names in the tree.
 bool NamesEqualNoCase(const char* a, const char* b);
+
+// The description of a byte-range lock of `type` over [start, start + len),
+// for the open-file-description lock calls that sharing modes and profile
+// writers use.
+inline struct flock ByteRange(short type, off_t start, off_t len) {
+  struct flock fl;
+  std::memset(&fl, 0, sizeof fl);
+  fl.l_type = type;
+  fl.l_whence = SEEK_SET;
+  fl.l_start = start;
+  fl.l_len = len;
+  return fl;
+}
 
 }  // namespace posix
 }  // namespace vk

@@ -30,6 +30,7 @@ namespace {
 using posix::NamesEqualNoCase;
 using posix::SetErrno;
 using posix::SetError;
+using posix::ByteRange;
 
 std::mutex g_workstation_mu;
 bool g_workstation_set = false;
@@ -241,12 +242,7 @@ bool ApplyWrite(std::vector<std::string>* lines, const std::string& section, con
 }
 
 bool LockWriter(int fd) {
-  struct flock fl;
-  std::memset(&fl, 0, sizeof fl);
-  fl.l_type = F_WRLCK;
-  fl.l_whence = SEEK_SET;
-  fl.l_start = kWriterLockByte;
-  fl.l_len = 1;
+  struct flock fl = ByteRange(F_WRLCK, kWriterLockByte, 1);
   uint32_t start = PlatTickCount();
   for (;;) {
     if (fcntl(fd, F_OFD_SETLK, &fl) == 0) return true;
