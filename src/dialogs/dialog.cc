@@ -508,6 +508,19 @@ MemControl* Reachable(VkDialog* d, int id) {
     return c && c->enabled && c->visible ? c : nullptr;
 }
 
+// A reachable list box with an item at `index`, focused first as a click
+// would; null when either is missing, also after the focus notification
+// changed the list.
+MemControl* FocusedListItem(VkDialog* d, int id, int index) {
+    MemControl* c = Reachable(d, id);
+    if (!c || c->kind != vk::kUiListBox) return nullptr;
+    if (index < 0 || index >= static_cast<int>(c->items.size())) return nullptr;
+    vk::FocusList(Live(d), *c);
+    c = Reachable(d, id);
+    if (!c || index >= static_cast<int>(c->items.size())) return nullptr;
+    return c;
+}
+
 }  // namespace
 
 extern "C" {
@@ -583,14 +596,9 @@ int vk_dialog_list_text(VkDialog* d, int id, int index, char* buf, int size) {
 }
 
 int vk_dialog_list_select(VkDialog* d, int id, int index, int selected) {
-    MemControl* c = Reachable(d, id);
-    if (!c || c->kind != vk::kUiListBox) return 0;
-    if (index < 0 || index >= static_cast<int>(c->items.size())) return 0;
+    MemControl* c = FocusedListItem(d, id, index);
+    if (!c) return 0;
     DialogRun* r = Live(d);
-    vk::FocusList(r, *c);
-    // The focus notification may have changed the list; look again.
-    c = Reachable(d, id);
-    if (!c || index >= static_cast<int>(c->items.size())) return 0;
     vk::ListSetSel(r, id, index, selected != 0);
     vk::Notify(r, *c, vk::kLbnSelChange);
     return 1;
@@ -602,13 +610,9 @@ int vk_dialog_list_is_selected(VkDialog* d, int id, int index) {
 }
 
 int vk_dialog_list_double_click(VkDialog* d, int id, int index) {
-    MemControl* c = Reachable(d, id);
-    if (!c || c->kind != vk::kUiListBox) return 0;
-    if (index < 0 || index >= static_cast<int>(c->items.size())) return 0;
+    MemControl* c = FocusedListItem(d, id, index);
+    if (!c) return 0;
     DialogRun* r = Live(d);
-    vk::FocusList(r, *c);
-    c = Reachable(d, id);
-    if (!c || index >= static_cast<int>(c->items.size())) return 0;
     // The first click selects the item alone, the second reports the
     // double click.
     if (vk::MultiSelect(*c)) vk::ListSetSel(r, id, -1, false);
