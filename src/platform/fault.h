@@ -10,7 +10,7 @@
 // PlatMakeDir, PlatRemoveDir, PlatFindFirst, PlatFindNext (file.h) and of
 // PlatGetProfileString, PlatGetProfileInt, PlatWriteProfileString
 // (profile.h; a cache flush too).  Not counted: PlatFindClose,
-// PlatNativePath, PlatLastError, memory, clock and text calls.
+// PlatNativePath, PlatAbsolutePath, PlatLastError, memory, clock and text calls.
 //
 // A hit fails the operation the way it fails for real, with the last error
 // PlatError::kInjected: a handle or count of -1, false, null, kAttrInvalid;

@@ -151,6 +151,12 @@ void PlatFindClose(SearchHandle search);
 // part that does not exist is kept as given.  Returns `out`.
 char* PlatNativePath(const char* path, char* out, size_t size);
 
+// The absolute form of `path`: a relative one is taken from the current
+// directory, and "." and ".." components are resolved in the text (nothing
+// is looked up).  false, with `out` empty, when the path is empty or the
+// result does not fit in `size`.
+bool PlatAbsolutePath(const char* path, char* out, size_t size);
+
 }  // namespace vk
 
 #endif

@@ -2,9 +2,6 @@
 
 #include <cctype>
 #include <cstring>
-#include <filesystem>
-#include <string>
-#include <system_error>
 
 #include "address/namelist.h"
 #include "cmc/session.h"
@@ -46,16 +43,6 @@ bool ContainsMhsMail(const char* path) {
   return false;
 }
 
-bool IsAbsolute(const char* path) {
-  if (path == nullptr || *path == '\0') return false;
-#if defined(_WIN32)
-  if (IsSep(path[0]) && IsSep(path[1])) return true;  // \\server\share
-  return std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':' && IsSep(path[2]);
-#else
-  return path[0] == '/';
-#endif
-}
-
 void SetPasswdPath() {
   if (g_mail_config.mail_dir[0] == '\0') {
     g_mail_config.passwd_path[0] = '\0';
@@ -72,6 +59,17 @@ bool Fits(const char* base, const char* rel) {
 
 }  // namespace
 
+bool IsAbsolutePath(const char* path) {
+  if (path == nullptr || *path == '\0') return false;
+#if defined(_WIN32)
+  auto sep = [](char c) { return c == '\\' || c == '/'; };
+  if (sep(path[0]) && sep(path[1])) return true;  // \\server\share
+  return std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':' && sep(path[2]);
+#else
+  return path[0] == '/';
+#endif
+}
+
 // Turns a directory path into the form the library keeps: absolute (a path
 // relative to whatever the current directory happens to be would send every
 // later join somewhere else), spelled as the file system stores it, with a
@@ -80,24 +78,17 @@ bool CanonicalDir(char* dir) {
   if (dir == nullptr) return false;
   if (*dir == '\0') return false;
   char work[kPathMax];
-  if (!IsAbsolute(dir)) {
-    std::string made;
-    try {
-      std::error_code ec;
-      std::filesystem::path p = std::filesystem::absolute(std::filesystem::path(dir), ec);
-      if (ec) return false;
-      made = p.lexically_normal().string();
-    } catch (...) {
+  if (!IsAbsolutePath(dir)) {
+    // A path relative to whatever the current directory is would send every
+    // later join somewhere else.
+    if (!PlatAbsolutePath(dir, work, sizeof work) || std::strlen(work) + 2 > kPathMax || !IsAbsolutePath(work))
       return false;
-    }
-    if (made.size() + 2 > kPathMax || !IsAbsolute(made.c_str())) return false;
-    CopyBounded(work, made.c_str(), kPathMax);
   } else {
     CopyBounded(work, dir, kPathMax);
   }
   char native[kPathMax];
   PlatNativePath(work, native, sizeof native);
-  if (native[0] == '\0' || !IsAbsolute(native)) return false;
+  if (native[0] == '\0' || !IsAbsolutePath(native)) return false;
   size_t len = std::strlen(native);
   if (!IsSep(native[len - 1])) {
     if (len + 2 > kPathMax) return false;
@@ -173,7 +164,7 @@ int LoadConfig() {
       return rc;
     }
   }
-  if (!IsAbsolute(g_mail_config.mail_dir)) {
+  if (!IsAbsolutePath(g_mail_config.mail_dir)) {
     g_mail_config.mail_dir[0] = '\0';
     return CMC_E_USER_CANCEL;
   }

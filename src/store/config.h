@@ -109,6 +109,10 @@ NameList* ListFiles(const char* dir, const char* pattern, const char* resume);
 // as it was, when that cannot be had within kPathMax.
 bool CanonicalDir(char* dir);
 
+// Whether a path is absolute: from the root on POSIX, with a drive or a
+// \\server\share start on Win32.  Null and empty are not.
+bool IsAbsolutePath(const char* path);
+
 // Path builders, each into a kPathMax buffer `out` (bounded, cut at 127
 // characters), all returning `out`.  An empty mail directory (no
 // configuration) gives an empty path, never a relative one.

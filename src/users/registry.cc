@@ -30,25 +30,9 @@ bool IsAdmin(const char* name) { return name != nullptr && PlatCompareNoCase(nam
 
 bool IsEmpty(const char* s) { return s == nullptr || s[0] == '\0'; }
 
-// Registry paths are only ever built below an absolute mail directory: with
-// none known every user path would be relative to whatever the current
-// directory happens to be.
-bool IsAbsolute(const char* path) {
-  if (IsEmpty(path)) return false;
-#if defined(_WIN32)
-  auto IsSep = [](char c) { return c == '\\' || c == '/'; };
-  if (IsSep(path[0]) && IsSep(path[1])) return true;
-  char c = path[0];
-  bool letter = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-  return letter && path[1] == ':' && IsSep(path[2]);
-#else
-  return path[0] == '/';
-#endif
-}
+bool MailDirUsable() { return IsAbsolutePath(g_mail_config.mail_dir); }
 
-bool MailDirUsable() { return IsAbsolute(g_mail_config.mail_dir); }
-
-bool PasswdKnown() { return IsAbsolute(g_mail_config.passwd_path); }
+bool PasswdKnown() { return IsAbsolutePath(g_mail_config.passwd_path); }
 
 // USERS/<name>/ followed by `relative`, into a kPathMax buffer.  Refuses
 // (false, nothing built) when the name is unsafe, no absolute mail directory
@@ -149,7 +133,7 @@ int SetUserPassword(const char* name, const char* password) {
 }
 
 void EmptyAndRemoveDir(const char* directory) {
-  if (!IsAbsolute(directory)) return;
+  if (!IsAbsolutePath(directory)) return;
   char path[kPathMax];
   CopyBounded(path, directory, kPathMax);
   AddSlash(path);

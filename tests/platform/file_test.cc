@@ -348,3 +348,24 @@ TEST(PlatFilePosix, DotNamesAreHiddenAndHaveNoShortName) {
 #endif
 
 }  // namespace
+
+namespace {
+
+TEST(PlatPath, RelativePathsBecomeAbsoluteWithDotsResolved) {
+  char out[260];
+  ASSERT_TRUE(PlatAbsolutePath("a/./b/../c", out, sizeof out));
+  const std::string expected = (std::filesystem::current_path() / "a" / "c").string();
+  EXPECT_EQ(expected, out);
+  EXPECT_TRUE(std::filesystem::path(out).is_absolute());
+
+  const std::string cwd = std::filesystem::current_path().string();
+  ASSERT_TRUE(PlatAbsolutePath(cwd.c_str(), out, sizeof out));
+  EXPECT_EQ(cwd, out);
+
+  // Nothing is cut: a result that does not fit is refused.
+  EXPECT_FALSE(PlatAbsolutePath("a", out, 3));
+  EXPECT_STREQ("", out);
+  EXPECT_FALSE(PlatAbsolutePath("", out, sizeof out));
+}
+
+}  // namespace

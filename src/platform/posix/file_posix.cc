@@ -722,4 +722,40 @@ char* PlatNativePath(const char* path, char* out, size_t size) {
   return out;
 }
 
+bool PlatAbsolutePath(const char* path, char* out, size_t size) {
+  if (out == nullptr || size == 0) return false;
+  out[0] = '\0';
+  if (path == nullptr || *path == '\0') return false;
+  std::string given(path);
+  for (char& c : given) {
+    if (c == '\\') c = '/';
+  }
+  if (given[0] != '/') {
+    char cwd[PATH_MAX];
+    if (getcwd(cwd, sizeof cwd) == nullptr) return false;
+    given = std::string(cwd) + "/" + given;
+  }
+  // Resolve "." and ".." in the text, as the Windows call does.
+  std::vector<std::string> parts;
+  size_t i = 0;
+  while (i <= given.size()) {
+    size_t j = given.find('/', i);
+    if (j == std::string::npos) j = given.size();
+    std::string part = given.substr(i, j - i);
+    if (part == "..") {
+      if (!parts.empty()) parts.pop_back();
+    } else if (!part.empty() && part != ".") {
+      parts.push_back(part);
+    }
+    i = j + 1;
+  }
+  std::string made;
+  for (const std::string& part : parts) made += "/" + part;
+  if (made.empty()) made = "/";
+  if (given.size() > 1 && given.back() == '/' && made != "/") made += "/";
+  if (made.size() >= size) return false;
+  std::memcpy(out, made.c_str(), made.size() + 1);
+  return true;
+}
+
 }  // namespace vk

@@ -436,4 +436,16 @@ char* PlatNativePath(const char* path, char* out, size_t size) {
   return out;
 }
 
+bool PlatAbsolutePath(const char* path, char* out, size_t size) {
+  if (out == nullptr || size == 0) return false;
+  out[0] = '\0';
+  if (path == nullptr || *path == '\0' || size > MAXDWORD) return false;
+  DWORD n = GetFullPathNameA(path, static_cast<DWORD>(size), out, nullptr);
+  if (n == 0 || n >= size) {
+    out[0] = '\0';
+    return false;
+  }
+  return true;
+}
+
 }  // namespace vk
