@@ -27,15 +27,6 @@ bool JoinPath(char* out, const char* dir, const char* name) {
   return true;
 }
 
-// The name part of a path (after the last separator or drive colon).
-const char* NamePart(const char* path) {
-  const char* name = path;
-  for (const char* p = path; *p; ++p) {
-    if (*p == '\\' || *p == '/' || *p == ':') name = p + 1;
-  }
-  return name;
-}
-
 // Flushes and closes a file that was written; false when either fails (the
 // handle is gone either way).
 bool FinishWritten(FileHandle h) {
@@ -73,7 +64,7 @@ CMC_return_code CopyToParcel(const char* sourcePath, char* nameOut, size_t nameS
   }
   // The name is handed out before the copy, so that a caller can remove the
   // parcel of a failed copy.
-  CopyBounded(nameOut, NamePart(parcelPath), nameSize);
+  CopyBounded(nameOut, FileNamePart(parcelPath), nameSize);
 
   CMC_return_code rc = CMC_SUCCESS;
   const int64_t copied = CopyFileContents(source, parcel);
@@ -115,7 +106,7 @@ CMC_return_code CopyParcels(const NameList* names, NameList** newNames, const ch
     }
     // The name without its period: the form a delivered copy carries.
     char newName[32];
-    CopyBounded(newName, NamePart(copyPath), sizeof newName);
+    CopyBounded(newName, FileNamePart(copyPath), sizeof newName);
     const size_t len = std::strlen(newName);
     if (len > 0 && newName[len - 1] == '.') newName[len - 1] = '\0';
     const unsigned before = (*newNames)->count;

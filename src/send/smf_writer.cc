@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "cmc/session.h"
+#include "store/config.h"
 #include "store/fileprim.h"
 
 namespace vk {
@@ -111,16 +112,6 @@ CMC_return_code WriteAddressField(FileHandle h, const CMC_message* m, const char
       });
   if (rc != CMC_SUCCESS) return CMC_E_FAILURE;
   return SmfHandlers.WriteLineEnd(h, nullptr) == CMC_SUCCESS ? CMC_SUCCESS : CMC_E_FAILURE;
-}
-
-// The file-name part of a path: what follows the last separator or drive
-// colon.
-const char* FileNamePart(const char* path) {
-  const char* name = path;
-  for (const char* p = path; *p; ++p) {
-    if (*p == '\\' || *p == '/' || *p == ':') name = p + 1;
-  }
-  return name;
 }
 
 CMC_return_code HWriteMessage(FileHandle h, const CMC_message* m) {

@@ -59,6 +59,14 @@ bool Fits(const char* base, const char* rel) {
 
 }  // namespace
 
+const char* FileNamePart(const char* path) {
+  const char* name = path;
+  for (const char* p = path; *p; ++p) {
+    if (*p == '\\' || *p == '/' || *p == ':') name = p + 1;
+  }
+  return name;
+}
+
 bool IsAbsolutePath(const char* path) {
   if (path == nullptr || *path == '\0') return false;
 #if defined(_WIN32)

@@ -113,6 +113,10 @@ bool CanonicalDir(char* dir);
 // \\server\share start on Win32.  Null and empty are not.
 bool IsAbsolutePath(const char* path);
 
+// The file-name part of a path: what follows its last separator ('/' or
+// '\\') or drive colon.
+const char* FileNamePart(const char* path);
+
 // Path builders, each into a kPathMax buffer `out` (bounded, cut at 127
 // characters), all returning `out`.  An empty mail directory (no
 // configuration) gives an empty path, never a relative one.
