@@ -19,12 +19,16 @@
 //
 // The POSIX workstation profile is the file named by VKMSG_WININI, else
 // $XDG_CONFIG_HOME/vkmsg/win.ini, else ~/.config/vkmsg/win.ini.  POSIX writes
-// are read-modify-write under a lock on the file and replace it atomically
-// (temporary file, then rename), so no writer loses another's keys and a
-// crash leaves the old file or the new one.  Every POSIX read goes to the
-// file, so a flush has nothing to discard.  POSIX writes keep the other
-// lines in their order, append a new key after the last line of its section
-// and a new section (after an empty line) at the end, and end lines in CR LF
+// are read-modify-write under a lock file beside the profile ("<file>.lck",
+// honoured between workstations on a network share) and replace the file
+// atomically (temporary file, then rename), so no writer loses another's
+// keys and a crash leaves the old file or the new one.  A write that cannot
+// have the lock within some 15 seconds, or whose rename a share keeps
+// refusing because another workstation holds the file open, changes nothing
+// and answers false (kSharingViolation).  Every POSIX read goes to the file,
+// so a flush has nothing to discard.  POSIX writes keep the other lines in
+// their order, append a new key after the last line of its section and a new
+// section (after an empty line) at the end, and end lines in CR LF
 // as Windows does; LF alone is accepted on reading.  The file name is
 // matched without regard to case like every path (file.h); the directory of
 // the workstation profile is created on its first write.

@@ -29,8 +29,7 @@ bool ResolvePath(const char* path, std::string* out);
 bool NamesEqualNoCase(const char* a, const char* b);
 
 // The description of a byte-range lock of `type` over [start, start + len),
-// for the open-file-description lock calls that sharing modes and profile
-// writers use.
+// for the open-file-description locks that emulate sharing modes.
 inline struct flock ByteRange(short type, off_t start, off_t len) {
   struct flock fl;
   std::memset(&fl, 0, sizeof fl);

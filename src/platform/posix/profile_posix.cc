@@ -1,9 +1,9 @@
 // Profiles on POSIX: INI files read and written with the Windows semantics.
 //
-// Every read goes to the file.  A write locks the file, reads it, changes
-// the lines it must, writes the result to a temporary file beside it and
-// renames that over the original, so readers see the old file or the new one
-// and two writers never lose each other's keys.  Lines end in CR LF as the
+// Every read goes to the file.  A write takes the profile's lock file, reads
+// the profile, changes the lines it must, writes the result to a temporary
+// file beside it and renames that over the original, so readers see the old
+// file or the new one and two writers never lose each other's keys.  Lines end in CR LF as the
 // Windows calls write them; LF alone is accepted on reading.
 #include <fcntl.h>
 #include <pwd.h>
@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <mutex>
 #include <string>
@@ -30,17 +31,11 @@ namespace {
 using posix::NamesEqualNoCase;
 using posix::SetErrno;
 using posix::SetError;
-using posix::ByteRange;
 
 std::mutex g_workstation_mu;
 bool g_workstation_set = false;
 std::string g_workstation_path;
 
-// The byte a writer locks; far from the bytes the file calls use for
-// sharing modes.
-constexpr off_t kWriterLockByte = (static_cast<off_t>(1) << 40) + 64;
-// How long a writer waits for another one before giving up.
-constexpr unsigned kLockWaitMs = 10000;
 
 std::string WorkstationPath() {
   {
@@ -124,19 +119,36 @@ bool FindSection(const std::vector<std::string>& lines, const std::string& secti
   return false;
 }
 
-// The whole file; a missing one reads as empty.
-std::string ReadProfileText(const std::string& path) {
-  std::string text;
+// The whole file into `text`; a missing one reads as empty.  false when the
+// file exists but could not be read.
+bool ReadProfileText(const std::string& path, std::string* text) {
+  text->clear();
   int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return text;
+  if (fd < 0) {
+    if (errno == ENOENT) return true;
+    SetErrno(errno);
+    return false;
+  }
   char buf[8192];
+  bool ok = true;
   for (;;) {
     ssize_t n = read(fd, buf, sizeof buf);
     if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      SetErrno(errno);
+      ok = false;
+    }
     if (n <= 0) break;
-    text.append(buf, static_cast<size_t>(n));
+    text->append(buf, static_cast<size_t>(n));
   }
   close(fd);
+  return ok;
+}
+
+// What a reader sees: an unreadable file reads as empty, as on Windows.
+std::string ProfileText(const std::string& path) {
+  std::string text;
+  if (!ReadProfileText(path, &text)) text.clear();
   return text;
 }
 
@@ -241,23 +253,6 @@ bool ApplyWrite(std::vector<std::string>* lines, const std::string& section, con
   return true;
 }
 
-bool LockWriter(int fd) {
-  struct flock fl = ByteRange(F_WRLCK, kWriterLockByte, 1);
-  uint32_t start = PlatTickCount();
-  for (;;) {
-    if (fcntl(fd, F_OFD_SETLK, &fl) == 0) return true;
-    if (errno != EAGAIN && errno != EACCES && errno != EINTR) {
-      // No byte-range locks on this file system: write without them.
-      return errno == EINVAL || errno == ENOLCK || errno == EOPNOTSUPP;
-    }
-    if (PlatTickCount() - start > kLockWaitMs) {
-      errno = EAGAIN;
-      return false;
-    }
-    PlatSleepMs(1);
-  }
-}
-
 bool WriteAll(int fd, const std::string& text) {
   size_t done = 0;
   while (done < text.size()) {
@@ -269,9 +264,126 @@ bool WriteAll(int fd, const std::string& text) {
   return true;
 }
 
-// Replaces `path` by `text`: a temporary file in the same directory, forced
-// to the disk, then renamed over it.
-bool ReplaceFile(const std::string& path, const std::string& text, mode_t mode) {
+
+// Writers of one profile exclude each other with a lock file beside it,
+// "<profile>.lck", created only if no file of that name exists.  Byte-range
+// locks would be simpler, but a second workstation's SMB client never sees
+// them; create-only-if-new is what every share enforces between clients.
+//
+// A writer that dies leaves its lock file behind, so a lock can go stale.
+// A waiter takes a lock for stale when its content (the holder's random
+// token) has not changed for kLockStaleMs by the waiter's own clock, so the
+// workstations' clocks never have to agree.  A live writer can never fall
+// foul of that rule: it gives up, writing nothing, rather than commit once
+// it has held the lock for kHoldLimitMs, a quarter of the stale age; a write
+// holds it for milliseconds.
+constexpr uint32_t kLockStaleMs = 10000;
+constexpr uint32_t kHoldLimitMs = kLockStaleMs / 4;
+// How long a writer waits for the lock: long enough to outlast a stale one.
+constexpr uint32_t kLockWaitMs = kLockStaleMs + 5000;
+
+struct WriterLock {
+  std::string path;
+  std::string token;
+  uint32_t taken_at = 0;
+  uint64_t seed = 0;  // of this writer's back-off pauses
+};
+
+// Up to 255 bytes of a small file; false when it cannot be read (gone).
+bool ReadSmallFile(const std::string& path, std::string* text) {
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  char buf[256];
+  ssize_t n;
+  do {
+    n = read(fd, buf, sizeof buf - 1);
+  } while (n < 0 && errno == EINTR);
+  close(fd);
+  if (n < 0) return false;
+  text->assign(buf, static_cast<size_t>(n));
+  return true;
+}
+
+// A short pause that grows with the attempts and differs between writers,
+// so that writers on several workstations do not keep meeting.
+void BackOff(unsigned attempt, uint64_t* seed) {
+  *seed = *seed * 6364136223846793005ull + 1442695040888963407ull;
+  unsigned ceiling = attempt < 5 ? (2u << attempt) : 64u;
+  PlatSleepMs(1 + static_cast<unsigned>((*seed >> 33) % ceiling));
+}
+
+bool TakeLock(const std::string& profile, WriterLock* lock) {
+  uint64_t random = 0;
+  if (getentropy(&random, sizeof random) != 0) {
+    random = (static_cast<uint64_t>(getpid()) << 32) ^ PlatTickCount() ^ reinterpret_cast<uintptr_t>(&random);
+  }
+  char host[64] = "";
+  gethostname(host, sizeof host - 1);
+  char token[160];
+  std::snprintf(token, sizeof token, "%s %ld %016llx\n", host, static_cast<long>(getpid()),
+                static_cast<unsigned long long>(random));
+  lock->path = profile + ".lck";
+  lock->token = token;
+  lock->seed = random;
+
+  const uint32_t start = PlatTickCount();
+  std::string seen;
+  uint32_t seen_since = start;
+  for (unsigned attempt = 0;; ++attempt) {
+    int fd = open(lock->path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0) {
+      bool ok = WriteAll(fd, lock->token);
+      int err = errno;
+      if (close(fd) != 0 && ok) {
+        ok = false;
+        err = errno;
+      }
+      if (!ok) {
+        unlink(lock->path.c_str());
+        SetErrno(err);
+        return false;
+      }
+      lock->taken_at = PlatTickCount();
+      return true;
+    }
+    if (errno != EEXIST) {
+      SetErrno(errno);
+      return false;
+    }
+    const uint32_t now = PlatTickCount();
+    std::string holder;
+    if (ReadSmallFile(lock->path, &holder)) {
+      if (attempt == 0 || holder != seen) {
+        seen = holder;
+        seen_since = now;
+      } else if (now - seen_since >= kLockStaleMs) {
+        // Its writer is gone.  Look once more right before removing it, so
+        // that a lock just taken by a live writer stays.
+        std::string again;
+        if (ReadSmallFile(lock->path, &again) && again == seen) unlink(lock->path.c_str());
+        continue;
+      }
+    }
+    if (now - start >= kLockWaitMs) {
+      SetError(PlatError::kSharingViolation);
+      return false;
+    }
+    BackOff(attempt, &lock->seed);
+  }
+}
+
+void DropLock(const WriterLock& lock) {
+  std::string holder;
+  if (ReadSmallFile(lock.path, &holder) && holder == lock.token) unlink(lock.path.c_str());
+}
+
+// Replaces `path` by `text` while `lock` is held: a temporary file in the
+// same directory, forced to the disk, then renamed over the original, so a
+// reader or a crash sees the old file or the new one.  A share refuses the
+// rename while anyone holds the original open (EBUSY: a reader on another
+// workstation, say); that is retried until the hold limit, then reported as
+// a sharing violation.
+bool ReplaceFile(const std::string& path, const std::string& text, mode_t mode, WriterLock* lock) {
   size_t slash = path.rfind('/');
   std::string dir = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
   std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
@@ -290,9 +402,18 @@ bool ReplaceFile(const std::string& path, const std::string& text, mode_t mode) 
     ok = false;
     err = errno;
   }
-  if (ok && rename(name.data(), path.c_str()) != 0) {
-    ok = false;
-    err = errno;
+  for (unsigned attempt = 0; ok; ++attempt) {
+    if (PlatTickCount() - lock->taken_at >= kHoldLimitMs) {
+      ok = false;
+      err = EAGAIN;
+    } else if (rename(name.data(), path.c_str()) == 0) {
+      break;
+    } else if (errno == EBUSY || errno == ETXTBSY) {
+      BackOff(attempt, &lock->seed);
+    } else {
+      ok = false;
+      err = errno;
+    }
   }
   if (!ok) {
     unlink(name.data());
@@ -324,7 +445,7 @@ int PlatGetProfileString(const char* file, const char* section, const char* key,
   bool injected = PlatFaultHit();
   if (injected) SetError(PlatError::kInjected);
   if (out == nullptr || size <= 0) return 0;
-  std::string text = injected ? std::string() : ReadProfileText(ProfileFile(file));
+  std::string text = injected ? std::string() : ProfileText(ProfileFile(file));
   std::vector<std::string> lines = SplitLines(text);
   std::string name;
   if (section == nullptr) {
@@ -360,7 +481,7 @@ int PlatGetProfileInt(const char* file, const char* section, const char* key, in
   }
   std::string value;
   if (section == nullptr || key == nullptr ||
-      !LookUp(ReadProfileText(ProfileFile(file)), Trim(section), Trim(key), &value) || value.empty()) {
+      !LookUp(ProfileText(ProfileFile(file)), Trim(section), Trim(key), &value) || value.empty()) {
     return def;
   }
   size_t i = 0;
@@ -402,48 +523,31 @@ bool PlatWriteProfileString(const char* file, const char* section, const char* k
   std::string path;
   bool exists = posix::ResolvePath(given.c_str(), &path);
   if (!exists && value == nullptr) return true;  // nothing to delete
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+  if (!exists) {
+    // Made empty first, so that the replacement gets the permissions any new
+    // file gets here.
+    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
     if (fd < 0) {
       SetErrno(errno);
       return false;
     }
-    if (!LockWriter(fd)) {
-      int err = errno;
-      close(fd);
-      SetErrno(err);
-      return false;
-    }
-    struct stat held, now;
-    if (fstat(fd, &held) != 0 || stat(path.c_str(), &now) != 0 || held.st_ino != now.st_ino ||
-        held.st_dev != now.st_dev) {
-      close(fd);  // another writer replaced it meanwhile: lock the new one
-      continue;
-    }
-    std::string text;
-    char buf[8192];
-    off_t at = 0;
-    for (;;) {
-      ssize_t n = pread(fd, buf, sizeof buf, at);
-      if (n < 0 && errno == EINTR) continue;
-      if (n < 0) {
-        int err = errno;
-        close(fd);
-        SetErrno(err);
-        return false;
-      }
-      if (n == 0) break;
-      text.append(buf, static_cast<size_t>(n));
-      at += n;
-    }
-    std::vector<std::string> lines = SplitLines(text);
-    bool ok = true;
-    if (ApplyWrite(&lines, sec, key, value)) ok = ReplaceFile(path, JoinLines(lines), held.st_mode & 07777);
     close(fd);
-    return ok;
   }
-  SetError(PlatError::kSharingViolation);
-  return false;
+  struct stat st;
+  if (stat(path.c_str(), &st) != 0) {
+    SetErrno(errno);
+    return false;
+  }
+  WriterLock lock;
+  if (!TakeLock(path, &lock)) return false;
+  std::string text;
+  bool ok = ReadProfileText(path, &text);
+  if (ok) {
+    std::vector<std::string> lines = SplitLines(text);
+    if (ApplyWrite(&lines, sec, key, value)) ok = ReplaceFile(path, JoinLines(lines), st.st_mode & 07777, &lock);
+  }
+  DropLock(lock);
+  return ok;
 }
 
 void PlatSetWorkstationProfile(const char* path) {
