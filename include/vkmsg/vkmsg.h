@@ -26,6 +26,11 @@ typedef struct NameList {
 
 #define VK_NAMELIST_SORTED 1u
 
+/* The user registry in the mail tree.  Each answers 1 only when the passwd
+   file took the change: an add makes the user's directories, then writes his
+   entry, and takes back the directories it made when that fails, so no user
+   is ever half-registered; a removal that passwd refused leaves the user as
+   he was. */
 CMC_EXPORT int CMC_CALL bAddUser(const char *user, const char *password);
 CMC_EXPORT int CMC_CALL bRemUser(const char *user);
 CMC_EXPORT int CMC_CALL bRemUsers(NameList *users);

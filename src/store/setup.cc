@@ -51,7 +51,7 @@ int CMC_CALL bSetupMHSDirs(const char* root) {
   if (!MakeBelow(mail, kMhsDir)) return 8;
   if (!MakeBelow(mail, kMhsMailDir)) return 8;
   AppendBounded(mail, kMhsMailDir, kPathMax);
-  PlatWriteProfileString(nullptr, "Mail", "VeskMailPath", mail);
+  if (!PlatWriteProfileString(nullptr, "Mail", "VeskMailPath", mail)) return 0;
 
   char* passwd = g_mail_config.passwd_path;
   CopyBounded(passwd, mail, kPathMax);
@@ -71,14 +71,15 @@ int CMC_CALL bSetupMHSDirs(const char* root) {
     if (!SetHidden(passwd)) OpenFileMode(passwd, kModeDelete);
   }
 
-  PlatWriteProfileString(passwd, "Server", "ServerName", "VESK");
-  PlatWriteProfileString(passwd, "Server", "ServerDescription", "VESK_MSG");
+  // A tree whose passwd file did not take its keys or its administrator
+  // is no tree: nobody could log on to administer it.
+  if (!PlatWriteProfileString(passwd, "Server", "ServerName", "VESK") ||
+      !PlatWriteProfileString(passwd, "Server", "ServerDescription", "VESK_MSG"))
+    return 0;
   PlatWriteProfileString(passwd, nullptr, nullptr, nullptr);
+  if (!bAddUser(kAdminUser, kAdminPassword)) return 0;
 
-  bAddUser(kAdminUser, kAdminPassword);
-
-  PlatWriteProfileString(nullptr, "MAIL", "IsVeskAdmin", "1");
-  return 1;
+  return PlatWriteProfileString(nullptr, "MAIL", "IsVeskAdmin", "1") ? 1 : 0;
 }
 
 // The locate dialog is not there yet: answer as if the user had pressed

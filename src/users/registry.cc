@@ -127,9 +127,9 @@ int SetUserPassword(const char* name, const char* password) {
   char text[kStoreTextSize];
   std::memset(text, 0, sizeof text);
   EncodePassword(name, password, text);
-  PlatWriteProfileString(g_mail_config.passwd_path, kPasswordsSection, name, text);
+  const bool written = PlatWriteProfileString(g_mail_config.passwd_path, kPasswordsSection, name, text);
   FlushPasswd();
-  return 1;
+  return written ? 1 : 0;
 }
 
 void EmptyAndRemoveDir(const char* directory) {
@@ -162,9 +162,11 @@ int RemoveUserEntry(const char* name) {
     return 0;
 
   // The entry goes first: a user whose directories cannot be removed is at
-  // least no longer registered.
-  PlatWriteProfileString(g_mail_config.passwd_path, kPasswordsSection, name, nullptr);
+  // least no longer registered.  While the entry stays, so do his
+  // directories, or he could log on to an account without a mailbox.
+  const bool deleted = PlatWriteProfileString(g_mail_config.passwd_path, kPasswordsSection, name, nullptr);
   FlushPasswd();
+  if (!deleted) return 0;
 
   // The home directory goes last, so that its own files (the local address
   // book) go with it.
@@ -248,8 +250,20 @@ CMC_EXPORT int CMC_CALL bAddUser(const char* user, const char* password) {
       !BuildUserDir(parcels, user, kUserParcelDir))
     return 0;
 
+  // The directories come first and the entry last: a user is registered
+  // from the moment his entry is written, so no workstation ever sees an
+  // entry without directories, and a failed add takes back what it made.
+  const char* made[] = {home, mailbox, parcels};
+  const bool existed[] = {DirExists(home) != 0, DirExists(mailbox) != 0, DirExists(parcels) != 0};
+  size_t done = 0;
+  while (done < 3 && MakeDir(made[done])) ++done;
   // An account added without a password gets its name as the password.
-  SetUserPassword(user, IsEmpty(password) ? user : password);
+  if (done < 3 || !SetUserPassword(user, IsEmpty(password) ? user : password)) {
+    for (size_t i = done; i-- > 0;) {
+      if (!existed[i]) RemoveDir(made[i]);
+    }
+    return 0;
+  }
 
   NameList* old = CachedUserList();
   Session().user_list = nullptr;
@@ -260,10 +274,7 @@ CMC_EXPORT int CMC_CALL bAddUser(const char* user, const char* password) {
   }
   Session().user_list = fresh;
   FreeNameList(old);
-
-  if (!MakeDir(home)) return 0;
-  if (!MakeDir(mailbox)) return 0;
-  return MakeDir(parcels);
+  return 1;
 }
 
 CMC_EXPORT int CMC_CALL bRemUser(const char* user) {
@@ -272,9 +283,10 @@ CMC_EXPORT int CMC_CALL bRemUser(const char* user) {
   // A name that could leave USERS is refused outright; an empty one simply
   // removes nothing.
   if (!IsEmpty(user) && (!IsSafeUserName(user) || !NameFitsTree(user))) return 0;
-  RemoveUserEntry(user);
+  // Removing nobody is no failure; a passwd that refused the removal is.
+  const int removed = IsEmpty(user) ? 1 : RemoveUserEntry(user);
   RefreshCachedUserList();
-  return 1;
+  return removed;
 }
 
 CMC_EXPORT int CMC_CALL bRemUsers(NameList* users) {

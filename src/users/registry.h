@@ -29,13 +29,15 @@ int IsSafeUserName(const char* name);
 // Stores the encoding of the pair as the user's entry and flushes the
 // passwd file's profile cache.  0 for a null, empty or refused name, a name
 // too long for its directories to fit a path buffer, a null password, or no
-// passwd path known; an empty password is encoded as it is.
+// passwd path known, or when the passwd file refused the write; an empty
+// password is encoded as it is.
 int SetUserPassword(const char* name, const char* password);
 
 // Deletes the user's entry (flushing), then empties and removes MHS,
 // IPARCEL and the home directory.  0 for a null, empty or refused name, a
 // name whose paths would be cut, or when no absolute mail directory is
-// known (nothing is touched then).
+// known (nothing is touched then), and when the passwd file refused the
+// deletion (the directories stay with the entry then).
 int RemoveUserEntry(const char* name);
 
 // Deletes the plain files of a directory and then the directory; a
