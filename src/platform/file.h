@@ -104,6 +104,10 @@ bool PlatFlush(FileHandle h);
 bool PlatDeleteFile(const char* path);
 // Renames a file or directory; never replaces an existing target (kExists).
 // A target that names the source itself in another case changes the spelling.
+// Where the file system offers no atomic no-replace rename (POSIX on an SMB
+// share: neither the no-replace flag nor hard links), the target is tested
+// and then renamed to, so a target that another writer creates in between
+// is replaced: callers that may race for one target claim it first.
 bool PlatRenameNoReplace(const char* from, const char* to);
 
 // Attribute bits, as the Windows file system reports them.

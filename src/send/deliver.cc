@@ -19,15 +19,10 @@
 
 namespace vk {
 
-const char kTempCopyExt[] = ".tmp";
-
 namespace {
 
 // "KWZ" + four digits + ".tmp" + terminator.
 constexpr size_t kCopyNameRoom = 12;
-// How often a directory may refuse a name (access denied, sharing) before
-// the search gives up: Windows refuses a name whose file is being deleted.
-constexpr int kRefusalsAllowed = 16;
 
 CMC_return_code CancelledCompose(CMC_ui_id, ResultPool*, CMC_message*) { return CMC_E_USER_CANCEL; }
 ComposeDialogFn g_compose = CancelledCompose;
@@ -53,78 +48,18 @@ CMC_return_code RecordingParcelCopy(const char* sourcePath, char* nameOut, size_
   return CMC_E_INSUFFICIENT_MEMORY;
 }
 
-uint32_t NextCandidate(uint32_t* seed) {
-  const uint32_t value = (*seed >> 4) & 0xFFFFu;
-  *seed = *seed * 43013u + 21821u;
-  return value;
-}
-
-// 1 when nothing answers to `path`; 0 when something does; -1 when the
-// question could not be answered.
-int AbsentState(const char* path) {
-  if (PlatGetAttributes(path) != kAttrInvalid) return 0;
-  return PlatLastError() == PlatError::kNotFound ? 1 : -1;
-}
-
-// Creates "<dir>KWZxxxx.tmp" (only if new), open for reading and writing;
-// `out` receives its path (kPathMax), *digits the four digits' value.
-FileHandle CreateTempCopy(const char* dir, char* out, uint32_t* digits) {
-  const size_t dirLen = std::strlen(dir);
-  if (dirLen + kCopyNameRoom > kPathMax) return kNoFile;
-  uint32_t seed = PlatTickCount();
-  int refusals = 0;
-  for (uint32_t attempt = 0; attempt < 65536; ++attempt) {
-    const uint32_t value = NextCandidate(&seed);
-    std::memcpy(out, dir, dirLen);
-    std::snprintf(out + dirLen, kPathMax - dirLen, "KWZ%04x%s", static_cast<unsigned>(value), kTempCopyExt);
-    FileHandle h = PlatOpen(out, kAccessReadWrite, ShareMode::kReadWrite, Disposition::kCreateNew);
-    if (h != kNoFile) {
-      *digits = value;
-      return h;
-    }
-    const PlatError e = PlatLastError();
-    if (e == PlatError::kExists) continue;
-    if ((e == PlatError::kAccessDenied || e == PlatError::kSharingViolation) && ++refusals < kRefusalsAllowed)
-      continue;
-    break;
-  }
-  out[0] = '\0';
-  return kNoFile;
-}
-
-// Gives the finished temporary copy its message name "<dir>KWZxxxx": the
-// first candidate, starting with the temporary's digits, that neither
-// exists nor has a read twin (".red"), by a rename that never replaces a
-// file.  false when no name could be given (the temporary stays as it is).
-bool PublishCopy(const char* tempPath, const char* dir, uint32_t digits) {
-  const size_t dirLen = std::strlen(dir);
-  if (dirLen + kCopyNameRoom > kPathMax) return false;
+// Gives the finished copy its message name: the claim's name without
+// ".tmp".  Nobody else can be giving a file that name, since the claim is
+// held, so the rename meets an existing file only when something outside
+// the library put one there; the copy then stays unpublished.
+bool PublishCopy(const char* tempPath) {
   char target[kPathMax];
-  char twin[kPathMax];
-  uint32_t seed = digits << 4;
-  NextCandidate(&seed);  // that one is `digits` itself, tried first
-  uint32_t value = digits;
-  int refusals = 0;
-  for (uint32_t attempt = 0; attempt < 65536; ++attempt) {
-    if (attempt > 0) value = NextCandidate(&seed);
-    std::memcpy(target, dir, dirLen);
-    std::snprintf(target + dirLen, kPathMax - dirLen, "KWZ%04x", static_cast<unsigned>(value));
-    std::memcpy(twin, dir, dirLen);
-    std::snprintf(twin + dirLen, kPathMax - dirLen, "KWZ%04x%s", static_cast<unsigned>(value), kReadMarkExt);
-    const int twinState = AbsentState(twin);
-    if (twinState == 0) continue;
-    if (twinState < 0) {
-      if (++refusals < kRefusalsAllowed) continue;
-      return false;
-    }
-    if (PlatRenameNoReplace(tempPath, target)) return true;
-    const PlatError e = PlatLastError();
-    if (e == PlatError::kExists) continue;
-    if ((e == PlatError::kAccessDenied || e == PlatError::kSharingViolation) && ++refusals < kRefusalsAllowed)
-      continue;
-    return false;
-  }
-  return false;
+  CopyBounded(target, tempPath, kPathMax);
+  const size_t len = std::strlen(target);
+  const size_t ext = std::strlen(kClaimExt);
+  if (len <= ext) return false;
+  target[len - ext] = '\0';
+  return PlatRenameNoReplace(tempPath, target);
 }
 
 // True when the copy's "Attachment" value, as a reader joins it, is the
@@ -284,7 +219,6 @@ CMC_return_code DeliverToRecipient(FileHandle staged, const CMC_recipient* recip
   char* line = nullptr;
   char tempPath[kPathMax] = "";
   FileHandle temp = kNoFile;
-  uint32_t digits = 0;
 
   if (parcels && parcels->count > 0) {
     newNames = CreateNameList(parcels->count + 1u, 32u * (parcels->count + 1u));
@@ -297,8 +231,11 @@ CMC_return_code DeliverToRecipient(FileHandle staged, const CMC_recipient* recip
     }
   }
   if (rc == CMC_SUCCESS) {
-    temp = CreateTempCopy(mailbox, tempPath, &digits);
-    if (temp == kNoFile) rc = CMC_E_FAILURE;
+    temp = ClaimMessageName(mailbox, tempPath, sizeof tempPath);
+    if (temp == kNoFile) {
+      tempPath[0] = '\0';
+      rc = CMC_E_FAILURE;
+    }
   }
   if (rc == CMC_SUCCESS && CopyFileContents(staged, temp) <= 0) rc = CMC_E_FAILURE;
   if (rc == CMC_SUCCESS && line) {
@@ -310,7 +247,7 @@ CMC_return_code DeliverToRecipient(FileHandle staged, const CMC_recipient* recip
     const bool closed = CloseFile(temp) == 0;
     if (rc == CMC_SUCCESS && (!flushed || !closed)) rc = CMC_E_FAILURE;
   }
-  if (rc == CMC_SUCCESS && !PublishCopy(tempPath, mailbox, digits)) rc = CMC_E_FAILURE;
+  if (rc == CMC_SUCCESS && !PublishCopy(tempPath)) rc = CMC_E_FAILURE;
 
   if (rc != CMC_SUCCESS) {
     if (tempPath[0]) DeleteFileRetry(tempPath);

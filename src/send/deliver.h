@@ -6,8 +6,8 @@
 //
 // A reader never sees a half-written copy: each copy is written, rewritten,
 // flushed and closed under a temporary name with the extension ".tmp",
-// which no listing takes for a message, and only then renamed to its
-// message name by a rename that never replaces a file.  A send that fails
+// which no listing takes for a message and which claims its message name
+// (ClaimMessageName), and only then renamed to that name.  A send that fails
 // removes what it made in SND and PARCEL, the failing recipient's parcel
 // copies and its temporary copy; copies already delivered to earlier
 // recipients stay delivered.
@@ -22,9 +22,6 @@
 #include "vkmsg/vkmsg.h"
 
 namespace vk {
-
-// The extension of a copy that is still being written.
-extern const char kTempCopyExt[];
 
 // The most characters of an address's user part that can name a user.
 constexpr size_t kRecipientUserMax = 31;

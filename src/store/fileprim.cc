@@ -186,41 +186,52 @@ int RemoveDir(const char* path) {
   return 0;
 }
 
-FileHandle UniqueFile(const char* dir, const char* prefix, char* out, size_t size) {
+namespace {
+
+// The name built in `out` up to `stem_end` is free when its read twin is
+// absent, and, for a claim (a stand-in that will be renamed to the bare
+// name), when the bare name is absent too.
+bool StemFree(const char* out, size_t stem_end, bool claim) {
+  char other[kDirPathLimit + 8];
+  if (stem_end + 5 > sizeof other) return false;
+  std::memcpy(other, out, stem_end);
+  other[stem_end] = '\0';
+  if (claim && !KnownAbsent(other)) return false;
+  std::memcpy(other + stem_end, ".red", 5);
+  return KnownAbsent(other);
+}
+
+// The one generator of new names: `prefix` + four lowercase hexadecimal
+// digits + `ext`, created only if new, in an order seeded by the clock.
+FileHandle CreateUnique(const char* dir, const char* prefix, const char* ext, bool claim, char* out, size_t size) {
   if (dir == nullptr || prefix == nullptr || out == nullptr) return kNoFile;
   uint32_t seed = PlatTickCount();
   size_t dir_len = std::strlen(dir);
   if (dir_len + 2 > size) return kNoFile;
   size_t prefix_len = std::strlen(prefix);
   if (prefix_len < 3) return kNoFile;
+  size_t ext_len = std::strlen(ext);
 
   std::memcpy(out, dir, dir_len + 1);
   if (dir_len > 0 && !EndsWithSep(out, dir_len)) {
     out[dir_len++] = kPathSep;
     out[dir_len] = '\0';
   }
-  if (dir_len + prefix_len + 6 > size) return kNoFile;
+  const size_t stem_end = dir_len + prefix_len + 4;
+  if (stem_end + (ext_len > 4 ? ext_len : 4) + 1 > size || stem_end + 5 > kDirPathLimit + 8) return kNoFile;
   std::memcpy(out + dir_len, prefix, prefix_len);
   char* digits = out + dir_len + prefix_len;
-
-  // The read twin: the stored name (without the trailing dot) + ".red".
-  char twin[kDirPathLimit + 8];
-  if (dir_len + prefix_len + 4 + 4 + 1 > sizeof twin) return kNoFile;
-  std::memcpy(twin, out, dir_len + prefix_len);
-  char* twin_digits = twin + dir_len + prefix_len;
 
   // A directory that refuses every new name (read-only share) fails at once
   // rather than after walking every candidate.
   int denied_in_a_row = 0;
-  for (uint32_t attempt = 0; attempt < 65535; ++attempt) {
+  for (uint32_t attempt = 0; attempt < kUniqueCandidates; ++attempt) {
     unsigned value = (seed >> 4) & 0xFFFFu;
     seed = seed * 43013u + 21821u;
-    std::snprintf(digits, 6, "%04x.", value);
-    std::snprintf(twin_digits, 9, "%04x.red", value);
+    std::snprintf(digits, size - (dir_len + prefix_len), "%04x%s", value, ext);
 
-    if (!KnownAbsent(twin)) continue;
-    FileHandle h = PlatOpen(out, kAccessReadWrite, ShareMode::kReadWrite, Disposition::kCreateNew,
-                            true);
+    if (!StemFree(out, stem_end, claim)) continue;
+    FileHandle h = PlatOpen(out, kAccessReadWrite, ShareMode::kReadWrite, Disposition::kCreateNew, !claim);
     if (h == kNoFile) {
       PlatError e = PlatLastError();
       if (e == PlatError::kExists) {
@@ -235,10 +246,10 @@ FileHandle UniqueFile(const char* dir, const char* prefix, char* out, size_t siz
       *digits = '\0';
       return kNoFile;
     }
-    // The twin may have appeared between the test and the creation (a
-    // reader renamed its message just then): test again now that the name
-    // is ours, and give it up if it is in doubt.
-    if (KnownAbsent(twin)) return h;
+    // The names tested may have appeared between the test and the creation
+    // (a reader renamed its message just then): test again now that the
+    // name is ours, and give it up if it is in doubt.
+    if (StemFree(out, stem_end, claim)) return h;
     PlatClose(h);
     if (!PlatDeleteFile(out)) {
       *digits = '\0';
@@ -250,8 +261,18 @@ FileHandle UniqueFile(const char* dir, const char* prefix, char* out, size_t siz
   return kNoFile;
 }
 
+}  // namespace
+
+FileHandle UniqueFile(const char* dir, const char* prefix, char* out, size_t size) {
+  return CreateUnique(dir, prefix, ".", false, out, size);
+}
+
 FileHandle UniqueFileDefault(const char* dir, char* out, size_t size) {
-  return UniqueFile(dir, "KWZ", out, size);
+  return UniqueFile(dir, kUniquePrefix, out, size);
+}
+
+FileHandle ClaimMessageName(const char* dir, char* out, size_t size) {
+  return CreateUnique(dir, kUniquePrefix, kClaimExt, true, out, size);
 }
 
 int64_t CopyFileContents(FileHandle src, FileHandle dst) {

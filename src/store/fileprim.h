@@ -119,6 +119,21 @@ FileHandle UniqueFile(const char* dir, const char* prefix, char* out, size_t siz
 // UniqueFile with the prefix "KWZ".
 FileHandle UniqueFileDefault(const char* dir, char* out, size_t size);
 
+// Claims a message name in a mailbox: creates "KWZxxxx.tmp" in `dir` like
+// UniqueFile, open for reading and writing and not inherited, for a name
+// "KWZxxxx" that exists neither itself nor as its read twin.  `out` receives
+// the temporary's path.  The holder of the temporary holds the message name:
+// a message reaches a mailbox only by the rename of its claim to the bare
+// name, so writers on several workstations never pick the same message name,
+// even where the file system cannot refuse a rename onto an existing name
+// (an SMB share).  Listings pass over the claims.
+FileHandle ClaimMessageName(const char* dir, char* out, size_t size);
+
+constexpr const char* kUniquePrefix = "KWZ";
+constexpr const char* kClaimExt = ".tmp";
+// How many names UniqueFile and ClaimMessageName try at most.
+constexpr uint32_t kUniqueCandidates = 65535;
+
 // Copies everything of `src` (from its start) over the start of `dst` (the
 // destination is not truncated first).  The byte count (>= 0), or -1 when the
 // source could not be positioned or read, -2 when the destination could not
