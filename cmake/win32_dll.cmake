@@ -1,7 +1,7 @@
 # VKMSG32.DLL: the core objects, the module entry, the dialog resources and
-# an export table given by a .def file.  On i686 the .def lists the decorated
-# standard-call names and --kill-at strips the decoration from the export
-# table; the import library is then rebuilt from the .def with dlltool -k so
+# the export table, the .def file that exports.cmake makes.  On i686 the .def
+# lists the decorated standard-call names and --kill-at strips the decoration
+# from the export table; the import library is then rebuilt from the .def with dlltool -k so
 # that programs compiled against the prototypes still link against it.
 
 set(VKMSG_DLLMAIN_SOURCE ${CMAKE_SOURCE_DIR}/src/platform/win32/dllmain_win32.cc)
@@ -11,12 +11,6 @@ set(VKMSG_DLLMAIN_SOURCE ${CMAKE_SOURCE_DIR}/src/platform/win32/dllmain_win32.cc
 get_target_property(_vkmsg_obj_sources vkmsg_obj SOURCES)
 list(REMOVE_ITEM _vkmsg_obj_sources ${VKMSG_DLLMAIN_SOURCE})
 set_property(TARGET vkmsg_obj PROPERTY SOURCES ${_vkmsg_obj_sources})
-
-if(CMAKE_SIZEOF_VOID_P EQUAL 4)
-  set(VKMSG_DEF_FILE ${CMAKE_SOURCE_DIR}/src/cmc/vkmsg32.def)
-else()
-  set(VKMSG_DEF_FILE ${CMAKE_SOURCE_DIR}/src/cmc/vkmsg64.def)
-endif()
 
 set(VKMSG_RC_FILE ${CMAKE_SOURCE_DIR}/src/dialogs/vkmsg.rc)
 set(_vkmsg_dll_sources ${VKMSG_DLLMAIN_SOURCE} ${VKMSG_DEF_FILE})
