@@ -21,7 +21,7 @@ CMC_return_code OneRecipient(const char* name, const char* address, CMC_uint32* 
   ResultPool pool{};
   PoolInit(&pool, kResolveBlockSize);
   if (pool.next == nullptr) return CMC_E_INSUFFICIENT_MEMORY;
-  CMC_recipient* r = static_cast<CMC_recipient*>(PoolAlloc(&pool, sizeof(CMC_recipient)));
+  CMC_recipient* r = static_cast<CMC_recipient*>(PoolAllocRecord(&pool, sizeof(CMC_recipient)));
   char* name_copy = PoolDupString(&pool, name);
   char* address_copy = address != nullptr ? PoolDupString(&pool, address) : nullptr;
   if (r == nullptr || name_copy == nullptr || (address != nullptr && address_copy == nullptr)) {

@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "cmc/cmc_types.h"
 #include "platform/memory.h"
 
 namespace vk {
@@ -31,17 +32,36 @@ int FindBlock(const void* p) {
   return -1;
 }
 
+// The strictest alignment among the records handed out.
+constexpr uintptr_t kRecordAlign = [] {
+  const uintptr_t each[] = {alignof(CMC_message), alignof(CMC_recipient), alignof(CMC_attachment),
+                            alignof(CMC_message_summary), alignof(CMC_message_reference),
+                            alignof(CMC_extension)};
+  uintptr_t most = 1;
+  for (uintptr_t a : each) most = a > most ? a : most;
+  return most;
+}();
+
 void PutWord(unsigned char* at, uint16_t v) {
   at[0] = static_cast<unsigned char>(v & 0xFF);
   at[1] = static_cast<unsigned char>(v >> 8);
 }
 
+uint16_t GetWord(const unsigned char* at) { return static_cast<uint16_t>(at[0] | at[1] << 8); }
+
 unsigned char* RoundDownToBlock(unsigned char* p) {
-  return reinterpret_cast<unsigned char*>(reinterpret_cast<uintptr_t>(p) & ~static_cast<uintptr_t>(0xFFFF));
+  return reinterpret_cast<unsigned char*>(reinterpret_cast<uintptr_t>(p) & ~(uintptr_t{kReservationSize} - 1));
 }
 
 bool HasSignature(const unsigned char* at) {
-  return at[0] == 0x6B && at[1] == 0x76 && at[2] == 0x76 && at[3] == 0x6B;
+  return GetWord(at) == kPoolSignature1 && GetWord(at + 2) == kPoolSignature2;
+}
+
+// Skips to the next address fit for a record; false when the block is full.
+bool AlignForRecord(ResultPool* pool) {
+  const uint32_t pad =
+      static_cast<uint32_t>((kRecordAlign - reinterpret_cast<uintptr_t>(pool->next) % kRecordAlign) % kRecordAlign);
+  return pad == 0 || PoolAlloc(pool, pad) != nullptr;
 }
 
 // Commits more of the block so that at least `shortfall` more bytes are free;
@@ -131,6 +151,18 @@ void* PoolAlloc(ResultPool* pool, uint32_t n) {
 void* PoolCopy(ResultPool* pool, const void* src, uint32_t n) {
   if (src == nullptr) return nullptr;
   void* p = PoolAlloc(pool, n);
+  if (p != nullptr) std::memcpy(p, src, n);
+  return p;
+}
+
+void* PoolAllocRecord(ResultPool* pool, uint32_t n) {
+  if (pool == nullptr || pool->next == nullptr || n == 0 || !AlignForRecord(pool)) return nullptr;
+  return PoolAlloc(pool, n);
+}
+
+void* PoolDupRecord(ResultPool* pool, const void* src, uint32_t n) {
+  if (src == nullptr) return nullptr;
+  void* p = PoolAllocRecord(pool, n);
   if (p != nullptr) std::memcpy(p, src, n);
   return p;
 }

@@ -8,12 +8,15 @@
 // bits of the data address, words 2 and 3 the signature 0x766B 0x6B76
 // ("kvvk" in memory).  Data starts right after it, so the first allocation
 // of a new block is base + 8.  Allocations lie end to end, unaligned, and
-// read as zero until written.
+// read as zero until written; a record goes through PoolAllocRecord or
+// PoolDupRecord, which alone see to alignment.
 #ifndef VK_CMC_POOL_H
 #define VK_CMC_POOL_H
 
 #include <cstddef>
 #include <cstdint>
+
+#include "platform/memory.h"
 
 namespace vk {
 
@@ -28,7 +31,7 @@ struct ResultPool {
 
 constexpr uint32_t kPoolHeaderSize = 8;
 // The most data one block can ever hold.
-constexpr uint32_t kPoolMaxData = 65536 - kPoolHeaderSize;
+constexpr uint32_t kPoolMaxData = static_cast<uint32_t>(kReservationSize) - kPoolHeaderSize;
 constexpr uint16_t kPoolSignature1 = 0x766B;
 constexpr uint16_t kPoolSignature2 = 0x6B76;
 
@@ -42,6 +45,10 @@ void PoolInit(ResultPool* pool, uint32_t initial);
 void* PoolAlloc(ResultPool* pool, uint32_t n);
 // A copy of `n` bytes of `src`; null as PoolAlloc.
 void* PoolCopy(ResultPool* pool, const void* src, uint32_t n);
+// As PoolAlloc and PoolCopy, at an address fit for every record the library
+// hands out; the padding before it stays unused.
+void* PoolAllocRecord(ResultPool* pool, uint32_t n);
+void* PoolDupRecord(ResultPool* pool, const void* src, uint32_t n);
 // A copy of `s` with its terminator; null for a null `s` or no room.
 char* PoolDupString(ResultPool* pool, const char* s);
 // For space the initial commitment already covers.  Should that not hold,

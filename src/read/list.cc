@@ -125,15 +125,6 @@ int ScanMailbox(const char* dir, const char* start, uint32_t keep, NameList** na
 
 }  // namespace
 
-void* PoolAllocRecord(ResultPool* pool, uint32_t n) {
-  if (pool == nullptr || pool->next == nullptr || n == 0) return nullptr;
-  constexpr uintptr_t kAlign = alignof(CMC_message) > alignof(CMC_recipient) ? alignof(CMC_message)
-                                                                              : alignof(CMC_recipient);
-  const uint32_t pad = static_cast<uint32_t>((kAlign - reinterpret_cast<uintptr_t>(pool->next) % kAlign) % kAlign);
-  if (pad > 0 && PoolAlloc(pool, pad) == nullptr) return nullptr;
-  return PoolAlloc(pool, n);
-}
-
 int IsMessageFileName(const char* name) {
   if (name == nullptr || name[0] == '\0' || name[0] == '.') return 0;
   const size_t len = std::strlen(name);

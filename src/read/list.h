@@ -26,10 +26,6 @@ constexpr size_t kReferenceMax = 132;
 // this.
 constexpr uint32_t kListMaximum = 10324440;
 
-// `n` fresh zero bytes of `pool` aligned for any record the library hands
-// out (pool allocations themselves lie end to end); null as PoolAlloc.
-void* PoolAllocRecord(ResultPool* pool, uint32_t n);
-
 // 1 when a directory entry's name is a message name: a non-empty base name
 // not beginning with "." and the extension empty, "." or ".red" (any case),
 // at most 128 characters in all.  Files under any other name (a copy still

@@ -128,7 +128,7 @@ CMC_return_code BuildDocumentMessage(const char* recipient_addresses, const char
   const unsigned recipients = out->recipients != nullptr ? out->recipients->count : 0;
   if (recipients > 0) {
     CMC_recipient* r =
-        static_cast<CMC_recipient*>(PoolTake(&out->pool, static_cast<uint32_t>(recipients * sizeof(CMC_recipient))));
+        static_cast<CMC_recipient*>(PoolAllocRecord(&out->pool, static_cast<uint32_t>(recipients * sizeof(CMC_recipient))));
     if (r == nullptr) return CMC_E_TOO_MANY_RECIPIENTS;
     for (unsigned i = 0; i < recipients; ++i) {
       std::memset(&r[i], 0, sizeof r[i]);
@@ -142,7 +142,7 @@ CMC_return_code BuildDocumentMessage(const char* recipient_addresses, const char
   const unsigned files = out->paths != nullptr ? out->paths->count : 0;
   if (files > 0) {
     CMC_attachment* a =
-        static_cast<CMC_attachment*>(PoolTake(&out->pool, static_cast<uint32_t>(files * sizeof(CMC_attachment))));
+        static_cast<CMC_attachment*>(PoolAllocRecord(&out->pool, static_cast<uint32_t>(files * sizeof(CMC_attachment))));
     if (a == nullptr) return CMC_E_TOO_MANY_FILES;
     const bool titled = out->names != nullptr && out->names->count == files;
     for (unsigned i = 0; i < files; ++i) {
