@@ -14,13 +14,10 @@
 
 namespace vk {
 
+namespace win32 {
+
 namespace {
-
-thread_local PlatError g_last_error = PlatError::kOk;
-
-// A handful of tries, about a quarter of a second in all.
-constexpr int kSharingRetries = 5;
-constexpr unsigned kSharingRetryMs[kSharingRetries] = {10, 20, 40, 80, 100};
+thread_local PlatError t_last_error = PlatError::kOk;
 
 PlatError MapError(DWORD code) {
   switch (code) {
@@ -55,13 +52,43 @@ PlatError MapError(DWORD code) {
       return PlatError::kOther;
   }
 }
+}  // namespace
 
-void SetFailure() { win32::SetSystemError(); }
-void SetFailure(PlatError e) { win32::SetError(e); }
+void SetError(PlatError e) { t_last_error = e; }
+
+void SetSystemError(DWORD code) { t_last_error = MapError(code); }
+
+bool Injected() {
+  if (!PlatFaultHit()) return false;
+  SetError(PlatError::kInjected);
+  return true;
+}
+
+}  // namespace win32
+
 using win32::Injected;
+using win32::SetError;
+using win32::SetSystemError;
 
-bool IsSharingError(DWORD code) {
-  return code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION;
+namespace {
+
+// A handful of tries, about a quarter of a second in all.
+constexpr int kSharingRetries = 5;
+constexpr unsigned kSharingRetryMs[kSharingRetries] = {10, 20, 40, 80, 100};
+
+// Runs `op` (true on success) again while it fails with a sharing or lock
+// violation, up to kSharingRetries more times; records the error it ends with.
+template <typename Op>
+bool WithSharingRetry(Op op) {
+  for (int attempt = 0;; ++attempt) {
+    if (op()) return true;
+    const DWORD code = GetLastError();
+    if ((code != ERROR_SHARING_VIOLATION && code != ERROR_LOCK_VIOLATION) || attempt == kSharingRetries) {
+      SetSystemError(code);
+      return false;
+    }
+    PlatSleepMs(kSharingRetryMs[attempt]);
+  }
 }
 
 HANDLE ToHandle(FileHandle h) { return reinterpret_cast<HANDLE>(h); }
@@ -103,7 +130,7 @@ DWORD CreationBits(Disposition disposition) {
 
 bool NullPath(const char* path) {
   if (path != nullptr && path[0] != '\0') return false;
-  SetFailure(PlatError::kNotFound);
+  SetError(PlatError::kNotFound);
   return true;
 }
 
@@ -132,21 +159,7 @@ bool NextRealEntry(HANDLE find, WIN32_FIND_DATAA* data) {
 
 }  // namespace
 
-namespace win32 {
-
-void SetError(PlatError e) { g_last_error = e; }
-
-void SetSystemError() { g_last_error = MapError(GetLastError()); }
-
-bool Injected() {
-  if (!PlatFaultHit()) return false;
-  g_last_error = PlatError::kInjected;
-  return true;
-}
-
-}  // namespace win32
-
-PlatError PlatLastError() { return g_last_error; }
+PlatError PlatLastError() { return win32::t_last_error; }
 
 const char* PlatErrorName(PlatError e) {
   switch (e) {
@@ -184,7 +197,7 @@ FileHandle PlatOpen(const char* path, unsigned access, ShareMode share, Disposit
     DWORD attributes = GetFileAttributesA(path);
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) &&
         !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-      SetFailure(PlatError::kAccessDenied);
+      SetError(PlatError::kAccessDenied);
       return kNoFile;
     }
   }
@@ -192,18 +205,13 @@ FileHandle PlatOpen(const char* path, unsigned access, ShareMode share, Disposit
   security.nLength = sizeof(security);
   security.lpSecurityDescriptor = nullptr;
   security.bInheritHandle = inherit ? TRUE : FALSE;
-  for (int attempt = 0;; ++attempt) {
-    HANDLE h = CreateFileA(path, AccessBits(access), ShareBits(share), &security,
-                           CreationBits(disposition), FILE_ATTRIBUTE_NORMAL | FILE_FLAG_RANDOM_ACCESS,
-                           nullptr);
-    if (h != INVALID_HANDLE_VALUE) return reinterpret_cast<FileHandle>(h);
-    DWORD code = GetLastError();
-    if (!IsSharingError(code) || attempt == kSharingRetries) {
-      SetFailure(MapError(code));
-      return kNoFile;
-    }
-    PlatSleepMs(kSharingRetryMs[attempt]);
-  }
+  HANDLE h = INVALID_HANDLE_VALUE;
+  const bool opened = WithSharingRetry([&] {
+    h = CreateFileA(path, AccessBits(access), ShareBits(share), &security, CreationBits(disposition),
+                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_RANDOM_ACCESS, nullptr);
+    return h != INVALID_HANDLE_VALUE;
+  });
+  return opened ? reinterpret_cast<FileHandle>(h) : kNoFile;
 }
 
 int PlatClose(FileHandle h) {
@@ -213,11 +221,11 @@ int PlatClose(FileHandle h) {
     return -1;
   }
   if (h == kNoFile) {
-    SetFailure(PlatError::kOther);
+    SetError(PlatError::kOther);
     return -1;
   }
   if (!CloseHandle(ToHandle(h))) {
-    SetFailure();
+    SetSystemError(GetLastError());
     return -1;
   }
   return 0;
@@ -228,7 +236,7 @@ long PlatRead(FileHandle h, void* buffer, unsigned long count) {
   if (count > 0x7FFFFFFFul) count = 0x7FFFFFFFul;
   DWORD got = 0;
   if (!ReadFile(ToHandle(h), buffer, static_cast<DWORD>(count), &got, nullptr)) {
-    SetFailure();
+    SetSystemError(GetLastError());
     return -1;
   }
   return static_cast<long>(got);
@@ -239,7 +247,7 @@ long PlatWrite(FileHandle h, const void* buffer, unsigned long count) {
   if (count > 0x7FFFFFFFul) count = 0x7FFFFFFFul;
   DWORD put = 0;
   if (!WriteFile(ToHandle(h), buffer, static_cast<DWORD>(count), &put, nullptr)) {
-    SetFailure();
+    SetSystemError(GetLastError());
     return -1;
   }
   return static_cast<long>(put);
@@ -259,14 +267,14 @@ int64_t PlatSeek(FileHandle h, int64_t offset, int origin) {
       method = FILE_END;
       break;
     default:
-      SetFailure(PlatError::kOther);
+      SetError(PlatError::kOther);
       return -1;
   }
   LARGE_INTEGER distance;
   distance.QuadPart = offset;
   LARGE_INTEGER position;
   if (!SetFilePointerEx(ToHandle(h), distance, &position, method)) {
-    SetFailure();
+    SetSystemError(GetLastError());
     return -1;
   }
   return position.QuadPart;
@@ -276,7 +284,7 @@ int64_t PlatFileSize(FileHandle h) {
   if (Injected()) return -1;
   LARGE_INTEGER size;
   if (!GetFileSizeEx(ToHandle(h), &size)) {
-    SetFailure();
+    SetSystemError(GetLastError());
     return -1;
   }
   return size.QuadPart;
@@ -285,23 +293,23 @@ int64_t PlatFileSize(FileHandle h) {
 bool PlatTruncate(FileHandle h, int64_t length) {
   if (Injected()) return false;
   if (length < 0) {
-    SetFailure(PlatError::kOther);
+    SetError(PlatError::kOther);
     return false;
   }
   LARGE_INTEGER zero;
   zero.QuadPart = 0;
   LARGE_INTEGER saved;
   if (!SetFilePointerEx(ToHandle(h), zero, &saved, FILE_CURRENT)) {
-    SetFailure();
+    SetSystemError(GetLastError());
     return false;
   }
   LARGE_INTEGER target;
   target.QuadPart = length;
   bool ok = SetFilePointerEx(ToHandle(h), target, nullptr, FILE_BEGIN) && SetEndOfFile(ToHandle(h));
-  if (!ok) SetFailure();
+  if (!ok) SetSystemError(GetLastError());
   // Put the position back whatever happened, so a failed cut does not move it.
   if (!SetFilePointerEx(ToHandle(h), saved, nullptr, FILE_BEGIN)) {
-    if (ok) SetFailure();
+    if (ok) SetSystemError(GetLastError());
     return false;
   }
   return ok;
@@ -310,7 +318,7 @@ bool PlatTruncate(FileHandle h, int64_t length) {
 bool PlatFlush(FileHandle h) {
   if (Injected()) return false;
   if (!FlushFileBuffers(ToHandle(h))) {
-    SetFailure();
+    SetSystemError(GetLastError());
     return false;
   }
   return true;
@@ -319,30 +327,14 @@ bool PlatFlush(FileHandle h) {
 bool PlatDeleteFile(const char* path) {
   if (Injected()) return false;
   if (NullPath(path)) return false;
-  for (int attempt = 0;; ++attempt) {
-    if (DeleteFileA(path)) return true;
-    DWORD code = GetLastError();
-    if (!IsSharingError(code) || attempt == kSharingRetries) {
-      SetFailure(MapError(code));
-      return false;
-    }
-    PlatSleepMs(kSharingRetryMs[attempt]);
-  }
+  return WithSharingRetry([&] { return DeleteFileA(path) != FALSE; });
 }
 
 bool PlatRenameNoReplace(const char* from, const char* to) {
   if (Injected()) return false;
   if (NullPath(from) || NullPath(to)) return false;
-  for (int attempt = 0;; ++attempt) {
-    // No MOVEFILE_REPLACE_EXISTING: an existing target makes the call fail.
-    if (MoveFileExA(from, to, 0)) return true;
-    DWORD code = GetLastError();
-    if (!IsSharingError(code) || attempt == kSharingRetries) {
-      SetFailure(MapError(code));
-      return false;
-    }
-    PlatSleepMs(kSharingRetryMs[attempt]);
-  }
+  // No MOVEFILE_REPLACE_EXISTING: an existing target makes the call fail.
+  return WithSharingRetry([&] { return MoveFileExA(from, to, 0) != FALSE; });
 }
 
 uint32_t PlatGetAttributes(const char* path) {
@@ -350,7 +342,7 @@ uint32_t PlatGetAttributes(const char* path) {
   if (NullPath(path)) return kAttrInvalid;
   DWORD attributes = GetFileAttributesA(path);
   if (attributes == INVALID_FILE_ATTRIBUTES) {
-    SetFailure();
+    SetSystemError(GetLastError());
     return kAttrInvalid;
   }
   return attributes;
@@ -360,7 +352,7 @@ bool PlatSetAttributes(const char* path, uint32_t attributes) {
   if (Injected()) return false;
   if (NullPath(path)) return false;
   if (!SetFileAttributesA(path, attributes)) {
-    SetFailure();
+    SetSystemError(GetLastError());
     return false;
   }
   return true;
@@ -370,7 +362,7 @@ bool PlatMakeDir(const char* path) {
   if (Injected()) return false;
   if (NullPath(path)) return false;
   if (!CreateDirectoryA(path, nullptr)) {
-    SetFailure();
+    SetSystemError(GetLastError());
     return false;
   }
   return true;
@@ -380,7 +372,7 @@ bool PlatRemoveDir(const char* path) {
   if (Injected()) return false;
   if (NullPath(path)) return false;
   if (!RemoveDirectoryA(path)) {
-    SetFailure();
+    SetSystemError(GetLastError());
     return false;
   }
   return true;
@@ -392,11 +384,11 @@ SearchHandle PlatFindFirst(const char* pattern, DirEntry* entry) {
   WIN32_FIND_DATAA data;
   HANDLE find = FindFirstFileA(pattern, &data);
   if (find == INVALID_HANDLE_VALUE) {
-    SetFailure();
+    SetSystemError(GetLastError());
     return nullptr;
   }
   if (IsDotEntry(data) && !NextRealEntry(find, &data)) {
-    SetFailure();
+    SetSystemError(GetLastError());
     FindClose(find);
     return nullptr;
   }
@@ -407,12 +399,12 @@ SearchHandle PlatFindFirst(const char* pattern, DirEntry* entry) {
 bool PlatFindNext(SearchHandle search, DirEntry* entry) {
   if (Injected()) return false;
   if (search == nullptr || entry == nullptr) {
-    SetFailure(PlatError::kOther);
+    SetError(PlatError::kOther);
     return false;
   }
   WIN32_FIND_DATAA data;
   if (!NextRealEntry(static_cast<HANDLE>(search), &data)) {
-    SetFailure();
+    SetSystemError(GetLastError());
     return false;
   }
   FillEntry(data, entry);

@@ -1,8 +1,7 @@
-// Profiles on Win32: the system's own profile calls, which already have the
-// semantics the contract describes (case-insensitive names, key lists, cut
-// values, quote stripping, deletion with null value or key, flush with all
-// three null).  A stand-in file set by PlatSetWorkstationProfile replaces
-// WIN.INI for calls with a null file.
+// Profiles on Win32: the system's own profile calls, with the refusal of
+// writes that would break the file's lines added in front of them, since
+// Windows writes whatever it is given.  A stand-in file set by
+// PlatSetWorkstationProfile replaces WIN.INI for calls with a null file.
 #include <windows.h>
 
 #include <cstring>
@@ -24,6 +23,8 @@ const char* TargetFile(const char* file) {
   if (!g_workstation_standin.empty()) return g_workstation_standin.c_str();
   return nullptr;
 }
+
+bool Holds(const char* text, const char* chars) { return text != nullptr && std::strpbrk(text, chars) != nullptr; }
 
 }  // namespace
 
@@ -67,13 +68,17 @@ int PlatGetProfileInt(const char* file, const char* section, const char* key, in
 
 bool PlatWriteProfileString(const char* file, const char* section, const char* key, const char* value) {
   if (win32::Injected()) return false;
+  if (Holds(section, "\r\n]") || Holds(key, "\r\n=") || Holds(value, "\r\n")) {
+    win32::SetError(PlatError::kOther);
+    return false;
+  }
   const char* target = TargetFile(file);
   BOOL ok = target == nullptr ? WriteProfileStringA(section, key, value)
                               : WritePrivateProfileStringA(section, key, value, target);
   // A flush has nothing to report: some systems answer it with FALSE even
   // though the cache was dropped.
   if (section == nullptr && key == nullptr && value == nullptr) return true;
-  if (!ok) win32::SetSystemError();
+  if (!ok) win32::SetSystemError(GetLastError());
   return ok != FALSE;
 }
 
