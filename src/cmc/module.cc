@@ -14,15 +14,6 @@ constexpr uint32_t kSessionPoolInitial = 1024;
 
 bool g_attached = false;
 void* g_module_handle = nullptr;
-SmfHandlerInit g_smf_init = nullptr;
-bool g_smf_done = false;
-
-void RunSmfInit() {
-  if (g_smf_init != nullptr && !g_smf_done) {
-    g_smf_done = true;
-    g_smf_init();
-  }
-}
 
 }  // namespace
 
@@ -40,16 +31,9 @@ void ModuleAttach(void* module_handle) {
   std::memset(&g_session.pool, 0, sizeof g_session.pool);
   PoolInit(&g_session.pool, kSessionPoolInitial);
   InitSmfHandlers();
-  RunSmfInit();
 }
 
 void* ModuleHandle() { return g_module_handle; }
-
-void SetSmfHandlerInit(SmfHandlerInit init) {
-  g_smf_init = init;
-  g_smf_done = false;
-  if (g_attached) RunSmfInit();
-}
 
 #if !defined(_WIN32)
 namespace {

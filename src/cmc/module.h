@@ -9,18 +9,11 @@ namespace vk {
 
 // Idempotent: the first call keeps the module handle (may be null on POSIX),
 // marks the select-users dialog as not yet placed, creates the session pool
-// and fills the message writer's handler table through its hook.
+// and fills the message writer's handler table.
 void ModuleAttach(void* module_handle);
 
 // The handle kept by ModuleAttach (dialog templates and string resources).
 void* ModuleHandle();
-
-// The module entry fills the message writer's handler table itself; this
-// hook is for any further table that must be ready at load.  It is called
-// once, at module attach, or at once if the module is already attached when
-// it is set.
-using SmfHandlerInit = void (*)();
-void SetSmfHandlerInit(SmfHandlerInit init);
 
 }  // namespace vk
 

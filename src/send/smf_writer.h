@@ -113,7 +113,7 @@ struct SmfHandlerTable {
 extern SmfHandlerTable SmfHandlers;
 
 // Fills SmfHandlers with the writer's handlers.  Idempotent; the module entry
-// calls it once at load (it fits SetSmfHandlerInit of cmc/module.h).
+// calls it once at load.
 void InitSmfHandlers();
 
 // The only entry the send uses: writes the whole message to `h`, an empty
