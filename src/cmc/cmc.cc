@@ -61,7 +61,7 @@ CMC_EXPORT CMC_return_code CMC_CALL cmc_free(CMC_buffer memory) {
   if (session_pool.base != nullptr) {
     const uintptr_t a = reinterpret_cast<uintptr_t>(memory);
     const uintptr_t b = reinterpret_cast<uintptr_t>(session_pool.base);
-    if (a >= b && a - b < 65536) return CMC_E_INVALID_MEMORY;
+    if (a >= b && a - b < vk::kReservationSize) return CMC_E_INVALID_MEMORY;
   }
   // Only a live result block is released; a stale, foreign or second-freed
   // address is refused without being touched.

@@ -28,8 +28,12 @@ constexpr int kLogonPasswordSize = 34;
 // Size of every path buffer.
 constexpr int kPathSize = 128;
 
-// True when the last element of a record array carries this flags word.
-inline bool IsLastElement(CMC_flags flags) { return (flags & 0x80000000u) != 0; }
+// True when the last element of a record array carries this flags word;
+// every record array of the interface marks its last element with one bit.
+static_assert(CMC_EXT_LAST_ELEMENT == CMC_RECIP_LAST_ELEMENT && CMC_RECIP_LAST_ELEMENT == CMC_ATT_LAST_ELEMENT &&
+                  CMC_ATT_LAST_ELEMENT == CMC_MSG_LAST_ELEMENT && CMC_MSG_LAST_ELEMENT == CMC_SUM_LAST_ELEMENT,
+              "one last-element bit");
+inline bool IsLastElement(CMC_flags flags) { return (flags & CMC_EXT_LAST_ELEMENT) != 0; }
 
 }  // namespace vk
 

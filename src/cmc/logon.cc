@@ -30,7 +30,7 @@ char* UserNameBlock() {
 }
 
 void ClearUserPaths() {
-  std::memset(g_mail_config.user_dir, 0, sizeof g_mail_config.user_dir);
+  SetConfigUserDir(nullptr);
   std::memset(g_session.local_ab_path, 0, sizeof g_session.local_ab_path);
 }
 
@@ -56,7 +56,7 @@ CMC_return_code Logon(const char* user, const char* password, CMC_ui_id ui_id, C
 
   bool accepted = false;
   if (name[0] == '\0') {
-    PlatGetProfileString(nullptr, "MAIL", "MHS_USER", "", name, kLogonNameSize);
+    PlatGetProfileString(nullptr, kLogonSection, kLastUserKey, "", name, kLogonNameSize);
     if (!LoginDialog(parent, template_id, name, pw)) return CMC_E_USER_CANCEL;
     accepted = Accepted(name, pw);
   }
@@ -77,15 +77,15 @@ CMC_return_code Logon(const char* user, const char* password, CMC_ui_id ui_id, C
   const CMC_return_code ext = ProcessExtensions(logon_extensions, ExtensionMode::kLogon);
   if (ext != CMC_SUCCESS) return ext;
 
-  CopyBounded(g_mail_config.user_dir, user_dir, sizeof g_mail_config.user_dir);
+  SetConfigUserDir(user_dir);
   CopyBounded(g_session.local_ab_path, local_ab, sizeof g_session.local_ab_path);
-  CopyBounded(g_mail_config.user_name, name, sizeof g_mail_config.user_name);
+  SetConfigUserName(name);
   char* copy = UserNameBlock();
   std::memset(copy, 0, kUserNameCopySize);
   CopyBounded(copy, name, kUserNameCopySize);
   g_session.user_name_copy = copy;
   g_session.session_id = kSessionId;
-  PlatWriteProfileString(nullptr, "MAIL", "MHS_USER", name);
+  PlatWriteProfileString(nullptr, kLogonSection, kLastUserKey, name);
   *session = kSessionId;
   return CMC_SUCCESS;
 }
@@ -106,7 +106,7 @@ CMC_return_code LogonUser(const char* user, const char* password, CMC_ui_id ui_i
 
 CMC_return_code LogoffUser() {
   g_session.session_id = 0;
-  std::memset(g_mail_config.user_name, 0, sizeof g_mail_config.user_name);
+  SetConfigUserName(nullptr);
   if (g_session.user_name_copy != nullptr) std::memset(g_session.user_name_copy, 0, kUserNameCopySize);
   ClearUserPaths();
   UnloadConfig();

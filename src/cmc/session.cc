@@ -26,4 +26,11 @@ const char* SessionUserName() {
   return g_session.user_name_copy;
 }
 
+void MarkConfigLoaded(bool loaded) { g_session.config_loaded = loaded ? 1 : 0; }
+
+void ForgetSessionUser() {
+  g_session.user_name_copy = nullptr;
+  g_session.identity_address = nullptr;
+}
+
 }  // namespace vk

@@ -50,6 +50,12 @@ CMC_session_id CurrentSessionId();
 // The logged-on user's name; "" when nobody is logged on (never null).
 const char* SessionUserName();
 
+// For the configuration, whose loaded mark the session record keeps: sets
+// the mark, and on unloading forgets the user-name copy and the identity
+// address, so that SessionUserName answers "".
+void MarkConfigLoaded(bool loaded);
+void ForgetSessionUser();
+
 // Logon proper and logoff, after the prologue's checks.
 CMC_return_code LogonUser(const char* user, const char* password, CMC_ui_id ui_id, CMC_session_id* session,
                           CMC_extension* logon_extensions);

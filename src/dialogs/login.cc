@@ -3,6 +3,8 @@
 #include "dialogs/login.h"
 
 #include "platform/profile.h"
+#include "store/config.h"
+#include "users/registry.h"
 #include "vkmsg/vkmsg.h"
 
 namespace vk {
@@ -17,7 +19,7 @@ constexpr int kPasswordLimit = 32;
 
 LoginDialogState* g_current = nullptr;
 
-bool IsAdminWorkstation() { return PlatGetProfileInt(nullptr, "MAIL", "IsVeskAdmin", 0) != 0; }
+bool IsAdminWorkstation() { return PlatGetProfileInt(nullptr, kLogonSection, kAdminWorkstationKey, 0) != 0; }
 
 void LowerCase(char* s) {
     for (; *s; ++s) {
@@ -30,10 +32,11 @@ void RefreshLoginButton(LoginDialogState* s) {
 }
 
 void AdministerUsers(LoginDialogState* s) {
-    char name[64] = "admin";
+    char name[64] = {};
+    CopyBounded(name, kAdminUser, sizeof name);
     char password[32] = "";
     if (LoginDialog(DialogWindow(s->dialog), kAdminPasswordTemplate, name, password) != 1) return;
-    if (!bCheckPW("admin", password)) return;
+    if (!bCheckPW(kAdminUser, password)) return;
     // The administer users dialog opens here once it exists.
 }
 

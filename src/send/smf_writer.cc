@@ -77,7 +77,7 @@ CMC_return_code ForEachElement(const T* array, CMC_flags T::*flags, Fn fn) {
   for (const T* p = array;; ++p) {
     CMC_return_code rc = fn(*p);
     if (rc != CMC_SUCCESS) return rc;
-    if ((p->*flags) & 0x80000000u) return CMC_SUCCESS;
+    if (IsLastElement(p->*flags)) return CMC_SUCCESS;
   }
 }
 

@@ -16,10 +16,6 @@ MailConfig g_mail_config;
 
 namespace {
 
-constexpr const char* kMailSection = "Mail";
-constexpr const char* kMailPathKey = "VeskMailPath";
-constexpr const char* kServerSection = "Server";
-
 bool IsSep(char c) { return c == kPathSep || c == '\\'; }
 
 void UpperCase(char* s) {
@@ -78,17 +74,11 @@ bool IsAbsolutePath(const char* path) {
 #endif
 }
 
-// Turns a directory path into the form the library keeps: absolute (a path
-// relative to whatever the current directory happens to be would send every
-// later join somewhere else), spelled as the file system stores it, with a
-// trailing separator.  false when it cannot be had within kPathMax.
 bool CanonicalDir(char* dir) {
   if (dir == nullptr) return false;
   if (*dir == '\0') return false;
   char work[kPathMax];
   if (!IsAbsolutePath(dir)) {
-    // A path relative to whatever the current directory is would send every
-    // later join somewhere else.
     if (!PlatAbsolutePath(dir, work, sizeof work) || std::strlen(work) + 2 > kPathMax || !IsAbsolutePath(work))
       return false;
   } else {
@@ -111,7 +101,7 @@ bool ConfigLoaded() { return g_session.config_loaded != 0; }
 
 int ReadMailPath() {
   char* mail = g_mail_config.mail_dir;
-  PlatGetProfileString(nullptr, kMailSection, kMailPathKey, "", mail, static_cast<int>(kPathMax));
+  PlatGetProfileString(nullptr, kMailPathSection, kMailPathKey, "", mail, static_cast<int>(kPathMax));
   if (mail[0] == '\0' || !DirExists(mail)) {
     mail[0] = '\0';
     return 0;
@@ -134,7 +124,7 @@ int ReadMailPath() {
     mail[0] = '\0';
     return 0;
   }
-  if (!had_tree) PlatWriteProfileString(nullptr, kMailSection, kMailPathKey, mail);
+  if (!had_tree) PlatWriteProfileString(nullptr, kMailPathSection, kMailPathKey, mail);
   return 1;
 }
 
@@ -145,13 +135,13 @@ int LocateMailDir() {
     mail[0] = '\0';
     return CMC_E_USER_CANCEL;
   }
-  PlatWriteProfileString(nullptr, kMailSection, kMailPathKey, mail);
+  PlatWriteProfileString(nullptr, kMailPathSection, kMailPathKey, mail);
   SetPasswdPath();
   return CMC_SUCCESS;
 }
 
 int LoadConfig() {
-  g_session.config_loaded = 0;
+  MarkConfigLoaded(false);
   int rc = CMC_SUCCESS;
   if (!ReadMailPath()) {
     rc = LocateMailDir();
@@ -179,22 +169,31 @@ int LoadConfig() {
 
   if (CachedUserList() == nullptr) LoadCachedUserList();
 
-  PlatGetProfileString(g_mail_config.passwd_path, kServerSection, "ServerName", "",
+  PlatGetProfileString(g_mail_config.passwd_path, kServerSection, kServerNameKey, "",
                        g_mail_config.server_name, sizeof g_mail_config.server_name);
-  PlatGetProfileString(g_mail_config.passwd_path, kServerSection, "ServerDescription", "",
+  PlatGetProfileString(g_mail_config.passwd_path, kServerSection, kServerDescriptionKey, "",
                        g_mail_config.server_description,
                        sizeof g_mail_config.server_description);
-  g_session.config_loaded = 1;
+  MarkConfigLoaded(true);
   return CMC_SUCCESS;
 }
 
 void UnloadConfig() {
-  g_session.config_loaded = 0;
-  g_session.user_name_copy = nullptr;
-  g_session.identity_address = nullptr;
-  std::memset(g_mail_config.user_name, 0, sizeof g_mail_config.user_name);
-  std::memset(g_mail_config.user_dir, 0, sizeof g_mail_config.user_dir);
+  MarkConfigLoaded(false);
+  ForgetSessionUser();
+  SetConfigUserName(nullptr);
+  SetConfigUserDir(nullptr);
   std::memset(g_mail_config.mail_dir, 0, sizeof g_mail_config.mail_dir);
+}
+
+void SetConfigUserName(const char* name) {
+  std::memset(g_mail_config.user_name, 0, sizeof g_mail_config.user_name);
+  if (name != nullptr) CopyBounded(g_mail_config.user_name, name, sizeof g_mail_config.user_name);
+}
+
+void SetConfigUserDir(const char* dir) {
+  std::memset(g_mail_config.user_dir, 0, sizeof g_mail_config.user_dir);
+  if (dir != nullptr) CopyBounded(g_mail_config.user_dir, dir, sizeof g_mail_config.user_dir);
 }
 
 char* AddSlash(char* path) {

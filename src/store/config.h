@@ -39,6 +39,24 @@ constexpr const char* kUserParcelDir = "IPARCEL" VK_SEP;   // below USERS/<name>
 constexpr const char* kLocalAddressBook = "local.ab";      // below USERS/<name>/
 constexpr const char* kReadMarkExt = ".red";
 
+// The workstation's settings in WIN.INI.  Section names compare without
+// regard to case, so the two spellings are one section; each is kept as its
+// writers have always spelled it.
+constexpr const char* kMailPathSection = "Mail";
+constexpr const char* kMailPathKey = "VeskMailPath";       // the mail directory
+constexpr const char* kLogonSection = "MAIL";
+constexpr const char* kAdminWorkstationKey = "IsVeskAdmin";  // 1 on an administrator workstation
+constexpr const char* kLastUserKey = "MHS_USER";           // the last user who logged on
+
+// The server keys of the passwd file, and what setup writes into a new tree:
+// those keys and the password of the administrator it starts with.
+constexpr const char* kServerSection = "Server";
+constexpr const char* kServerNameKey = "ServerName";
+constexpr const char* kServerDescriptionKey = "ServerDescription";
+constexpr const char* kSetupServerName = "VESK";
+constexpr const char* kSetupServerDescription = "VESK_MSG";
+constexpr const char* kSetupAdminPassword = "zirva";
+
 // The process-wide configuration record.  The user fields are the session's
 // (logon fills them); the rest is filled by LoadConfig and setup.
 struct MailConfig {
@@ -68,6 +86,11 @@ void UnloadConfig();
 
 // Whether LoadConfig has succeeded since the last UnloadConfig.
 bool ConfigLoaded();
+
+// The user fields, for logon and logoff: the logged-on user's name and
+// mailbox directory, each copied in (cut to its field), or cleared by null.
+void SetConfigUserName(const char* name);
+void SetConfigUserDir(const char* dir);
 
 // Reads "Mail" VeskMailPath into the mail directory: upper-cased, absolute,
 // with trailing separator; MHS/MAIL/ appended (and written back to WIN.INI)
@@ -105,8 +128,10 @@ int HasReadMark(const char* path);
 NameList* ListFiles(const char* dir, const char* pattern, const char* resume);
 
 // Makes a directory path (kPathMax buffer) absolute, spelled as the file
-// system stores it, with a trailing separator.  false, leaving the buffer
-// as it was, when that cannot be had within kPathMax.
+// system stores it, with a trailing separator: a path relative to whatever
+// the current directory happens to be would send every later join somewhere
+// else.  false, leaving the buffer as it was, when that cannot be had within
+// kPathMax.
 bool CanonicalDir(char* dir);
 
 // Whether a path is absolute: from the root on POSIX, with a drive or a
