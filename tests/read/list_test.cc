@@ -3,17 +3,18 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <set>
 #include <string>
 #include <system_error>
 
-#include "mailbox_fixture.h"
 #include "read/list.h"
+#include "support/mail_tree.h"
 
 namespace {
 
-using readtest::Listing;
-using ListTest = readtest::MailboxTest;
+using vktest::Listing;
+using ListTest = vktest::MailboxTest;
 
 std::set<std::string> Names(const Listing& l) {
   std::set<std::string> names;
@@ -29,7 +30,7 @@ TEST_F(ListTest, OnlyMessageNamesAreListed) {
   PutMessage("KWZ0005.red.tmp", "neither");
   PutMessage(".red", "no base name");
   std::error_code ec;
-  readtest::fs::create_directory(InBox("KWZ0006"), ec);
+  std::filesystem::create_directory(InBox("KWZ0006"), ec);
 
   Listing l = List();
   ASSERT_EQ(l.code, CMC_SUCCESS);
@@ -53,10 +54,10 @@ TEST_F(ListTest, OnlyMessageNamesAreListed) {
 }
 
 TEST_F(ListTest, SummaryFieldsComeFromTheHeader) {
-  Put("KWZ0001", readtest::MessageBytes({"From: carol@far.example.org", "To: ann", "Subject: first",
+  Put("KWZ0001", vktest::MessageBytes({"From: carol@far.example.org", "To: ann", "Subject: first",
                                          "Subject: Budget", "Date-posted: 14-Dec-1996 19:05:07 -0500"},
                                         "body\r\n"));
-  Put("KWZ0002", readtest::MessageBytes({"To: ann"}));
+  Put("KWZ0002", vktest::MessageBytes({"To: ann"}));
   Listing l = List();
   ASSERT_EQ(l.code, CMC_SUCCESS);
   ASSERT_EQ(l.count, 2u);
@@ -66,11 +67,11 @@ TEST_F(ListTest, SummaryFieldsComeFromTheHeader) {
       EXPECT_EQ(item.subject, "Budget");  // the later field wins
       EXPECT_EQ(item.originator_address, "carol@far.example.org");
       EXPECT_EQ(item.originator_name, "carol");
-      EXPECT_EQ(readtest::When(item.time), "96-11-14 19:5:7 300");
+      EXPECT_EQ(vktest::When(item.time), "96-11-14 19:5:7 300");
     } else {
       EXPECT_FALSE(item.has_originator);
       EXPECT_TRUE(item.subject.empty());
-      EXPECT_EQ(readtest::When(item.time), "0-0-0 0:0:0 0");
+      EXPECT_EQ(vktest::When(item.time), "0-0-0 0:0:0 0");
     }
   }
 }
@@ -80,7 +81,7 @@ TEST_F(ListTest, FilesThatCannotBeReadAreLeftOutNotFatal) {
   Put("KWZ0002", "");  // empty: not a message yet, or one being removed
   PutMessage("KWZ0003", "three");
   // A date that does not parse keeps the message listed with what parsed.
-  Put("KWZ0004", readtest::MessageBytes({"From: dave", "Subject: odd date", "Date-posted: 4 Dec 1996 9:05:07 -0500"}));
+  Put("KWZ0004", vktest::MessageBytes({"From: dave", "Subject: odd date", "Date-posted: 4 Dec 1996 9:05:07 -0500"}));
 
   Listing l = List();
   ASSERT_EQ(l.code, CMC_SUCCESS);
@@ -134,10 +135,7 @@ TEST_F(ListTest, SeedOfAMessageReadSinceStillWorks) {
   Listing all = List();
   ASSERT_EQ(all.count, 3u);
   const std::string second = all.items[1].reference;
-  std::vector<char> ref = Reference(second);
-  CMC_message* message = nullptr;
-  ASSERT_EQ(cmc_read(session_, AsRef(ref), 0, &message, 0, nullptr), CMC_SUCCESS);
-  cmc_free(message);
+  ASSERT_EQ(ReadMessage(second).code, CMC_SUCCESS);
   ASSERT_TRUE(InBoxExists(all.items[1].name + ".red"));
 
   Listing rest = List(0, 0, &second);
@@ -153,7 +151,7 @@ TEST_F(ListTest, EmptyOrMissingMailboxListsNothing) {
     SCOPED_TRACE(missing ? "missing" : "empty");
     if (missing) {
       std::error_code ec;
-      readtest::fs::remove_all(mailbox_, ec);
+      std::filesystem::remove_all(mailbox_, ec);
     }
     Listing l = List();
     EXPECT_EQ(l.code, CMC_SUCCESS);
@@ -171,7 +169,7 @@ TEST_F(ListTest, AMailboxTooBigForOneBlockIsListedInParts) {
   for (int i = 0; i < kMessages; ++i) {
     char name[16];
     std::snprintf(name, sizeof name, "KWZ%04x", i);
-    Put(name, readtest::MessageBytes({readtest::Folded("From", from), readtest::Folded("Subject", subject)}));
+    Put(name, vktest::MessageBytes({vktest::Folded("From", from), vktest::Folded("Subject", subject)}));
   }
   EXPECT_EQ(Count(), static_cast<CMC_uint32>(kMessages));
 

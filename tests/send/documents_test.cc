@@ -34,16 +34,16 @@ Pairs Attachments(const CMC_message& m) {
   return list;
 }
 
-class Documents : public sendtest::MailTree {
+class Documents : public vktest::SenderTree {
  protected:
   bool LogOnAtStart() const override { return false; }
   void SetUp() override {
     std::memset(&doc_, 0, sizeof doc_);
-    sendtest::MailTree::SetUp();
+    SenderTree::SetUp();
   }
   void TearDown() override {
     vk::ReleaseDocumentMessage(&doc_);
-    sendtest::MailTree::TearDown();
+    SenderTree::TearDown();
   }
 
   CMC_return_code Build(const char* recipients, const char* paths, const char* names,
@@ -102,32 +102,26 @@ TEST_F(Documents, AttachmentsAreTitledOnlyWhenNamesMatchPaths) {
 }
 
 TEST_F(Documents, FirstFileBecomesTheTextNote) {
+  const CMC_flags note = CMC_FIRST_ATTACH_AS_TEXT_NOTE;
   const std::string body = "line one\r\nline two\r\n";
   const std::string first = Source("note.txt", body);
-  const std::string second = Source("second.bin", "x");
-  ASSERT_EQ(Build("ann", first.c_str(), nullptr, ";", CMC_FIRST_ATTACH_AS_TEXT_NOTE, "ignored"), CMC_SUCCESS);
+  ASSERT_EQ(Build("ann", first.c_str(), nullptr, ";", note, "ignored"), CMC_SUCCESS);
   EXPECT_EQ(std::string(doc_.message.text_note), body);
   EXPECT_EQ(doc_.message.attachments, nullptr);
-
   // The first name goes with the first path, so the rest stay paired.
-  const std::string both = first + ";" + second;
-  ASSERT_EQ(Build("ann", both.c_str(), "Note;Second", ";", CMC_FIRST_ATTACH_AS_TEXT_NOTE), CMC_SUCCESS);
-  EXPECT_EQ(Attachments(doc_.message), (Pairs{{second, "Second"}}));
+  const std::string both = first + ";" + Source("second.bin", "x");
+  ASSERT_EQ(Build("ann", both.c_str(), "Note;Second", ";", note), CMC_SUCCESS);
+  EXPECT_EQ(Attachments(doc_.message), (Pairs{{dir_.Join("second.bin"), "Second"}}));
 
-  const std::string empty = Source("empty.txt", "");
-  ASSERT_EQ(Build("ann", empty.c_str(), nullptr, ";", CMC_FIRST_ATTACH_AS_TEXT_NOTE), CMC_SUCCESS);
+  // The largest note there is room for, and one byte more.
+  ASSERT_EQ(Build("ann", Source("below.txt", std::string(65535, 'b')).c_str(), nullptr, ";", note), CMC_SUCCESS);
+  EXPECT_EQ(std::strlen(doc_.message.text_note), 65535u);
+  EXPECT_EQ(Build("ann", Source("large.txt", std::string(65536, 'x')).c_str(), nullptr, ";", note),
+            CMC_E_ATTACHMENT_READ_FAILURE);
+  ASSERT_EQ(Build("ann", Source("empty.txt", "").c_str(), nullptr, ";", note), CMC_SUCCESS);
   EXPECT_STREQ(doc_.message.text_note, "");
-}
-
-TEST_F(Documents, TextNoteFileThatCannotBeRead) {
-  const CMC_flags note = CMC_FIRST_ATTACH_AS_TEXT_NOTE;
   EXPECT_EQ(Build("ann", dir_.Join("missing.txt").c_str(), nullptr, ";", note), CMC_E_ATTACHMENT_OPEN_FAILURE);
   EXPECT_EQ(Build("ann", dir_.path().c_str(), nullptr, "|", note), CMC_E_ATTACHMENT_OPEN_FAILURE);
-  const std::string below = Source("below.txt", std::string(65535, 'b'));
-  ASSERT_EQ(Build("ann", below.c_str(), nullptr, ";", note), CMC_SUCCESS);
-  EXPECT_EQ(std::strlen(doc_.message.text_note), 65535u);
-  const std::string large = Source("large.txt", std::string(65536, 'x'));
-  EXPECT_EQ(Build("ann", large.c_str(), nullptr, ";", note), CMC_E_ATTACHMENT_READ_FAILURE);
   // The flag needs a first file.
   EXPECT_EQ(Build("ann", nullptr, nullptr, ";", note), CMC_E_INVALID_PARAMETER);
   EXPECT_EQ(Build("ann", ";", nullptr, ";", note), CMC_E_INVALID_PARAMETER);
@@ -208,6 +202,10 @@ TEST_F(Documents, RecipientsAreLookedUpByName) {
   // A piece is a user name, not an address.
   for (const char* refused : {"ann@host", "nobody", "../ann"}) {
     EXPECT_EQ(SendDocs(refused, nullptr, nullptr, ";"), CMC_E_RECIPIENT_NOT_FOUND) << refused;
+  }
+  for (size_t i = 0; i < vktest::kUnsafeNameCount; ++i) {
+    EXPECT_EQ(SendDocs(vktest::kUnsafeNames[i], nullptr, nullptr, "|"), CMC_E_RECIPIENT_NOT_FOUND)
+        << vktest::kUnsafeNames[i];
   }
   EXPECT_EQ(SendDocs(";;", nullptr, nullptr, ";"), CMC_E_INVALID_MESSAGE_PARAMETER);
   EXPECT_TRUE(FileNames(Mailbox("ann")).empty());

@@ -4,28 +4,20 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <cstring>
-#include <ctime>
 #include <string>
 #include <vector>
 
 #include "cmc/session.h"
 #include "platform/fault.h"
 #include "store/fileprim.h"
-#include "support/test_support.h"
+#include "support/mail_tree.h"
 
 namespace {
 
-// 4 December 1996, 9:05:07, five hours west of UTC.
-bool FixedClock(vk::LocalTime* now, long* zoneWest) {
-  *now = vk::LocalTime{96, 11, 4, 9, 5, 7};
-  *zoneWest = 5 * 3600;
-  return true;
-}
+using vktest::To;
 bool NoClock(vk::LocalTime*, long*) { return false; }
 
-const char kFixedDate[] = "Date-posted:  4-Dec-1996  9:05:07 -0500\r\n";
 const std::string kHead = "SMF-71\r\nFrom: bob\r\n";
 
 // Hands out KWZ1a2b., KWZ1a2c., ... and remembers the sources.
@@ -38,23 +30,6 @@ CMC_return_code FakeParcelCopy(const char* source, char* nameOut, size_t size) {
   return CMC_SUCCESS;
 }
 
-CMC_recipient Recip(const char* name, CMC_enum role = CMC_ROLE_TO, const char* address = nullptr) {
-  CMC_recipient r{};
-  r.name = const_cast<char*>(name);
-  r.address = const_cast<char*>(address);
-  r.name_type = CMC_TYPE_INDIVIDUAL;
-  r.role = role;
-  return r;
-}
-
-CMC_attachment Attachment(const char* filename, const char* title = nullptr, bool last = false) {
-  CMC_attachment a{};
-  a.attach_title = const_cast<char*>(title);
-  a.attach_filename = const_cast<char*>(filename);
-  if (last) a.attach_flags = CMC_ATT_LAST_ELEMENT;
-  return a;
-}
-
 class SmfWriterTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -63,7 +38,7 @@ class SmfWriterTest : public ::testing::Test {
     std::strcpy(user_, "bob");
     vk::Session().session_id = 1;
     vk::Session().user_name_copy = user_;
-    vk::SetSmfClock(FixedClock);
+    vk::SetSmfClock(vktest::FixedClock);
     vk::SetSmfParcelCopy(FakeParcelCopy);
     g_copied.clear();
   }
@@ -84,22 +59,6 @@ class SmfWriterTest : public ::testing::Test {
     vk::CloseFile(h);
     return vktest::ReadWholeFile(path);
   }
-  // A message to `to` (flagged here) with nothing else.
-  static CMC_message Message(std::vector<CMC_recipient>& to) {
-    CMC_message m{};
-    if (!to.empty()) {
-      to.back().recip_flags |= CMC_RECIP_LAST_ELEMENT;
-      m.recipients = to.data();
-    }
-    return m;
-  }
-  // The file of a message to ann with the given message type.
-  std::string WithType(const std::string& type) {
-    std::vector<CMC_recipient> r = {Recip("ann")};
-    CMC_message m = Message(r);
-    m.message_type = const_cast<char*>(type.c_str());
-    return Write(&m);
-  }
 
   vktest::ScratchDir dir_;
   int files_ = 0;
@@ -108,40 +67,75 @@ class SmfWriterTest : public ::testing::Test {
   char* saved_name_ = nullptr;
 };
 
-TEST_F(SmfWriterTest, AddressFieldsByRole) {
+TEST_F(SmfWriterTest, EveryFieldByteForByte) {
+  const std::string spaced = std::string(49, 'a') + " " + std::string(50, 'b');
+  const std::string z80(80, 'z');
+  const std::string punct = std::string(40, 't') + ";" + std::string(40, 'u') + "," + std::string(3, 'v');
+  const std::string blank_first = " " + std::string(73, 'w');
+  const std::string q73(73, 'q');
+  std::string subject(100, 's');
+  subject[63] = 'E';
+  const std::string type = "X-XAPIA_CMC_MESSAGE_TYPE: ";
   struct Case {
     const char* what;
-    std::vector<CMC_recipient> recipients;
-    std::string fields;
+    std::vector<CMC_recipient> to;
+    const char* subject;
+    const char* type;
+    const char* text;
+    int importance;  // -1: no extension
+    std::string fields, body;
   };
   const Case cases[] = {
-      {"three To", {Recip("a"), Recip("b"), Recip("c")}, "To: a, \r\n b, \r\n c\r\n"},
+      {"three To", {To("a"), To("b"), To("c")}, nullptr, nullptr, nullptr, -1, "To: a, \r\n b, \r\n c\r\n", ""},
       {"only Cc: an empty To field",
-       {Recip("carl", CMC_ROLE_CC), Recip("dora", CMC_ROLE_CC)},
-       "To: \r\nCopies-To: carl, \r\n dora\r\n"},
+       {To("carl", CMC_ROLE_CC), To("dora", CMC_ROLE_CC)}, nullptr, nullptr, nullptr, -1,
+       "To: \r\nCopies-To: carl, \r\n dora\r\n", ""},
       {"originator and authorizing user are not written",
-       {Recip("x", CMC_ROLE_BCC), Recip("ann"), Recip("orig", CMC_ROLE_ORIGINATOR), Recip("y", CMC_ROLE_BCC),
-        Recip("auth", CMC_ROLE_AUTHORIZING_USER)},
-       "To: ann\r\nBCC: x, \r\n y\r\n"},
-      {"no recipients", {}, "To: \r\n"},
+       {To("x", CMC_ROLE_BCC), To("ann"), To("orig", CMC_ROLE_ORIGINATOR), To("y", CMC_ROLE_BCC),
+        To("auth", CMC_ROLE_AUTHORIZING_USER)}, nullptr, nullptr, nullptr, -1, "To: ann\r\nBCC: x, \r\n y\r\n", ""},
+      {"no recipients", {}, nullptr, nullptr, nullptr, -1, "To: \r\n", ""},
+      {"the address, else the name", {To("ann", CMC_ROLE_TO, "Ann Smith"), To(nullptr)}, nullptr, nullptr, nullptr,
+       -1, "To: ann, \r\n \r\n", ""},
+      {"folded at a blank", {To(spaced.c_str())}, nullptr, nullptr, nullptr, -1,
+       "To: " + spaced.substr(0, 50) + "\r\n" + spaced.substr(50) + "\r\n", ""},
+      {"folded at 74", {To(z80.c_str())}, nullptr, nullptr, nullptr, -1,
+       "To: " + z80.substr(0, 74) + "\r\n" + z80.substr(74) + "\r\n", ""},
+      {"folded after a comma or semicolon", {To("ann")}, nullptr, punct.c_str(), nullptr, -1,
+       "To: ann\r\n" + type + punct.substr(0, 41) + "\r\n" + punct.substr(41) + "\r\n", ""},
+      {"a break at the first character does not count", {To("ann")}, nullptr, blank_first.c_str(), nullptr, -1,
+       "To: ann\r\n" + type + blank_first + "\r\n", ""},
+      {"exactly 74 characters", {To("ann")}, nullptr, q73.c_str(), nullptr, -1, "To: ann\r\n" + type + q73 + "\r\n",
+       ""},
+      {"subject cut to 64", {To("ann")}, subject.c_str(), nullptr, nullptr, -1,
+       "To: ann\r\nSubject: " + subject.substr(0, 64) + "\r\n", ""},
+      {"empty subject", {To("ann")}, "", nullptr, nullptr, -1, "To: ann\r\nSubject: \r\n", ""},
+      {"importance normal", {To("ann")}, "S", "CMC: IPM", nullptr, 0,
+       "To: ann\r\nSubject: S\r\nImportance: Normal\r\n" + type + "CMC: IPM\r\n", ""},
+      {"importance high", {To("ann")}, "S", nullptr, nullptr, 1, "To: ann\r\nSubject: S\r\nImportance: High\r\n", ""},
+      {"importance low", {To("ann")}, nullptr, nullptr, nullptr, 2, "To: ann\r\nImportance: Low\r\n", ""},
+      {"body", {To("ann")}, nullptr, nullptr, "Hello", -1, "To: ann\r\n", "Hello\r\n"},
+      {"empty body", {To("ann")}, nullptr, nullptr, "", -1, "To: ann\r\n", "\r\n"},
+      {"line ends stay as they are", {To("ann")}, nullptr, nullptr, "a\nb\r\n\rc", -1, "To: ann\r\n",
+       "a\nb\r\n\rc\r\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    std::vector<CMC_recipient> r = c.recipients;
-    CMC_message m = Message(r);
-    EXPECT_EQ(Write(&m), kHead + c.fields + kFixedDate + "\r\n");
+    std::vector<CMC_recipient> r = c.to;
+    CMC_message m = vktest::Message(r, nullptr, c.subject, c.text);
+    m.message_type = const_cast<char*>(c.type);
+    CMC_extension ext[2] = {};
+    ext[0].item_code = 7;  // unknown: ignored
+    ext[1] = {X_IMPORTANCE, static_cast<CMC_uint32>(c.importance), nullptr, CMC_EXT_LAST_ELEMENT};
+    if (c.importance >= 0) m.message_extensions = ext;
+    EXPECT_EQ(Write(&m), kHead + c.fields + vktest::kFixedDateLine + "\r\n" + c.body);
   }
 }
 
-TEST_F(SmfWriterTest, EntryIsTheAddressElseTheName) {
-  std::string longName(300, 'n');
-  std::vector<CMC_recipient> r = {Recip("Ann Smith", CMC_ROLE_TO, "ann"), Recip(nullptr),
-                                  Recip(longName.c_str(), CMC_ROLE_CC)};
-  CMC_message m = Message(r);
-  std::string file = Write(&m);
-  EXPECT_NE(file.find("To: ann, \r\n \r\n"), std::string::npos);
-  // A name is taken up to 255 characters (folded like any long value).
-  std::string cc = file.substr(file.find("Copies-To: ") + 11);
+TEST_F(SmfWriterTest, ANameIsTakenUpTo255Characters) {
+  const std::string longName(300, 'n');
+  std::vector<CMC_recipient> r = {To(nullptr, CMC_ROLE_CC, longName.c_str())};
+  CMC_message m = vktest::Message(r, nullptr, nullptr, nullptr);
+  std::string cc = Write(&m).substr(kHead.size() + 17);  // past "To: \r\nCopies-To: "
   cc = cc.substr(0, cc.find("\r\nDate-posted"));
   std::string joined;
   for (char c : cc) {
@@ -150,113 +144,45 @@ TEST_F(SmfWriterTest, EntryIsTheAddressElseTheName) {
   EXPECT_EQ(joined, std::string(255, 'n'));
 }
 
-TEST_F(SmfWriterTest, FoldingOfLongValues) {
-  {
-    std::string address = std::string(49, 'a') + " " + std::string(50, 'b');
-    std::vector<CMC_recipient> r = {Recip("x", CMC_ROLE_TO, address.c_str())};
-    CMC_message m = Message(r);
-    EXPECT_NE(Write(&m).find("To: " + address.substr(0, 50) + "\r\n" + address.substr(50) + "\r\n"),
-              std::string::npos);
-  }
-  {
-    std::string address(80, 'z');
-    std::vector<CMC_recipient> r = {Recip("x", CMC_ROLE_TO, address.c_str())};
-    CMC_message m = Message(r);
-    EXPECT_NE(Write(&m).find("To: " + std::string(74, 'z') + "\r\n" + std::string(6, 'z') + "\r\n"),
-              std::string::npos);
-  }
-  // Exactly 74 characters is already folded; a break at the very first
-  // character does not count, a comma or semicolon does.
-  const std::string field = "X-XAPIA_CMC_MESSAGE_TYPE: ";
-  std::string type = std::string(40, 't') + ";" + std::string(40, 'u') + "," + std::string(3, 'v');
-  EXPECT_NE(WithType(type).find(field + type.substr(0, 41) + "\r\n" + type.substr(41) + "\r\n"), std::string::npos);
-  EXPECT_NE(WithType(" " + std::string(73, 'w')).find(field + " " + std::string(73, 'w') + "\r\n"),
-            std::string::npos);
-  EXPECT_NE(WithType(std::string(73, 'q')).find(field + std::string(73, 'q') + "\r\nDate"), std::string::npos);
-}
-
-TEST_F(SmfWriterTest, SubjectIsCutTo64) {
-  std::string subject(100, 's');
-  subject[63] = 'E';
-  std::vector<CMC_recipient> r = {Recip("ann")};
-  CMC_message m = Message(r);
-  m.subject = const_cast<char*>(subject.c_str());
-  EXPECT_NE(Write(&m).find("\r\nSubject: " + subject.substr(0, 64) + "\r\nDate-posted"), std::string::npos);
-  m.subject = const_cast<char*>("");
-  EXPECT_NE(Write(&m).find("\r\nSubject: \r\nDate-posted"), std::string::npos);
-}
-
-TEST_F(SmfWriterTest, Importance) {
-  std::vector<CMC_recipient> r = {Recip("ann")};
-  CMC_extension ext[2] = {};
-  ext[0].item_code = 7;
-  ext[1].item_code = X_IMPORTANCE;
-  ext[1].extension_flags = CMC_EXT_LAST_ELEMENT;
-  CMC_message m = Message(r);
-  m.subject = const_cast<char*>("S");
-  m.message_type = const_cast<char*>("CMC: IPM");
-  m.message_extensions = ext;
-  const char* expected[] = {"Normal", "High", "Low"};
-  for (CMC_uint32 v = 0; v < 3; ++v) {
-    ext[1].item_data = v;
-    EXPECT_NE(Write(&m).find(std::string("Subject: S\r\nImportance: ") + expected[v] +
-                             "\r\nX-XAPIA_CMC_MESSAGE_TYPE: CMC: IPM\r\nDate-posted"),
-              std::string::npos);
-  }
-  ext[1].item_data = 7;
-  std::string file = Write(&m, CMC_E_INVALID_FLAG);
-  EXPECT_EQ(file.substr(file.size() - 14), "Importance: \r\n");
-}
-
-TEST_F(SmfWriterTest, BodyLineEndsStayAsTheyAre) {
-  std::vector<CMC_recipient> r = {Recip("ann")};
-  CMC_message m = Message(r);
-  const std::string head = kHead + "To: ann\r\n" + kFixedDate + "\r\n";
-  const char* notes[] = {"Hello", "", "a\nb\r\n\rc", nullptr};
-  const std::string files[] = {head + "Hello\r\n", head + "\r\n", head + "a\nb\r\n\rc\r\n", head};
-  for (int i = 0; i < 4; ++i) {
-    m.text_note = const_cast<char*>(notes[i]);
-    EXPECT_EQ(Write(&m), files[i]) << i;
-  }
-}
-
 TEST_F(SmfWriterTest, AttachmentsWithoutTitleAreNamedByTheirFile) {
-  std::vector<CMC_recipient> r = {Recip("ann")};
-  CMC_attachment a[3] = {Attachment("src-a", "one.txt"), Attachment("C:\\docs\\plan.doc"),
-                         Attachment("/home/bob/notes", nullptr, true)};
-  CMC_message m = Message(r);
-  m.attachments = a;
+  std::vector<CMC_recipient> r = {To("ann")};
+  const std::string a1 = "src-a", a2 = "C:\\docs\\plan.doc", a3 = "/home/bob/notes";
+  std::vector<CMC_attachment> a = {vktest::Attach(a1, "one.txt"), vktest::Attach(a2, nullptr),
+                                   vktest::Attach(a3, nullptr)};
+  CMC_message m = vktest::Message(r, &a, nullptr, nullptr);
   EXPECT_NE(Write(&m).find("\r\nAttachment: KWZ1a2b., \r\n KWZ1a2c., \r\n KWZ1a2d.\r\n"
                            "Attachment-name: one.txt, \r\n plan.doc, \r\n notes\r\nDate-posted"),
             std::string::npos);
-  EXPECT_EQ(g_copied, (std::vector<std::string>{"src-a", "C:\\docs\\plan.doc", "/home/bob/notes"}));
+  EXPECT_EQ(g_copied, (std::vector<std::string>{a1, a2, a3}));
 }
 
-TEST_F(SmfWriterTest, AFailedParcelCopyOrClockEndsTheWrite) {
-  std::vector<CMC_recipient> r = {Recip("ann")};
-  CMC_attachment a[2] = {Attachment("first"), Attachment("missing", nullptr, true)};
-  CMC_message m = Message(r);
-  m.attachments = a;
+TEST_F(SmfWriterTest, AFailedParcelCopyClockOrImportanceEndsTheWrite) {
+  std::vector<CMC_recipient> r = {To("ann")};
+  const std::string first = "first", missing = "missing";
+  std::vector<CMC_attachment> a = {vktest::Attach(first, nullptr), vktest::Attach(missing, nullptr)};
+  CMC_message m = vktest::Message(r, &a, nullptr, nullptr);
   EXPECT_EQ(Write(&m, CMC_E_ATTACHMENT_OPEN_FAILURE), kHead + "To: ann\r\nAttachment: KWZ1a2b.");
 
-  vk::SetSmfClock(NoClock);
   m.attachments = nullptr;
+  CMC_extension importance = {X_IMPORTANCE, 7, nullptr, CMC_EXT_LAST_ELEMENT};
+  m.message_extensions = &importance;
+  EXPECT_EQ(Write(&m, CMC_E_INVALID_FLAG), kHead + "To: ann\r\nImportance: \r\n");
+  m.message_extensions = nullptr;
+  vk::SetSmfClock(NoClock);
   EXPECT_EQ(Write(&m, CMC_E_FAILURE), kHead + "To: ann\r\nDate-posted: ");
   EXPECT_EQ(Write(nullptr, CMC_E_FAILURE), "");
 }
 
 TEST_F(SmfWriterTest, EveryFailedWriteIsReported) {
-  std::vector<CMC_recipient> r = {Recip("ann"), Recip("dave"), Recip("carl", CMC_ROLE_CC)};
-  CMC_attachment a = Attachment("report.txt", "report.txt", true);
-  CMC_message m = Message(r);
-  m.attachments = &a;
-  m.subject = const_cast<char*>("Budget");
-  m.text_note = const_cast<char*>("Hi");
+  std::vector<CMC_recipient> r = {To("ann"), To("dave"), To("carl", CMC_ROLE_CC)};
+  const std::string report = "report.txt";
+  std::vector<CMC_attachment> a = {vktest::Attach(report, "report.txt")};
+  CMC_message m = vktest::Message(r, &a, "Budget", "Hi");
   const std::string whole = Write(&m);
   EXPECT_EQ(whole, kHead +
                        "To: ann, \r\n dave\r\nCopies-To: carl\r\nAttachment: KWZ1a2b.\r\n"
                        "Attachment-name: report.txt\r\nSubject: Budget\r\n" +
-                       kFixedDate + "\r\nHi\r\n");
+                       vktest::kFixedDateLine + "\r\nHi\r\n");
   int failures = 0;
   for (long n = 1; n < 200; ++n) {
     SCOPED_TRACE(n);
@@ -311,45 +237,19 @@ TEST(FormatDatePosted, ZonesAndOutOfRangePieces) {
 
 #ifndef _WIN32
 // The platform clock with a fixed TZ: the zone written is the standard one.
-class TzTest : public SmfWriterTest {
- protected:
-  void SetUp() override {
-    SmfWriterTest::SetUp();
-    const char* tz = std::getenv("TZ");
-    had_tz_ = tz != nullptr;
-    if (tz) old_tz_ = tz;
-    vk::SetSmfClock(nullptr);
+TEST_F(SmfWriterTest, ZoneFromTheEnvironment) {
+  vktest::ScopedTz tz;
+  vk::SetSmfClock(nullptr);
+  std::vector<CMC_recipient> r = {To("ann")};
+  CMC_message m = vktest::Message(r, nullptr, nullptr, nullptr);
+  for (const auto& zone : {std::make_pair("EST5EDT", " -0500"), std::make_pair("UTC0", " -0000"),
+                           std::make_pair("JST-9", " +0900")}) {
+    tz.Set(zone.first);
+    const std::string file = Write(&m);
+    const size_t at = file.find("Date-posted: ");
+    ASSERT_NE(at, std::string::npos);
+    EXPECT_EQ(file.substr(at + 13 + vk::kDatePostedLength - 6, 6 + 2), std::string(zone.second) + "\r\n");
   }
-  void TearDown() override {
-    if (had_tz_) {
-      setenv("TZ", old_tz_.c_str(), 1);
-    } else {
-      unsetenv("TZ");
-    }
-    tzset();
-    SmfWriterTest::TearDown();
-  }
-  std::string DateWith(const char* tz) {
-    setenv("TZ", tz, 1);
-    tzset();
-    std::vector<CMC_recipient> r = {Recip("ann")};
-    CMC_message m = Message(r);
-    std::string file = Write(&m);
-    size_t at = file.find("Date-posted: ");
-    EXPECT_NE(at, std::string::npos);
-    std::string value = file.substr(at + 13);
-    return value.substr(0, value.find("\r\n"));
-  }
-  bool had_tz_ = false;
-  std::string old_tz_;
-};
-
-TEST_F(TzTest, ZoneFromTheEnvironment) {
-  std::string west = DateWith("EST5EDT");
-  ASSERT_EQ(west.size(), vk::kDatePostedLength);
-  EXPECT_EQ(west.substr(20), " -0500");
-  EXPECT_EQ(DateWith("UTC0").substr(20), " -0000");
-  EXPECT_EQ(DateWith("JST-9").substr(20), " +0900");
 }
 #endif
 

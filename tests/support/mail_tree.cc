@@ -1,10 +1,16 @@
 #include "support/mail_tree.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <ctime>
 
 #include "cmc/module.h"
+#include "cmc/pool.h"
 #include "cmc/session.h"
+#include "platform/fault.h"
+#include "send/deliver.h"
+#include "send/smf_writer.h"
 #include "store/config.h"
 #include "users/registry.h"
 
@@ -71,6 +77,86 @@ std::vector<char> RefBytes(const std::string& text) {
   return bytes;
 }
 
+CMC_recipient To(const char* address, CMC_enum role, const char* name) {
+  CMC_recipient r{};
+  r.name = const_cast<char*>(name);
+  r.address = const_cast<char*>(address);
+  r.name_type = CMC_TYPE_INDIVIDUAL;
+  r.role = role;
+  return r;
+}
+
+CMC_attachment Attach(const std::string& path, const char* title) {
+  CMC_attachment a{};
+  a.attach_title = const_cast<char*>(title);
+  a.attach_filename = const_cast<char*>(path.c_str());
+  return a;
+}
+
+CMC_message Message(std::vector<CMC_recipient>& recipients, std::vector<CMC_attachment>* attachments,
+                    const char* subject, const char* text) {
+  CMC_message m{};
+  m.subject = const_cast<char*>(subject);
+  m.text_note = const_cast<char*>(text);
+  if (!recipients.empty()) {
+    recipients.back().recip_flags |= CMC_RECIP_LAST_ELEMENT;
+    m.recipients = recipients.data();
+  }
+  if (attachments && !attachments->empty()) {
+    attachments->back().attach_flags |= CMC_ATT_LAST_ELEMENT;
+    m.attachments = attachments->data();
+  }
+  return m;
+}
+
+bool FixedClock(vk::LocalTime* now, long* zoneWest) {
+  *now = vk::LocalTime{96, 11, 4, 9, 5, 7};
+  *zoneWest = 5 * 3600;
+  return true;
+}
+const char kFixedDateLine[] = "Date-posted:  4-Dec-1996  9:05:07 -0500\r\n";
+
+std::string MessageBytes(const std::vector<std::string>& header, const std::string& body) {
+  std::string bytes = "SMF-71\r\n";
+  for (const std::string& line : header) bytes += line + "\r\n";
+  return bytes + "\r\n" + body;
+}
+
+std::string Folded(const std::string& name, const std::string& value) {
+  std::string line = name + ": " + value.substr(0, 70);
+  for (size_t at = 70; at < value.size(); at += 70) line += "\r\n " + value.substr(at, 70);
+  return line;
+}
+
+std::string When(const CMC_time& t) {
+  return std::to_string(t.year) + "-" + std::to_string(t.month) + "-" + std::to_string(t.day) + " " +
+         std::to_string(t.hour) + ":" + std::to_string(t.minute) + ":" + std::to_string(t.second) + " " +
+         std::to_string(t.tmzone);
+}
+
+const char* const kUnsafeNames[] = {"..", "../x", "..\\x", "x/..", "a\\b", "c:x", "x\r\ny=z", "a=b"};
+const size_t kUnsafeNameCount = sizeof kUnsafeNames / sizeof kUnsafeNames[0];
+
+#ifndef _WIN32
+ScopedTz::ScopedTz() {
+  const char* tz = std::getenv("TZ");
+  had_ = tz != nullptr;
+  if (had_) old_ = tz;
+}
+ScopedTz::~ScopedTz() {
+  if (had_) {
+    setenv("TZ", old_.c_str(), 1);
+  } else {
+    unsetenv("TZ");
+  }
+  tzset();
+}
+void ScopedTz::Set(const char* tz) {
+  setenv("TZ", tz, 1);
+  tzset();
+}
+#endif
+
 void MailTreeTest::MakeTree(const Users& users) {
   vk::ModuleAttach(nullptr);
   ASSERT_EQ(vk::Session().session_id, 0u);
@@ -81,6 +167,12 @@ void MailTreeTest::MakeTree(const Users& users) {
   vk::UnloadConfig();
   vk::SetCachedUserList(nullptr);
   login_.Install();
+  blocks_ = vk::PoolLiveBlockCount();
+}
+
+void MailTreeTest::TearDown() {
+  CloseTree();
+  EXPECT_EQ(vk::PoolLiveBlockCount(), blocks_) << "a result block was left behind";
 }
 
 void MailTreeTest::CloseTree() {
@@ -121,6 +213,127 @@ std::vector<std::string> MailTreeTest::FileNames(const fs::path& dir) {
   }
   std::sort(names.begin(), names.end());
   return names;
+}
+
+Listing MailTreeTest::List(CMC_flags flags, CMC_uint32 maximum, const std::string* seed) {
+  Listing out;
+  std::vector<char> seed_bytes = RefBytes(seed ? *seed : "");
+  CMC_message_summary* result = reinterpret_cast<CMC_message_summary*>(1);
+  out.count = maximum;
+  out.code = cmc_list(session_, nullptr, flags, seed ? AsRef(seed_bytes) : nullptr, &out.count, 0, &result, nullptr);
+  out.result_null = result == nullptr;
+  if (result == nullptr) return out;
+  for (CMC_uint32 i = 0; i < out.count; ++i) {
+    const CMC_message_summary& s = result[i];
+    Listed l;
+    if (s.message_reference != nullptr) {
+      l.reference.assign(s.message_reference->string, s.message_reference->length);
+      EXPECT_EQ(s.message_reference->string[s.message_reference->length], '\0');
+      l.name = fs::path(l.reference).filename().string();
+    }
+    if (s.subject) l.subject = s.subject;
+    if (s.originator != nullptr) {
+      l.has_originator = true;
+      if (s.originator->address) l.originator_address = s.originator->address;
+      if (s.originator->name) l.originator_name = s.originator->name;
+    }
+    l.time = s.time_sent;
+    l.flags = s.summary_flags;
+    out.items.push_back(l);
+  }
+  EXPECT_EQ(cmc_free(result), CMC_SUCCESS);
+  return out;
+}
+
+CMC_uint32 MailTreeTest::Count(CMC_uint32 maximum, const std::string* seed) {
+  std::vector<char> seed_bytes = RefBytes(seed ? *seed : "");
+  CMC_uint32 count = maximum;
+  EXPECT_EQ(cmc_list(session_, nullptr, CMC_LIST_COUNT_ONLY, seed ? AsRef(seed_bytes) : nullptr, &count, 0, nullptr,
+                     nullptr),
+            CMC_SUCCESS);
+  return count;
+}
+
+ReadResult MailTreeTest::ReadMessage(const std::string& reference, CMC_flags flags) {
+  std::vector<char> ref = RefBytes(reference);
+  CMC_message* m = reinterpret_cast<CMC_message*>(1);
+  ReadResult r;
+  r.code = cmc_read(session_, AsRef(ref), flags, &m, 0, nullptr);
+  if (m == nullptr) return r;
+  r.handed_out = true;
+  if (m->message_reference) r.reference.assign(m->message_reference->string, m->message_reference->length);
+  if (m->subject) r.subject = m->subject;
+  if (m->text_note) {
+    r.has_text = true;
+    r.text = m->text_note;
+  }
+  r.time = m->time_sent;
+  r.flags = m->message_flags;
+  for (const CMC_recipient* p = m->recipients; p != nullptr; ++p) {
+    r.recipients.push_back({p->name ? p->name : "(null)", p->address ? p->address : "(null)", p->role, p->recip_flags});
+    if (p->recip_flags & CMC_RECIP_LAST_ELEMENT) break;
+  }
+  r.has_attachments = m->attachments != nullptr;
+  for (const CMC_attachment* a = m->attachments; a != nullptr; ++a) {
+    r.attachments.push_back({a->attach_filename ? a->attach_filename : "(null)",
+                             a->attach_title ? a->attach_title : "(null)", a->attach_flags});
+    if (a->attach_flags & CMC_ATT_LAST_ELEMENT) break;
+  }
+  EXPECT_EQ(cmc_free(m), CMC_SUCCESS);
+  return r;
+}
+
+CMC_return_code MailTreeTest::ActOn(const std::string& reference, CMC_enum operation) {
+  std::vector<char> ref = RefBytes(reference);
+  return cmc_act_on(session_, AsRef(ref), operation, 0, 0, nullptr);
+}
+
+std::string MailTreeTest::Only(const fs::path& dir) {
+  auto names = FileNames(dir);
+  EXPECT_EQ(names.size(), 1u) << dir.string();
+  return names.size() == 1 ? names[0] : std::string();
+}
+
+void MailTreeTest::ExpectStagingEmpty() const {
+  EXPECT_TRUE(FileNames(Mail() / "SND").empty());
+  EXPECT_TRUE(FileNames(Mail() / "PARCEL").empty());
+}
+
+std::string MailTreeTest::Source(const std::string& name, const std::string& contents) {
+  const std::string path = dir_.Join(name);
+  EXPECT_TRUE(WriteWholeFile(path, contents));
+  return path;
+}
+
+void SenderTree::SetUp() {
+  ASSERT_NO_FATAL_FAILURE(MakeTree({{"bob", "pw"}, {"ann", "pw"}, {"carl", "pw"}, {"dave", "pw"}}));
+  login_.AnswerAs("bob", "pw");
+  if (LogOnAtStart()) LogOn();
+  vk::SetSmfClock(FixedClock);
+}
+
+void SenderTree::TearDown() {
+  vk::PlatFaultDisarm();
+  vk::SetSmfClock(nullptr);
+  vk::SetComposeDialog(nullptr);
+  MailTreeTest::TearDown();
+}
+
+void SenderTree::LogOn() {
+  ASSERT_EQ(MailTreeTest::LogOn("bob", "pw"), CMC_SUCCESS);
+  login_.ForgetSeen();
+}
+
+void MailboxTest::SetUp() {
+  ASSERT_NO_FATAL_FAILURE(MakeTree({{"ann", "pw"}, {"bob", "pw"}}));
+  ASSERT_EQ(LogOnAs("ann", "pw"), CMC_SUCCESS);
+  mailbox_ = vk::g_mail_config.user_dir;
+  ASSERT_FALSE(mailbox_.empty());
+}
+
+void MailboxTest::PutMessage(const std::string& name, const std::string& subject) {
+  Put(name, MessageBytes({"From: carol", "To: ann", "Subject: " + subject, "Date-posted:  4-Dec-1996  9:05:07 -0500"},
+                         "Hello\r\n"));
 }
 
 }  // namespace vktest
