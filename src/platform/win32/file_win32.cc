@@ -1,8 +1,7 @@
 // Files and directories on Win32.  Every operating-system error is turned
-// into a PlatError in MapError and nowhere else; opens, renames and deletes
-// that meet a sharing or lock violation are retried a few times, because on
-// a shared drive another workstation's scanner or indexer often holds a file
-// for a moment.
+// into a PlatError in MapError and nowhere else; renames and deletes meet
+// the same brief holds on a shared drive as opens (file.h) and are retried
+// the same way.
 #include <windows.h>
 
 #include <cstring>
