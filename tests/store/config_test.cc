@@ -1,3 +1,5 @@
+// The workstation's configuration: finding the mail tree from WIN.INI,
+// the paths below it, and making a tree with the library's own setup.
 #include "store/config.h"
 
 #include <gtest/gtest.h>
@@ -30,27 +32,24 @@ std::string MakeTree(const std::string& root, bool parcel = true, bool passwd = 
   for (const char* d : {"PUBLIC", "USERS", "SND"}) fs::create_directories(mail + d);
   if (parcel) fs::create_directories(mail + "PARCEL");
   if (passwd) {
-    WriteWholeFile(mail + "PUBLIC" + kSep + "passwd",
-                   "[Server]\r\nServerName=VESK\r\nServerDescription=VESK_MSG\r\n");
+    WriteWholeFile(mail + "PUBLIC" + kSep + "passwd", "[Server]\r\nServerName=VESK\r\nServerDescription=VESK_MSG\r\n");
   }
   return mail;
 }
 
-std::string Profile(const char* section, const char* key) {
+// A key of WIN.INI (file null) or of a profile file.
+std::string Profile(const char* file, const char* section, const char* key) {
   char buf[256];
-  vk::PlatGetProfileString(nullptr, section, key, "", buf, sizeof buf);
+  vk::PlatGetProfileString(file, section, key, "", buf, sizeof buf);
   return buf;
 }
 
-bool SamePath(const std::string& a, const std::string& b) {
-  return vk::PlatCompareNoCase(a.c_str(), b.c_str()) == 0;
-}
+bool SamePath(const std::string& a, const std::string& b) { return vk::PlatCompareNoCase(a.c_str(), b.c_str()) == 0; }
 
 // The names of the list, which is freed.
 std::vector<std::string> Take(NameList* list) {
   std::vector<std::string> v;
-  if (list == nullptr) return v;
-  for (unsigned i = 0; i < list->count; ++i) v.push_back(list->slots[i]);
+  for (unsigned i = 0; list != nullptr && i < list->count; ++i) v.push_back(list->slots[i]);
   vk::FreeNameList(list);
   return v;
 }
@@ -67,31 +66,22 @@ class ConfigTest : public ::testing::Test {
   void PointWinIniAt(const std::string& path) {
     vk::PlatWriteProfileString(nullptr, "Mail", "VeskMailPath", path.c_str());
   }
+  std::string Mail() const { return root_.path() + kSep + "MHS" + kSep + "MAIL" + kSep; }
   ScratchDir dir_;
   vktest::PrivateProfile profile_{dir_};
+  ScratchDir root_;
 };
 
-TEST(PathOps, ReadMarksInAnyCase) {
-  EXPECT_EQ(vk::HasReadMark("x" VK_SEP "KWZ0001.red"), 1);
-  EXPECT_EQ(vk::HasReadMark("KWZ0001.RED"), 1);
-  EXPECT_EQ(vk::HasReadMark("KWZ0001"), 0);
-  EXPECT_EQ(vk::HasReadMark("red"), 0);
-}
-
-TEST(IsVeskMsgDir, AcceptsRootOrMailDirInAnyCase) {
-  ScratchDir dir;
-  std::string mail = MakeTree(dir.path());
-  std::string lower = dir.path() + kSep + "mhs" + kSep + "mail";
+TEST(IsVeskMsgDir, RootOrMailDirInAnyCaseOfACompleteTreeOnly) {
+  ScratchDir dir, no_parcel, no_passwd, empty;
+  const std::string mail = MakeTree(dir.path());
+  const std::string lower = dir.path() + kSep + "mhs" + kSep + "mail";
   for (const std::string& p : {dir.path(), dir.path() + kSep, mail, lower, lower + kSep}) {
     EXPECT_EQ(isVeskMsgDir(p.c_str()), 1) << p;
   }
-}
-
-TEST(IsVeskMsgDir, RefusesIncompleteTrees) {
-  ScratchDir no_parcel, no_passwd, empty;
   MakeTree(no_parcel.path(), false, true);
   MakeTree(no_passwd.path(), true, false);
-  std::string file = empty.Join("plain");
+  const std::string file = empty.Join("plain");
   WriteWholeFile(file, "x");
   for (const std::string& p : {no_parcel.path(), no_passwd.path(), empty.path(), empty.Join("missing"), file,
                                std::string()}) {
@@ -108,7 +98,7 @@ TEST_F(ConfigTest, RootInWinIniGetsTheMailDirAppendedAndWrittenBack) {
   EXPECT_TRUE(SamePath(vk::g_mail_config.mail_dir, mail)) << vk::g_mail_config.mail_dir;
   EXPECT_TRUE(fs::is_directory(vk::g_mail_config.mail_dir));
   EXPECT_TRUE(vktest::FileExists(vk::g_mail_config.passwd_path));
-  EXPECT_TRUE(SamePath(Profile("MAIL", "VeskMailPath"), mail));
+  EXPECT_TRUE(SamePath(Profile(nullptr, "MAIL", "VeskMailPath"), mail));
   EXPECT_STREQ(vk::g_mail_config.server_name, "VESK");
   EXPECT_STREQ(vk::g_mail_config.server_description, "VESK_MSG");
 
@@ -130,7 +120,7 @@ TEST_F(ConfigTest, MailDirInWinIniIsUpperCasedAndNotRewritten) {
   EXPECT_TRUE(SamePath(vk::g_mail_config.mail_dir, mail)) << vk::g_mail_config.mail_dir;
   // Opened by the C library as it stands: the stored spelling.
   EXPECT_TRUE(fs::is_directory(vk::g_mail_config.mail_dir));
-  EXPECT_EQ(Profile("Mail", "VeskMailPath"), lower);
+  EXPECT_EQ(Profile(nullptr, "Mail", "VeskMailPath"), lower);
 }
 
 TEST_F(ConfigTest, NoUsableTreeIsACancelAndLeavesNoPaths) {
@@ -165,6 +155,54 @@ TEST_F(ConfigTest, PathBuildersJoinBelowTheMailDirAndCutAt127) {
   EXPECT_EQ(std::strlen(vk::BuildMailPath(out, long_name.c_str())), 127u);
 }
 
+TEST_F(ConfigTest, SetupMakesTheWholeTreeAndKeepsARegistryWhenRunAgain) {
+  ASSERT_EQ(bSetupMHSDirs(root_.path().c_str()), 1);
+  const std::string mail = Mail();
+  for (const char* d : {"PUBLIC", "USERS", "SND", "PARCEL", "USERS" VK_SEP "admin" VK_SEP "MHS",
+                        "USERS" VK_SEP "admin" VK_SEP "IPARCEL"}) {
+    EXPECT_TRUE(fs::is_directory(mail + d)) << d;
+  }
+  const std::string passwd = mail + "PUBLIC" + kSep + "passwd";
+#ifdef _WIN32
+  EXPECT_NE(vk::PlatGetAttributes(passwd.c_str()) & vk::kAttrHidden, 0u);
+#endif
+  EXPECT_EQ(Profile(nullptr, "MAIL", "IsVeskAdmin"), "1");
+  EXPECT_FALSE(Profile(passwd.c_str(), "Passwords", "admin").empty());
+  // The workstation now finds the tree by itself.
+  Reset();
+  ASSERT_EQ(vk::LoadConfig(), 0);
+  EXPECT_TRUE(SamePath(vk::g_mail_config.mail_dir, mail));
+
+  vk::PlatWriteProfileString(passwd.c_str(), "Passwords", "bob", "something");
+  vk::PlatWriteProfileString(passwd.c_str(), nullptr, nullptr, nullptr);
+  Reset();
+  ASSERT_EQ(bSetupMHSDirs((root_.path() + kSep).c_str()), 1);
+  EXPECT_EQ(Profile(passwd.c_str(), "Passwords", "bob"), "something");
+  EXPECT_EQ(Profile(passwd.c_str(), "Server", "ServerName"), "VESK");
+}
+
+TEST_F(ConfigTest, SetupRefusesAMissingOrTooDeepRootAndReportsDirectoryFailures) {
+  for (const char* root : {static_cast<const char*>(nullptr), ""}) EXPECT_EQ(bSetupMHSDirs(root), 0);
+  EXPECT_EQ(bSetupMHSDirs(root_.Join("missing").c_str()), 0);
+  EXPECT_FALSE(fs::exists(root_.Join("missing")));
+  std::string deep = root_.path();
+  while (deep.size() < 110) deep += kSep + "dddddddddd";
+  fs::create_directories(deep);
+  EXPECT_EQ(bSetupMHSDirs(deep.c_str()), 0);
+  EXPECT_FALSE(fs::exists(deep + kSep + "MHS"));
+
+  // MHS cannot be made where a plain file holds its name.
+  ASSERT_TRUE(WriteWholeFile(root_.Join("MHS"), "in the way"));
+  EXPECT_EQ(bSetupMHSDirs(root_.path().c_str()), 8);
+  // PARCEL cannot be made: the directories before it stay.
+  fs::remove(root_.Join("MHS"));
+  fs::create_directories(Mail());
+  ASSERT_TRUE(WriteWholeFile(Mail() + "PARCEL", "in the way"));
+  EXPECT_EQ(bSetupMHSDirs(root_.path().c_str()), 8);
+  EXPECT_TRUE(fs::is_directory(Mail() + "SND"));
+  EXPECT_EQ(Profile(nullptr, "MAIL", "IsVeskAdmin"), "");
+}
+
 TEST(CanonicalDir, MakesRelativePathsAbsolute) {
   char p[vk::kPathMax] = ".";
   ASSERT_TRUE(vk::CanonicalDir(p));
@@ -176,73 +214,23 @@ TEST(CanonicalDir, MakesRelativePathsAbsolute) {
   EXPECT_FALSE(vk::CanonicalDir(empty));
 }
 
-TEST(OpenMessageFile, FallsBackToTheReadName) {
-  ScratchDir dir;
-  std::string base = dir.Join("KWZ0001");
-  char path[vk::kPathMax];
-  auto open = [&](const std::string& name) {
-    vk::CopyBounded(path, name.c_str(), sizeof path);
-    vk::FileHandle h = vk::OpenMessageFile(path, vk::kModeReadShared);
-    bool opened = h != vk::kNoFile;
-    if (opened) vk::CloseFile(h);
-    return opened;
-  };
-  WriteWholeFile(base + ".red", "read one");
-  EXPECT_TRUE(open(base));
-  EXPECT_EQ(std::string(path), base + ".red");
-  // The unique-name form with its trailing dot reaches the same twin.
-  EXPECT_TRUE(open(base + "."));
-  EXPECT_EQ(std::string(path), base + ".red");
-  // The unread name wins when it is there.
-  WriteWholeFile(base, "unread");
-  EXPECT_TRUE(open(base));
-  EXPECT_EQ(std::string(path), base);
-
-  std::string other = dir.Join("KWZ0002");
-  EXPECT_FALSE(open(other));
-  EXPECT_EQ(std::string(path), other + ".red");
-  EXPECT_EQ(vk::OpenMessageFile(path, vk::kModeReadShared), vk::kNoFile);
-  EXPECT_EQ(std::string(path), other + ".red");  // not marked twice
-}
-
-TEST(ListFiles, OnlyPlainFiles) {
+TEST(ListFiles, PlainFilesOnlyResumingAtANameInAnyCase) {
   ScratchDir dir;
   fs::create_directory(dir.Join("SUB"));
-  std::string hidden = dir.Join(".hidden");
+  const std::string hidden = dir.Join(".hidden");
   WriteWholeFile(hidden, "h");
   vk::SetHidden(hidden.c_str());
   EXPECT_EQ(vk::ListFiles(dir.path().c_str(), nullptr, nullptr), nullptr);
-  EXPECT_EQ(vk::ListFiles("", nullptr, nullptr), nullptr);
   EXPECT_EQ(vk::ListFiles(dir.Join("missing").c_str(), nullptr, nullptr), nullptr);
-
-  WriteWholeFile(dir.Join("KWZ0001"), "1");
-  WriteWholeFile(dir.Join("KWZ0002.red"), "2");
-  std::vector<std::string> names = Take(vk::ListFiles((dir.path() + kSep).c_str(), nullptr, nullptr));
-  ASSERT_EQ(names.size(), 2u);
-  for (const std::string& n : names) {
-    EXPECT_TRUE(SamePath(n, "KWZ0001") || SamePath(n, "KWZ0002.red")) << n;
-  }
-  names = Take(vk::ListFiles(dir.path().c_str(), "*.red", nullptr));
-  ASSERT_EQ(names.size(), 1u);
-  EXPECT_TRUE(SamePath(names[0], "KWZ0002.red"));
-}
-
-TEST(ListFiles, ResumesAtANameInAnyCase) {
-  ScratchDir dir;
-  for (const char* n : {"kwza", "kwzb", "kwzc", "kwzd", "kwze"}) WriteWholeFile(dir.Join(n), n);
-  std::vector<std::string> order = Take(vk::ListFiles(dir.path().c_str(), nullptr, nullptr));
-  ASSERT_EQ(order.size(), 5u);
+  for (const char* n : {"kwza", "kwzb", "kwzc.red", "kwzd"}) WriteWholeFile(dir.Join(n), n);
+  const std::vector<std::string> order = Take(vk::ListFiles((dir.path() + kSep).c_str(), nullptr, nullptr));
+  ASSERT_EQ(order.size(), 4u);
   std::string third = order[2];
   for (char& c : third) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   EXPECT_EQ(Take(vk::ListFiles(dir.path().c_str(), nullptr, third.c_str())),
             std::vector<std::string>(order.begin() + 2, order.end()));
   EXPECT_EQ(vk::ListFiles(dir.path().c_str(), nullptr, "nosuch"), nullptr);
-}
-
-TEST(ListFiles, ManyFilesOutgrowTheFirstList) {
-  ScratchDir dir;
-  for (int i = 0; i < 300; ++i) WriteWholeFile(dir.Join("KWZ" + std::to_string(1000 + i)), "x");
-  EXPECT_EQ(Take(vk::ListFiles(dir.path().c_str(), nullptr, nullptr)).size(), 300u);
+  EXPECT_EQ(Take(vk::ListFiles(dir.path().c_str(), "*.red", nullptr)), std::vector<std::string>{"kwzc.red"});
 }
 
 }  // namespace
