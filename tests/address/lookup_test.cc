@@ -2,22 +2,18 @@
 // logged on, and the local address book of the logged-on user.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "address/local_ab.h"
 #include "address/lookup.h"
 #include "address/namelist.h"
-#include "cmc/module.h"
-#include "cmc/pool.h"
 #include "cmc/session.h"
 #include "platform/profile.h"
 #include "platform/text.h"
 #include "store/config.h"
-#include "support/mail_tree.h"
-#include "support/test_support.h"
 #include "users/registry.h"
+#include "support/mail_tree.h"
 #include "vkmsg/vkmsg.h"
 
 namespace {
@@ -33,16 +29,13 @@ class LookUp : public vktest::MailTreeTest {
  protected:
   void SetUp() override {
     ASSERT_NO_FATAL_FAILURE(MakeTree({{"alice", "pw"}, {"bob", "pw"}, {"bobby", "pw"}}));
-    blocks_ = vk::PoolLiveBlockCount();
     LogOnAs("bob");
   }
   void TearDown() override {
     if (out_ != nullptr) {
       EXPECT_EQ(cmc_free(out_), CMC_SUCCESS);
     }
-    CloseTree();
-    // Every result block handed out was released.
-    EXPECT_EQ(vk::PoolLiveBlockCount(), blocks_);
+    MailTreeTest::TearDown();
   }
 
   void LogOnAs(const char* user) {
@@ -84,7 +77,6 @@ class LookUp : public vktest::MailTreeTest {
 
   CMC_uint32 count_ = 0;
   CMC_recipient* out_ = nullptr;
-  int blocks_ = 0;
 };
 
 TEST_F(LookUp, IdentityIsTheLoggedOnUserWhateverIsGiven) {
@@ -114,11 +106,10 @@ TEST_F(LookUp, TypedNameIsFoundWithoutRegardToCaseAndKeptAsTyped) {
 }
 
 TEST_F(LookUp, UnknownNamesAndNamesThatAreNoUserNamesAreNotFound) {
-  // The second group cannot be registered, and the re-read is not tried for them.
-  for (const char* name : {"zed", "bo", "admin", "bob@host", "bobx", "bob ", "..", "../bob", "bob/..", "..\\bob",
-                           "c:bob", "bo\tb", "bob.", "a=b", "*"}) {
-    SCOPED_TRACE(name);
-    EXPECT_EQ(Resolve(name, nullptr), CMC_E_RECIPIENT_NOT_FOUND);
+  std::vector<const char*> names(vktest::kUnsafeNames, vktest::kUnsafeNames + vktest::kUnsafeNameCount);
+  for (const char* name : {"zed", "bo", "admin", "bob@host", "bobx", "bob ", "bob.", "bo\tb", "*"}) names.push_back(name);
+  for (const char* name : names) {
+    EXPECT_EQ(Resolve(name, nullptr), CMC_E_RECIPIENT_NOT_FOUND) << name;
     ExpectNothing();
   }
 }
@@ -179,17 +170,6 @@ TEST_F(LookUp, MissingArgumentsUnsupportedFlagsAndDialogModes) {
   ExpectNothing();
 }
 
-TEST_F(LookUp, ResultBlocksAreReleasedByCmcFree) {
-  ASSERT_EQ(Resolve("bob", nullptr), CMC_SUCCESS);
-  CMC_recipient* first = out_;
-  out_ = nullptr;
-  ASSERT_EQ(Look(nullptr, CMC_LOOKUP_RESOLVE_IDENTITY), CMC_SUCCESS);
-  EXPECT_EQ(vk::PoolLiveBlockCount(), blocks_ + 2);
-  // Any address inside the block releases it, once.
-  EXPECT_EQ(cmc_free(first->name), CMC_SUCCESS);
-  EXPECT_EQ(cmc_free(first), CMC_E_INVALID_MEMORY);
-}
-
 // The local address book of the logged-on user.
 TEST_F(LookUp, AddressBookIsWrittenReadAndEmptiedAgain) {
   EXPECT_EQ(vk::LoadAddressBook(), nullptr);
@@ -218,10 +198,9 @@ TEST_F(LookUp, AddressBookIsWrittenReadAndEmptiedAgain) {
 }
 
 TEST_F(LookUp, AddressBookRefusesNamesThatCouldNotBeDelivered) {
-  for (const char* name : {"", "../x", "..", "a\\b", "c:x", "x\r\ny=z", "a=b", "@host", ";comment", "[sec"}) {
-    SCOPED_TRACE(name);
-    EXPECT_EQ(vk::AddAddressBookName(name), 0);
-  }
+  std::vector<const char*> names(vktest::kUnsafeNames, vktest::kUnsafeNames + vktest::kUnsafeNameCount);
+  for (const char* name : {"", "@host", ";comment", "[sec"}) names.push_back(name);
+  for (const char* name : names) EXPECT_EQ(vk::AddAddressBookName(name), 0) << name;
   EXPECT_EQ(vk::AddAddressBookName(nullptr), 0);
   EXPECT_EQ(vk::RemoveAddressBookName(nullptr), 0);
   EXPECT_EQ(vk::LoadAddressBook(), nullptr);
