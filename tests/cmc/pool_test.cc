@@ -142,7 +142,6 @@ TEST_F(CmcFree, ForeignAddressesAndTheSessionPoolAreRefusedAndLeftAlone) {
   EXPECT_EQ(cmc_free(aligned + 8), CMC_E_INVALID_MEMORY);
   EXPECT_EQ(cmc_free(big.get()), CMC_E_INVALID_MEMORY);
   EXPECT_TRUE(std::equal(before.begin(), before.end(), aligned));
-
   vk::ResultPool& session_pool = vk::Session().pool;
   ASSERT_NE(session_pool.base, nullptr);
   EXPECT_EQ(cmc_free(session_pool.data), CMC_E_INVALID_MEMORY);

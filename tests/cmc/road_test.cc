@@ -23,10 +23,8 @@ class Road : public vktest::MailTreeTest {
     ASSERT_NO_FATAL_FAILURE(MakeTree({{"ann", "ann-pw"}, {"bob", "bob-pw"}, {"carl", "carl-pw"}}));
     attachment_ = Source("report.txt", attachment_bytes_);
   }
-
   CMC_return_code LogOn(const std::string& user) { return LogOnAs(user.c_str(), (user + "-pw").c_str()); }
   void LogOff() { ASSERT_EQ(MailTreeTest::LogOff(), CMC_SUCCESS); }
-
   CMC_return_code SendTo(std::vector<CMC_recipient> to, const char* subject, const char* text,
                          const std::vector<std::string>& files) {
     std::vector<std::string> titles;
@@ -45,7 +43,6 @@ class Road : public vktest::MailTreeTest {
     EXPECT_EQ(l.items.size(), 1u);
     return l.items.empty() ? std::string() : l.items[0].reference;
   }
-
   std::string attachment_;
   const std::string attachment_bytes_ = std::string("first line\r\n\0\x01\xfe\xff last", 22);
 };
@@ -62,7 +59,6 @@ TEST_F(Road, BobSendsAnnReadsAndDeletesCarlKeepsHis) {
   }
   EXPECT_EQ(CountFiles(Mailbox("bob")), 0u);
   LogOff();
-
   ASSERT_EQ(LogOn("ann"), CMC_SUCCESS);
   vktest::Listing listed = List();
   ASSERT_EQ(listed.items.size(), 1u);
@@ -72,7 +68,6 @@ TEST_F(Road, BobSendsAnnReadsAndDeletesCarlKeepsHis) {
   EXPECT_FALSE(first.read());
   EXPECT_NE(first.time.day, 0);
   EXPECT_TRUE(fs::exists(first.reference)) << first.reference;
-
   vktest::ReadResult m = ReadMessage(first.reference);
   ASSERT_EQ(m.code, CMC_SUCCESS);
   EXPECT_EQ(m.subject, "Quarterly report");
@@ -88,7 +83,6 @@ TEST_F(Road, BobSendsAnnReadsAndDeletesCarlKeepsHis) {
   const std::string parcel = m.attachments[0].filename;
   EXPECT_EQ(vktest::ReadWholeFile(parcel), attachment_bytes_);
   EXPECT_TRUE(fs::equivalent(fs::path(parcel).parent_path(), Parcels("ann")));
-
   // Read now: listed with its mark, and the old reference still deletes it.
   listed = List();
   ASSERT_EQ(listed.items.size(), 1u);
@@ -98,7 +92,6 @@ TEST_F(Road, BobSendsAnnReadsAndDeletesCarlKeepsHis) {
   EXPECT_EQ(CountFiles(Parcels("ann")), 0u);
   EXPECT_TRUE(List().items.empty());
   LogOff();
-
   ASSERT_EQ(LogOn("carl"), CMC_SUCCESS);
   m = ReadMessage(OnlyListed());
   ASSERT_EQ(m.attachments.size(), 1u);
@@ -145,7 +138,6 @@ TEST_F(Road, SameUserTwiceGetsTwoCopiesWithTheirOwnParcels) {
   ASSERT_EQ(SendTo({To("ann"), To("ann", CMC_ROLE_CC)}, "Twice", "text", {attachment_}), CMC_SUCCESS);
   EXPECT_EQ(CountFiles(Parcels("ann")), 2u);
   LogOff();
-
   ASSERT_EQ(LogOn("ann"), CMC_SUCCESS);
   vktest::Listing listed = List();
   ASSERT_EQ(listed.items.size(), 2u);
@@ -163,7 +155,6 @@ TEST_F(Road, EmptyAttachmentArrivesEmpty) {
   ASSERT_EQ(SendTo({To("ann"), To("carl")}, "Nothing inside", nullptr, {empty}), CMC_SUCCESS);
   for (const char* user : {"ann", "carl"}) EXPECT_EQ(Read(Parcels(user) / Only(Parcels(user))), "") << user;
   LogOff();
-
   ASSERT_EQ(LogOn("carl"), CMC_SUCCESS);
   vktest::ReadResult m = ReadMessage(OnlyListed());
   ASSERT_EQ(m.attachments.size(), 1u);
@@ -177,24 +168,20 @@ TEST_F(Road, ReferenceFromBeforeTheReadStillOpensTheMessage) {
   ASSERT_EQ(LogOn("bob"), CMC_SUCCESS);
   ASSERT_EQ(SendTo({To("ann")}, "Mark me", "body", {}), CMC_SUCCESS);
   LogOff();
-
   ASSERT_EQ(LogOn("ann"), CMC_SUCCESS);
   const std::string before = OnlyListed();
   ASSERT_EQ(ReadMessage(before, CMC_DO_NOT_MARK_AS_READ).code, CMC_SUCCESS);
   EXPECT_TRUE(fs::exists(before));  // not marked
   EXPECT_FALSE(List().items[0].read());
-
   vktest::ReadResult m = ReadMessage(before);
   ASSERT_EQ(m.code, CMC_SUCCESS);
   EXPECT_EQ(m.flags & CMC_MSG_READ, 0u);  // unread when it was opened
   EXPECT_FALSE(fs::exists(before));
   EXPECT_TRUE(fs::exists(before + ".red"));
-
   vktest::Listing listed = List();
   ASSERT_EQ(listed.items.size(), 1u);
   EXPECT_TRUE(listed.items[0].read());
   EXPECT_EQ(listed.items[0].subject, "Mark me");
-
   // Both the old and the new reference open the read message.
   for (const std::string& ref : {before, listed.items[0].reference}) {
     m = ReadMessage(ref);
