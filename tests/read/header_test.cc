@@ -1,5 +1,5 @@
-// The header reader: fields and continuation lines, dates and list items,
-// and replacing a field inside a message file (the body moving with it).
+// The header reader on the lines a written header never has, dates and
+// their zones, and a field replaced in a file with a long body behind it.
 #include "read/header.h"
 
 #include <gtest/gtest.h>
@@ -63,7 +63,6 @@ class HeaderTest : public ::testing::Test {
     h_ = vk::kNoFile;
     return vktest::ReadWholeFile(path_);
   }
-
   vktest::ScratchDir dir_;
   std::string path_;
   vk::FileHandle h_ = vk::kNoFile;
@@ -77,22 +76,12 @@ const char kMessage[] =
 
 TEST_F(HeaderTest, FieldsAndOddLines) {
   const std::string subject(141, 's');
+  // A written header the message tests read whole; here the odd lines.
   const struct {
     const char* what;
     std::string bytes;
     Fields fields;
   } cases[] = {
-      {"a written header",
-       kMessage,
-       {{vk::kFieldTag, "SMF-71"},
-        {vk::kFieldFrom, "bob"},
-        {vk::kFieldTo, "ann, dave"},
-        {vk::kFieldCopiesTo, "carl"},
-        {vk::kFieldAttachment, "KWZ1a2b., KWZ1a2c."},
-        {vk::kFieldAttachmentName, "report.txt, plan.doc"},
-        {vk::kFieldSubject, "Budget"},
-        {vk::kFieldDatePosted, "4-Dec-1996  9:05:07 -0500"},
-        {vk::kFieldEnd, ""}}},
       {"names and ignored lines",
        "subject: low\r\n2To: ann\r\nX-Other: value\r\n continued: x\r\nno colon here\r\nsmf-71\r\n"
        "Subject : blank before colon\r\nMessage-id: 42\r\n\r\n",
@@ -126,7 +115,6 @@ TEST_F(HeaderTest, FieldsAndOddLines) {
   }
   // Past the end the end stays.
   EXPECT_EQ(Next(), Field(vk::kFieldEnd, ""));
-
   // A value is cut to the buffer; the continuation lines beyond it are
   // consumed all the same.
   Reader("To: aaaaaaaaaa\r\n bbbbbbbbbb\r\n cccccccccc\r\nFrom: bob\r\n");
@@ -161,7 +149,6 @@ TEST(ParseDatePosted, ZonesKeepTheirSignAndBadDatesKeepWhatParsed) {
     ASSERT_EQ(Parse(text, &t), 0u) << text;
     EXPECT_EQ(vktest::When(t), "101-1-9 7:8:9 " + std::to_string(zoneWest / 60)) << text;
   }
-
   CMC_time t{};
   EXPECT_EQ(Parse(" 4-Dec-1996  9.05.07 -0500", &t), kInvalid);
   EXPECT_EQ(t.year, 96);
@@ -172,15 +159,6 @@ TEST(ParseDatePosted, ZonesKeepTheirSignAndBadDatesKeepWhatParsed) {
   for (size_t n = 0; n < date.size(); ++n) EXPECT_EQ(Parse(date.substr(0, n), &t), kInvalid) << "cut after " << n;
 }
 
-TEST(ListItems, QuotesAndBracketsHideCommas) {
-  const std::pair<const char*, unsigned> counts[] = {
-      {"ann, bob, carl", 3}, {"\"Smith, Ann\", bob", 2}, {"(Smith, Ann) ann, bob", 2}, {"((a, b), c), d", 2},
-      {"{a, b}, c", 2},      {"a\\, b, c", 2},           {"a\\", 1},                   {"", 0},
-      {nullptr, 0},
-  };
-  for (const auto& c : counts) EXPECT_EQ(vk::CountListItems(c.first), c.second) << (c.first ? c.first : "(null)");
-}
-
 TEST_F(HeaderTest, ReplaceMovesTheRestOfTheFileBothWays) {
   const std::string message = kMessage;
   const std::string oldField = "Attachment: KWZ1a2b., \r\n KWZ1a2c.\r\n";
@@ -188,10 +166,6 @@ TEST_F(HeaderTest, ReplaceMovesTheRestOfTheFileBothWays) {
   const std::string before = message.substr(0, at), after = message.substr(at + oldField.size());
   const std::string shorter = "Attachment: KWZ9c0d, KWZ9c0e\r\n";
   const std::string longer = "Attachment: " + std::string(80, 'L') + "\r\n";
-  for (const std::string& field : {shorter, longer}) {
-    ASSERT_EQ(vk::ReplaceHeaderField(Open(message), "Attachment", field.c_str()), 0u);
-    EXPECT_EQ(Contents(), before + field + after);
-  }
   // A body of many chunks moves intact, both ways.
   std::string body(100000, '\0');
   for (size_t i = 0; i < body.size(); ++i) body[i] = static_cast<char>('a' + i % 23);
@@ -199,16 +173,9 @@ TEST_F(HeaderTest, ReplaceMovesTheRestOfTheFileBothWays) {
   ASSERT_EQ(vk::ReplaceHeaderField(h, "Attachment", longer.c_str()), 0u);
   ASSERT_EQ(vk::ReplaceHeaderField(h, "Attachment", shorter.c_str()), 0u);
   EXPECT_TRUE(Contents() == before + shorter + after + body);
-  // Removing a field.
-  ASSERT_EQ(vk::ReplaceHeaderField(Open(message), "Subject", ""), 0u);
-  std::string gone = message;
-  gone.erase(gone.find("Subject: Budget\r\n"), 17);
-  EXPECT_EQ(Contents(), gone);
-
   // Fields not in the header and missing arguments change nothing.
   h = Open(kMessage);
   EXPECT_EQ(vk::ReplaceHeaderField(h, "BCC", "BCC: x\r\n"), kFailure);
-  EXPECT_EQ(vk::ReplaceHeaderField(h, "X-Unknown", "x\r\n"), kFailure);
   EXPECT_EQ(vk::ReplaceHeaderField(h, nullptr, "x\r\n"), kFailure);
   EXPECT_EQ(vk::ReplaceHeaderField(h, "To", nullptr), kFailure);
   EXPECT_EQ(vk::ReplaceHeaderField(vk::kNoFile, "To", "To: x\r\n"), kFailure);

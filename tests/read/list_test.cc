@@ -31,7 +31,6 @@ TEST_F(ListTest, OnlyMessageNamesAreListed) {
   PutMessage(".red", "no base name");
   std::error_code ec;
   std::filesystem::create_directory(InBox("KWZ0006"), ec);
-
   Listing l = List();
   ASSERT_EQ(l.code, CMC_SUCCESS);
   ASSERT_EQ(l.count, 3u);
@@ -46,7 +45,6 @@ TEST_F(ListTest, OnlyMessageNamesAreListed) {
   EXPECT_EQ(Count(2), 2u);
   // Unread-only is accepted and lists the read message too.
   EXPECT_EQ(List(CMC_LIST_UNREAD_ONLY).count, 3u);
-
   // The longest name a mailbox holds, and one past it.
   EXPECT_EQ(vk::IsMessageFileName(std::string(128, 'a').c_str()), 1);
   EXPECT_EQ(vk::IsMessageFileName(std::string(129, 'a').c_str()), 0);
@@ -82,12 +80,10 @@ TEST_F(ListTest, FilesThatCannotBeReadAreLeftOutNotFatal) {
   PutMessage("KWZ0003", "three");
   // A date that does not parse keeps the message listed with what parsed.
   Put("KWZ0004", vktest::MessageBytes({"From: dave", "Subject: odd date", "Date-posted: 4 Dec 1996 9:05:07 -0500"}));
-
   Listing l = List();
   ASSERT_EQ(l.code, CMC_SUCCESS);
   EXPECT_EQ(Names(l), (std::set<std::string>{"KWZ0001", "KWZ0003", "KWZ0004"}));
   EXPECT_TRUE(l.items.back().flags & CMC_SUM_LAST_ELEMENT);
-
   // References only: nothing is opened, so the empty file is listed too.
   l = List(CMC_LIST_MSG_REFS_ONLY);
   ASSERT_EQ(l.code, CMC_SUCCESS);
@@ -103,7 +99,6 @@ TEST_F(ListTest, MaximumAndSeedWalkTheMailbox) {
   PutMessage("KWZ0009.tmp", "not a message");
   Listing all = List();
   ASSERT_EQ(all.count, 5u);
-
   // A maximum counts summaries; a file that is no message takes no place.
   Listing first = List(0, 2);
   ASSERT_EQ(first.count, 2u);
@@ -111,7 +106,6 @@ TEST_F(ListTest, MaximumAndSeedWalkTheMailbox) {
   EXPECT_EQ(first.items[1].name, all.items[1].name);
   EXPECT_TRUE(first.items[1].flags & CMC_SUM_LAST_ELEMENT);
   EXPECT_FALSE(first.items[0].flags & CMC_SUM_LAST_ELEMENT);
-
   // A seed starts at the message it names, that message included.
   Listing rest = List(0, 0, &all.items[1].reference);
   ASSERT_EQ(rest.count, 4u);
@@ -119,7 +113,6 @@ TEST_F(ListTest, MaximumAndSeedWalkTheMailbox) {
   EXPECT_EQ(Count(0, &all.items[3].reference), 2u);
   std::string empty;  // no seed
   EXPECT_EQ(List(0, 0, &empty).count, 5u);
-
   // A seed that names no file, or that is too long to name one, lists
   // nothing.
   for (const std::string& seed : {InBox("KWZ0fff"), std::string(200, 'a')}) {
@@ -137,7 +130,6 @@ TEST_F(ListTest, SeedOfAMessageReadSinceStillWorks) {
   const std::string second = all.items[1].reference;
   ASSERT_EQ(ReadMessage(second).code, CMC_SUCCESS);
   ASSERT_TRUE(InBoxExists(all.items[1].name + ".red"));
-
   Listing rest = List(0, 0, &second);
   ASSERT_EQ(rest.count, 2u);
   EXPECT_EQ(rest.items[0].name, all.items[1].name + ".red");
@@ -172,7 +164,6 @@ TEST_F(ListTest, AMailboxTooBigForOneBlockIsListedInParts) {
     Put(name, vktest::MessageBytes({vktest::Folded("From", from), vktest::Folded("Subject", subject)}));
   }
   EXPECT_EQ(Count(), static_cast<CMC_uint32>(kMessages));
-
   std::set<std::string> seen;
   std::string seed;
   int calls = 0;

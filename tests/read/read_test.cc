@@ -49,13 +49,11 @@ TEST_F(ReadTest, TheWholeMessage) {
   EXPECT_EQ(r.text, "Hi,\r\nAttachment: KWZzzzz\r\n");
   EXPECT_EQ(vktest::When(r.time), "96-11-4 9:5:7 300");
   EXPECT_EQ(r.flags, CMC_MSG_LAST_ELEMENT);  // not read before this call
-
   // Blanks stay part of an item; the blind copies are not handed out.
   EXPECT_EQ(Roles(r), (std::vector<std::string>{"carol@far.example.org" + kFrom, "alice" + kTo, " bob" + kTo,
                                                 "dave" + kCc}));
   EXPECT_EQ(r.recipients[0].name, "carol");
   EXPECT_EQ(r.recipients[3].flags, CMC_RECIP_LAST_ELEMENT);
-
   ASSERT_EQ(r.attachments.size(), 2u);
   EXPECT_EQ(r.attachments[0].filename, Parcels() + "KWZaaaa");
   EXPECT_EQ(r.attachments[0].title, "a.txt");
@@ -88,7 +86,6 @@ TEST_F(ReadTest, ATakenReadNameIsNeverReplaced) {
   EXPECT_NE(vktest::ReadWholeFile(InBox("KWZ0001")).find("the new one"), std::string::npos);
   EXPECT_NE(vktest::ReadWholeFile(InBox("KWZ0001.red")).find("the old one"), std::string::npos);
   EXPECT_EQ(List().count, 2u);
-
   // And a new message never gets the name of a read one lying there.
   char path[vk::kPathMax];
   vk::FileHandle h = vk::UniqueFileDefault(mailbox_.c_str(), path, sizeof path);
@@ -106,7 +103,6 @@ TEST_F(ReadTest, ReferencesOutsideTheMailboxAreRefused) {
   const std::string up = std::string(1, vk::kPathSep) + ".." + vk::kPathSep;
   PutMessage("KWZ0002.tmp", "half delivered");
   Put("KWZ0003", "");
-
   const std::vector<std::string> refused = {
       bob_box,
       mailbox_ + ".." + vk::kPathSep + ".." + vk::kPathSep + "bob" + vk::kPathSep + "MHS" + vk::kPathSep + "KWZ0001",
@@ -131,7 +127,6 @@ TEST_F(ReadTest, ReferencesOutsideTheMailboxAreRefused) {
   EXPECT_TRUE(vktest::FileExists(outside));
   EXPECT_TRUE(InBoxExists("KWZ0002.tmp"));
   EXPECT_TRUE(InBoxExists("KWZ0001"));
-
   // Another spelling of the mailbox itself is still the mailbox.
   const std::string dotted = mailbox_ + "." + vk::kPathSep + "KWZ0001";
   vktest::ReadResult r = Read(dotted, CMC_DO_NOT_MARK_AS_READ);
@@ -153,12 +148,10 @@ TEST_F(ReadTest, OnlyPlainParcelNamesAreHandedOut) {
   EXPECT_EQ(r.attachments[1].filename, Parcels() + "KWZdddd");
   EXPECT_EQ(r.attachments[1].title, "t5");
   EXPECT_EQ(r.attachments[1].flags, CMC_ATT_LAST_ELEMENT);
-
   Put("KWZ0002", MessageBytes({"From: carol", "Attachment: ../x"}));
   r = Read(InBox("KWZ0002"));
   ASSERT_EQ(r.code, CMC_SUCCESS);
   EXPECT_FALSE(r.has_attachments);
-
   // Parcels without titles have null titles; titles with no parcels do not
   // make the message unreadable.
   Put("KWZ0003", MessageBytes({"From: carol", "Attachment: KWZaaaa, ", " KWZbbbb"}));
@@ -182,7 +175,6 @@ TEST_F(ReadTest, RecipientRecordsAreNeverWrittenPastTheLast) {
   EXPECT_EQ(Roles(r), (std::vector<std::string>{"a@x" + kTo, " b@y" + kTo, "c" + kCc, "(null)/0"}));
   EXPECT_EQ(r.recipients[1].name, " b");
   EXPECT_EQ(r.recipients[3].flags, CMC_RECIP_LAST_ELEMENT);
-
   // More items than counted (a second To field) are dropped at the last
   // record; an empty To gives no items.
   Put("KWZ0002", MessageBytes({"From: carol", "To: a, b, c", "To: d", "Copies-To: "}));
@@ -190,7 +182,6 @@ TEST_F(ReadTest, RecipientRecordsAreNeverWrittenPastTheLast) {
   ASSERT_EQ(r.code, CMC_SUCCESS);
   EXPECT_EQ(Roles(r), (std::vector<std::string>{"carol" + kFrom, "a" + kTo}));
   EXPECT_EQ(r.recipients[1].flags, CMC_RECIP_LAST_ELEMENT);
-
   // A long address gives a name of at most 31 characters.
   const std::string user(40, 'u');
   Put("KWZ0003", MessageBytes({"From: " + user + "@x"}));
@@ -207,13 +198,11 @@ TEST_F(ReadTest, BodyLimits) {
   vktest::ReadResult r = Read(InBox("KWZ0001"));
   ASSERT_EQ(r.code, CMC_SUCCESS);
   EXPECT_EQ(r.text, body.substr(0, vk::kBodyMax));
-
   Put("KWZ0002", MessageBytes({"From: carol", "Subject: nothing"}));
   r = Read(InBox("KWZ0002"));
   ASSERT_EQ(r.code, CMC_SUCCESS);
   EXPECT_FALSE(r.has_text);
   EXPECT_FALSE(r.has_attachments);
-
   // A header without its empty line: the message is all header.
   Put("KWZ0003", "SMF-71\r\nFrom: carol\r\nSubject: cut");
   r = Read(InBox("KWZ0003"));
@@ -236,7 +225,6 @@ TEST_F(ReadTest, AMessageTooBigForOneBlockHandsOutNothing) {
   EXPECT_EQ(vk::PoolLiveBlockCount(), before);
   EXPECT_TRUE(InBoxExists("KWZ0001"));  // and it was not marked read
   EXPECT_FALSE(InBoxExists("KWZ0001.red"));
-
   // Half of them with a short body fit.
   Put("KWZ0002", MessageBytes({"From: carol", vktest::Folded("Attachment", parcels.substr(0, 510))}, "short"));
   r = Read(InBox("KWZ0002"));

@@ -66,7 +66,6 @@ TEST_F(Delete, ReferencesOutsideTheUsersMailboxAreRefused) {
   const std::string parcel = (Parcels("bob") / Only(Parcels("bob"))).string();
   const std::string passwd = (Mail() / "PUBLIC" / "passwd").string();
   ASSERT_TRUE(vktest::WriteWholeFile(box + "KWZ0001.tmp", "SMF-71\r\n"));
-
   const std::vector<std::string> refused = {
       anns,                                                                  // another user's mailbox
       box + ".." + sep + ".." + sep + "ann" + sep + "MHS" + sep + annsName,  // climbing out
@@ -87,7 +86,6 @@ TEST_F(Delete, ReferencesOutsideTheUsersMailboxAreRefused) {
     EXPECT_TRUE(fs::exists(kept)) << kept;
   }
   EXPECT_EQ(ActOn(own), CMC_SUCCESS);
-
   // Nor do parcel names in a crafted message lead out of the parcels.
   const std::string crafted = box + "KWZ0bad";
   ASSERT_TRUE(vktest::WriteWholeFile(

@@ -45,7 +45,6 @@ class Documents : public vktest::SenderTree {
     vk::ReleaseDocumentMessage(&doc_);
     SenderTree::TearDown();
   }
-
   CMC_return_code Build(const char* recipients, const char* paths, const char* names,
                         const char* delimiter = ";", CMC_flags flags = 0, const char* note = nullptr) {
     vk::ReleaseDocumentMessage(&doc_);
@@ -57,7 +56,6 @@ class Documents : public vktest::SenderTree {
                               const_cast<char*>("note"), flags, const_cast<char*>(paths),
                               const_cast<char*>(names), const_cast<char*>(delimiter), 0);
   }
-
   vk::DocumentMessage doc_;
 };
 
@@ -92,7 +90,6 @@ TEST_F(Documents, AttachmentsAreTitledOnlyWhenNamesMatchPaths) {
   EXPECT_EQ(Attachments(doc_.message), (Pairs{{"a.txt", "First"}, {"dir/b.doc", "Second"}}));
   // The caller's files are never removed by the send.
   EXPECT_EQ(doc_.message.attachments[0].attach_flags & CMC_ATT_APP_OWNS_FILE, CMC_ATT_APP_OWNS_FILE);
-
   // Too few, too many or no names: untitled, sent under their file names.
   for (const char* names : {"Only", "One;Two;Three", static_cast<const char*>(nullptr), ";;"}) {
     SCOPED_TRACE(names ? names : "(null)");
@@ -112,7 +109,6 @@ TEST_F(Documents, FirstFileBecomesTheTextNote) {
   const std::string both = first + ";" + Source("second.bin", "x");
   ASSERT_EQ(Build("ann", both.c_str(), "Note;Second", ";", note), CMC_SUCCESS);
   EXPECT_EQ(Attachments(doc_.message), (Pairs{{dir_.Join("second.bin"), "Second"}}));
-
   // The largest note there is room for, and one byte more.
   ASSERT_EQ(Build("ann", Source("below.txt", std::string(65535, 'b')).c_str(), nullptr, ";", note), CMC_SUCCESS);
   EXPECT_EQ(std::strlen(doc_.message.text_note), 65535u);

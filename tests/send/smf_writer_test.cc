@@ -49,7 +49,6 @@ class SmfWriterTest : public ::testing::Test {
     vk::Session().session_id = saved_session_;
     vk::Session().user_name_copy = saved_name_;
   }
-
   // Writes the message to a fresh file; the file's bytes.
   std::string Write(CMC_message* m, CMC_return_code expected = CMC_SUCCESS) {
     std::string path = dir_.Join("KWZ" + std::to_string(++files_));
@@ -59,7 +58,6 @@ class SmfWriterTest : public ::testing::Test {
     vk::CloseFile(h);
     return vktest::ReadWholeFile(path);
   }
-
   vktest::ScratchDir dir_;
   int files_ = 0;
   char user_[vk::kUserNameCopySize];
@@ -162,7 +160,6 @@ TEST_F(SmfWriterTest, AFailedParcelCopyClockOrImportanceEndsTheWrite) {
   std::vector<CMC_attachment> a = {vktest::Attach(first, nullptr), vktest::Attach(missing, nullptr)};
   CMC_message m = vktest::Message(r, &a, nullptr, nullptr);
   EXPECT_EQ(Write(&m, CMC_E_ATTACHMENT_OPEN_FAILURE), kHead + "To: ann\r\nAttachment: KWZ1a2b.");
-
   m.attachments = nullptr;
   CMC_extension importance = {X_IMPORTANCE, 7, nullptr, CMC_EXT_LAST_ELEMENT};
   m.message_extensions = &importance;
