@@ -37,7 +37,6 @@ class LookUp : public vktest::MailTreeTest {
     }
     MailTreeTest::TearDown();
   }
-
   void LogOnAs(const char* user) {
     ASSERT_EQ(MailTreeTest::LogOnAs(user, "pw"), CMC_SUCCESS);
     ASSERT_STREQ(vk::SessionUserName(), user);
@@ -74,7 +73,6 @@ class LookUp : public vktest::MailTreeTest {
     EXPECT_EQ(out_, nullptr);
   }
   std::string BookFile() const { return (UserDir("bob") / "local.ab").string(); }
-
   CMC_uint32 count_ = 0;
   CMC_recipient* out_ = nullptr;
 };
@@ -177,7 +175,6 @@ TEST_F(LookUp, AddressBookIsWrittenReadAndEmptiedAgain) {
   for (const char* name : {"carol", "Dave@host.example", "CAROL"}) EXPECT_EQ(vk::AddAddressBookName(name), 1);
   ASSERT_TRUE(vktest::FileExists(BookFile()));
   EXPECT_NE(vktest::ReadWholeFile(BookFile()).find("[Users]"), std::string::npos);
-
   EXPECT_EQ(vk::IsInAddressBook("carol"), 1);
   EXPECT_EQ(vk::IsInAddressBook("dave@HOST.example"), 1);
   EXPECT_EQ(vk::IsInAddressBook("dave"), 0);
@@ -189,7 +186,6 @@ TEST_F(LookUp, AddressBookIsWrittenReadAndEmptiedAgain) {
   EXPECT_STREQ(book->slots[1], "Dave@host.example");
   EXPECT_NE(book->flags & VK_NAMELIST_SORTED, 0u);
   vk::FreeNameList(book);
-
   EXPECT_EQ(vk::RemoveAddressBookName("Carol"), 1);
   EXPECT_EQ(vk::IsInAddressBook("carol"), 0);
   EXPECT_EQ(vk::RemoveAddressBookName("nobody"), 1);
@@ -221,7 +217,6 @@ TEST_F(LookUp, AddressListJoinsUsersAndBookOnceEachRegisteredSpellingFirst) {
   NameList* users_only = vk::LoadAddressList();
   EXPECT_EQ(Names(users_only), (std::vector<std::string>{"alice", "bob", "bobby"}));
   vk::FreeNameList(users_only);
-
   for (const char* name : {"Zara", "ALICE", "carol@host"}) ASSERT_EQ(vk::AddAddressBookName(name), 1);
   NameList* all = vk::LoadAddressList();
   ASSERT_NE(all, nullptr);
@@ -237,13 +232,11 @@ TEST_F(LookUp, EachUserHasABookOfHisOwnAndNoneWithoutSession) {
   EXPECT_EQ(vk::IsInAddressBook("carol"), 0);
   EXPECT_EQ(vk::AddAddressBookName("dave"), 0);
   EXPECT_EQ(vk::RemoveAddressBookName("carol"), 0);
-
   LogOnAs("alice");
   EXPECT_EQ(vk::IsInAddressBook("carol"), 0);
   ASSERT_EQ(Look(nullptr, CMC_LOOKUP_RESOLVE_IDENTITY), CMC_SUCCESS);
   ExpectOne("alice", nullptr);
   ASSERT_EQ(cmc_logoff(session_, 0, 0, nullptr), CMC_SUCCESS);
-
   // Logged on again, bob's book is where it was.
   LogOnAs("bob");
   EXPECT_EQ(vk::IsInAddressBook("carol"), 1);

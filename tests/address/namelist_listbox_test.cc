@@ -1,5 +1,5 @@
-// Name lists in and out of list boxes, on the in-memory select-users dialog
-// that a dialog driver plays.
+// Names into the select-users dialog's list boxes, once each, on the
+// in-memory dialog that a dialog driver plays.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -30,7 +30,6 @@ Strings ListTexts(VkDialog* d, int id) {
 struct ListBoxRun {
   std::function<void(vk::Dialog*)> act;
   Strings all, chosen;
-
   static int Proc(vk::Dialog* d, int event, int id, int, void* param) {
     if (event == vk::kDlgInit) static_cast<ListBoxRun*>(param)->act(d);
     if (event == vk::kDlgCommand && id == vk::kIdCancel) vk::EndDialog(d, vk::kIdCancel);
@@ -47,23 +46,6 @@ struct ListBoxRun {
     vk_set_dialog_driver(nullptr, nullptr);
   }
 };
-
-TEST(FillListBox, ReplacesTheContentsInListOrder) {
-  NameList* list = vk::CreateNameList(4, 64);
-  for (const char* name : {"carl", "ann", "bob"}) list = vk::AddName(list, name, 0);
-  ListBoxRun run;
-  run.act = [list](vk::Dialog* d) {
-    vk::ListAdd(d, vk::kSelectAll, "old entry");
-    vk::FillListBox(d, vk::kSelectAll, list);
-    // Nothing happens without a list or a dialog.
-    vk::FillListBox(d, vk::kSelectChosen, nullptr);
-    vk::FillListBox(nullptr, vk::kSelectChosen, list);
-  };
-  run.Run();
-  EXPECT_EQ(run.all, Strings({"carl", "ann", "bob"}));
-  EXPECT_TRUE(run.chosen.empty());
-  vk::FreeNameList(list);
-}
 
 TEST(AddToListBoxUnique, AddsEachNameOnceWithoutRegardToCase) {
   // Entries of 64 characters or more do not fit the small buffer and are

@@ -134,7 +134,6 @@ TEST(NameList, GrowsUpToTheBlockLimitAndThenRefusesKeepingTheList) {
   EXPECT_EQ(list->count, 18);
   ExpectConsistent(list);
   FreeNameList(list);
-
   list = CreateNameList(0, 0);
   unsigned stored = 0;
   for (int i = 0; i < 5000; i++) {
@@ -214,27 +213,6 @@ TEST(NameList, EverySizeAndShuffleSortsAscendingAndIsFoundAgain) {
   }
 }
 
-TEST(NameList, SplitCutsOnRunsOfDelimiters) {
-  char text[] = "a, b,,c";
-  NameList* list = vk::SplitToNameList(text, ", ", 0);
-  EXPECT_EQ(Names(list), Strings({"a", "b", "c"}));
-  FreeNameList(list);
-  char sorted[] = ";;carl;ann;bob;ANN;;";
-  list = vk::SplitToNameList(sorted, ";", 3);
-  EXPECT_EQ(Names(list), Strings({"ann", "bob", "carl"}));
-  FreeNameList(list);
-  // Many items outgrow the slots the text length suggests.
-  std::string many;
-  for (int i = 0; i < 600; i++) many += "item" + std::to_string(i) + ",";
-  list = vk::SplitToNameList(&many[0], ",", 0);
-  ASSERT_EQ(list->count, 600);
-  EXPECT_STREQ(list->slots[599], "item599");
-  ExpectConsistent(list);
-  FreeNameList(list);
-  EXPECT_EQ(vk::SplitToNameList(nullptr, ",", 0), nullptr);
-  EXPECT_EQ(vk::SplitToNameList(text, nullptr, 0), nullptr);
-}
-
 TEST(NameList, UnionMergesOrAppendsAndLeavesTheInputs) {
   NameList* a = ListOf({"dave", "Bob", "ann", "bob"});
   NameList* b = ListOf({"ANN", "carl", "eve", "Carl"});
@@ -250,7 +228,6 @@ TEST(NameList, UnionMergesOrAppendsAndLeavesTheInputs) {
   FreeNameList(onlyA);
   FreeNameList(a);
   FreeNameList(b);
-
   // Two lists that together outgrow one block's worth still merge.
   a = CreateNameList(0, 0);
   b = CreateNameList(0, 0);

@@ -29,7 +29,6 @@ struct Recorder {
   std::vector<Event> events;
   std::function<void(vk::Dialog*)> on_init;
   std::function<int(vk::Dialog*, int id, int code)> on_command;
-
   static int Proc(vk::Dialog* d, int event, int id, int code, void* param) {
     Recorder* r = static_cast<Recorder*>(param);
     r->events.push_back({event, id, code});
@@ -65,7 +64,6 @@ TEST(DialogRun, HowADialogEnds) {
     EXPECT_EQ(vk::RunDialog(nullptr, 4242, Recorder::Proc, &none), -1);  // unknown template
   }
   EXPECT_TRUE(none.events.empty());
-
   // The driver returning closes the dialog; the handle is dead afterwards.
   Recorder closed{77};
   VkDialog* seen = nullptr;
@@ -81,7 +79,6 @@ TEST(DialogRun, HowADialogEnds) {
   EXPECT_EQ(closed.Count(vk::kDlgClose, 0, 0), 1);
   EXPECT_EQ(vk_dialog_is_open(seen), 0);
   EXPECT_EQ(vk_dialog_template(seen), -1);
-
   // An unhandled close becomes Cancel; a procedure ignoring everything ends.
   Recorder cancel, deaf;
   cancel.on_command = EndOn(vk::kIdCancel);
@@ -91,7 +88,6 @@ TEST(DialogRun, HowADialogEnds) {
     EXPECT_EQ(vk::RunDialog(nullptr, 1006, Recorder::Proc, &deaf), vk::kIdCancel);
   }
   EXPECT_EQ(cancel.Count(vk::kDlgCommand, vk::kIdCancel, vk::kBnClicked), 1);
-
   // Closed or clicked by the driver: no second request.
   Recorder by_driver{5};
   {
@@ -174,37 +170,6 @@ TEST(DialogControls, DisabledHiddenAndAbsentControlsRefuseTheDriver) {
   EXPECT_EQ(driver.calls(), 1);
 }
 
-TEST(DialogControls, NestedDialogCallsTheDriverBeforeClickReturns) {
-  Recorder inner;
-  Recorder outer;
-  int inner_result = 0;
-  outer.on_command = [&](vk::Dialog* d, int id, int code) {
-    if (id == 1503 && code == vk::kBnClicked) {
-      inner_result = vk::RunDialog(vk::DialogWindow(d), 1007, Recorder::Proc, &inner);
-      return 1;
-    }
-    return EndOn(vk::kIdOk)(d, id, code);
-  };
-  inner.on_command = EndOn(vk::kIdCancel);
-  std::vector<int> order;
-  ScopedDriver driver([&](VkDialog* d) {
-    order.push_back(vk_dialog_template(d));
-    if (vk_dialog_template(d) == 1006) {
-      EXPECT_EQ(vk_dialog_click(d, 1503), 1);
-      order.push_back(-1);
-      EXPECT_EQ(vk_dialog_is_open(d), 1);
-      EXPECT_EQ(vk_dialog_click(d, vk::kIdOk), 1);
-    } else {
-      // The inner driver returns without acting: it gets closed.
-      EXPECT_EQ(DialogText(d, -1), "Please provide Admin password");
-    }
-  });
-  EXPECT_EQ(vk::RunDialog(nullptr, 1006, Recorder::Proc, &outer), vk::kIdOk);
-  EXPECT_EQ(order, (std::vector<int>{1006, 1007, -1}));
-  EXPECT_EQ(inner_result, vk::kIdCancel);
-  EXPECT_EQ(inner.Count(vk::kDlgClose, 0, 0), 1);
-}
-
 TEST(DialogControls, ListBoxesSelectAndNotify) {
   Recorder r;
   r.on_init = [](vk::Dialog* d) {
@@ -265,7 +230,6 @@ TEST(DialogControls, StatusMessagesComeFromTheStringTable) {
   ScopedDriver driver([](VkDialog* d) { EXPECT_EQ(DialogText(d, 1553), "The new passwords do not match"); });
   vk::RunDialog(nullptr, 1004, Recorder::Proc, &r);
   EXPECT_EQ(driver.calls(), 1);
-
   char buf[16];
   EXPECT_EQ(vk::LoadStringText(1623, buf, sizeof buf), 15);
   EXPECT_STREQ(buf, "Not enough memo");

@@ -40,21 +40,6 @@ TEST(DialogTables, TemplatesAndStringsAreWellFormed) {
   EXPECT_EQ(vk::FindString(1562), nullptr);
 }
 
-TEST(DialogTables, LoginLayoutsDifferOnlyInTheAdministerButton) {
-  const vk::UiDialogDef* a = vk::FindDialogTemplate(1001);
-  const vk::UiDialogDef* b = vk::FindDialogTemplate(1006);
-  ASSERT_TRUE(a && b);
-  EXPECT_EQ(a->control_count, b->control_count + 1);
-  // The caret starts in the password field: the first tab stop.
-  for (const vk::UiDialogDef* d : {a, b}) {
-    int first = 0;
-    for (int k = 0; k < d->control_count && !first; ++k) {
-      if (d->controls[k].style & vk::kWsTabStop) first = d->controls[k].id;
-    }
-    EXPECT_EQ(first, 1502);
-  }
-}
-
 TEST(ResourceScript, EscapesQuotesAndBackslashesAndHidesHiddenControls) {
   std::string rc = vkrc::ResourceScript();
   EXPECT_NE(rc.find("(password \"\"zirva\"\")."), std::string::npos);
