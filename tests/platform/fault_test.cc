@@ -30,7 +30,6 @@ TEST(PlatFault, TheNthOperationFailsOnce) {
   Disarm disarm;
   std::string p = dir.Join("f");
   ASSERT_TRUE(vktest::WriteWholeFile(p, "abc"));
-
   PlatFaultArm(3, false);
   EXPECT_FALSE(PlatFaultFired());
   FileHandle h = OpenExisting(p);  // 1

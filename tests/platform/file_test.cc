@@ -31,6 +31,12 @@ std::string ReadAll(FileHandle h) {
   return out;
 }
 
+// The call failed with `error`.
+void ExpectError(bool failed, PlatError error) {
+  EXPECT_TRUE(failed);
+  EXPECT_EQ(error, PlatLastError());
+}
+
 std::vector<std::string> Search(const std::string& pattern) {
   std::vector<std::string> names;
   DirEntry e;
@@ -47,35 +53,25 @@ std::vector<std::string> Search(const std::string& pattern) {
 TEST(PlatFile, DispositionsOpenCreateAndTruncateAsAsked) {
   ScratchDir dir;
   std::string p = dir.Join("msg");
-
-  EXPECT_EQ(kNoFile, OpenRw(p, Disposition::kOpenExisting));
-  EXPECT_EQ(PlatError::kNotFound, PlatLastError());
-
+  ExpectError(OpenRw(p, Disposition::kOpenExisting) == kNoFile, PlatError::kNotFound);
   FileHandle h = OpenRw(p, Disposition::kCreateNew);
   ASSERT_NE(kNoFile, h);
   EXPECT_EQ(5, WriteText(h, "hello"));
   EXPECT_EQ(0, PlatClose(h));
-
   // Create-new never replaces, and leaves the content alone.
-  EXPECT_EQ(kNoFile, OpenRw(p, Disposition::kCreateNew));
-  EXPECT_EQ(PlatError::kExists, PlatLastError());
+  ExpectError(OpenRw(p, Disposition::kCreateNew) == kNoFile, PlatError::kExists);
   EXPECT_EQ("hello", ReadWholeFile(p));
-
   h = OpenRw(p, Disposition::kOpenAlways);
   ASSERT_NE(kNoFile, h);
   EXPECT_EQ(5, PlatFileSize(h));
   EXPECT_EQ("hello", ReadAll(h));
   EXPECT_EQ(0, PlatClose(h));
-
   h = OpenRw(p, Disposition::kCreateAlways);
   ASSERT_NE(kNoFile, h);
   EXPECT_EQ(0, PlatFileSize(h));
   EXPECT_EQ(0, PlatClose(h));
-
-
   // A missing parent directory is "not found", not a crash or a create.
-  EXPECT_EQ(kNoFile, OpenRw(dir.Join("nodir") + kPathSep + "x", Disposition::kOpenAlways));
-  EXPECT_EQ(PlatError::kNotFound, PlatLastError());
+  ExpectError(OpenRw(dir.Join("nodir") + kPathSep + "x", Disposition::kOpenAlways) == kNoFile, PlatError::kNotFound);
 }
 
 TEST(PlatFile, ReadWriteSeekAndTruncateKeepsThePosition) {
@@ -91,7 +87,6 @@ TEST(PlatFile, ReadWriteSeekAndTruncateKeepsThePosition) {
   EXPECT_EQ(2, PlatRead(h, buf, 4));
   EXPECT_EQ(0, PlatRead(h, buf, 4));  // end of file
   EXPECT_EQ(-1, PlatSeek(h, -20, 1));
-
   ASSERT_EQ(10, PlatSeek(h, 0, 2));
   EXPECT_TRUE(PlatTruncate(h, 4));
   EXPECT_EQ(10, PlatSeek(h, 0, 1));
@@ -107,18 +102,13 @@ TEST(PlatFile, RenameNeverReplaces) {
   std::string a = dir.Join("a"), b = dir.Join("b"), c = dir.Join("c");
   ASSERT_TRUE(WriteWholeFile(a, "A"));
   ASSERT_TRUE(WriteWholeFile(b, "B"));
-  EXPECT_FALSE(PlatRenameNoReplace(a.c_str(), b.c_str()));
-  EXPECT_EQ(PlatError::kExists, PlatLastError());
+  ExpectError(!PlatRenameNoReplace(a.c_str(), b.c_str()), PlatError::kExists);
   EXPECT_EQ("A", ReadWholeFile(a));
   EXPECT_EQ("B", ReadWholeFile(b));
-
   EXPECT_TRUE(PlatRenameNoReplace(a.c_str(), c.c_str()));
   EXPECT_FALSE(vktest::FileExists(a));
   EXPECT_EQ("A", ReadWholeFile(c));
-
-  EXPECT_FALSE(PlatRenameNoReplace(a.c_str(), dir.Join("d").c_str()));
-  EXPECT_EQ(PlatError::kNotFound, PlatLastError());
-
+  ExpectError(!PlatRenameNoReplace(a.c_str(), dir.Join("d").c_str()), PlatError::kNotFound);
   // Directories move too.
   std::string sub = dir.Join("sub"), moved = dir.Join("moved");
   ASSERT_TRUE(PlatMakeDir(sub.c_str()));
@@ -133,25 +123,20 @@ TEST(PlatFile, DeleteFilesButNotDirectoriesOrReadOnlyFiles) {
   EXPECT_EQ(0u, PlatGetAttributes(f.c_str()) & (kAttrDirectory | kAttrReadOnly | kAttrHidden));
   EXPECT_TRUE(PlatDeleteFile(f.c_str()));
   EXPECT_FALSE(vktest::FileExists(f));
-  EXPECT_FALSE(PlatDeleteFile(f.c_str()));
-  EXPECT_EQ(PlatError::kNotFound, PlatLastError());
-
+  ExpectError(!PlatDeleteFile(f.c_str()), PlatError::kNotFound);
   // A directory is neither opened as a file nor deleted as one.
   std::string sub = dir.Join("sub");
   ASSERT_TRUE(PlatMakeDir(sub.c_str()));
-  EXPECT_EQ(kNoFile, PlatOpen(sub.c_str(), kAccessRead, ShareMode::kReadWrite, Disposition::kOpenExisting));
-  EXPECT_EQ(PlatError::kAccessDenied, PlatLastError());
-  EXPECT_FALSE(PlatDeleteFile(sub.c_str()));
-  EXPECT_EQ(PlatError::kAccessDenied, PlatLastError());
+  ExpectError(PlatOpen(sub.c_str(), kAccessRead, ShareMode::kReadWrite, Disposition::kOpenExisting) == kNoFile,
+              PlatError::kAccessDenied);
+  ExpectError(!PlatDeleteFile(sub.c_str()), PlatError::kAccessDenied);
   EXPECT_NE(0u, PlatGetAttributes(sub.c_str()) & kAttrDirectory);
-
   std::string ro = dir.Join("ro");
   ASSERT_TRUE(WriteWholeFile(ro, "x"));
   ASSERT_TRUE(PlatSetAttributes(ro.c_str(), kAttrReadOnly));
   EXPECT_NE(0u, PlatGetAttributes(ro.c_str()) & kAttrReadOnly);
   EXPECT_EQ(kNoFile, PlatOpen(ro.c_str(), kAccessWrite, ShareMode::kReadWrite, Disposition::kOpenExisting));
-  EXPECT_FALSE(PlatDeleteFile(ro.c_str()));
-  EXPECT_EQ(PlatError::kAccessDenied, PlatLastError());
+  ExpectError(!PlatDeleteFile(ro.c_str()), PlatError::kAccessDenied);
   ASSERT_TRUE(PlatSetAttributes(ro.c_str(), kAttrNormal));
   EXPECT_EQ(0u, PlatGetAttributes(ro.c_str()) & kAttrReadOnly);
   EXPECT_TRUE(PlatDeleteFile(ro.c_str()));
@@ -167,16 +152,12 @@ TEST(PlatFile, MakeAndRemoveOneDirectoryLevel) {
   EXPECT_FALSE(PlatMakeDir(ab.c_str()));  // the parent must exist
   EXPECT_EQ(PlatError::kNotFound, PlatLastError());
   EXPECT_TRUE(PlatMakeDir(a.c_str()));
-  EXPECT_FALSE(PlatMakeDir(a.c_str()));
-  EXPECT_EQ(PlatError::kExists, PlatLastError());
+  ExpectError(!PlatMakeDir(a.c_str()), PlatError::kExists);
   EXPECT_TRUE(PlatMakeDir(ab.c_str()));
-
-  EXPECT_FALSE(PlatRemoveDir(a.c_str()));
-  EXPECT_EQ(PlatError::kNotEmpty, PlatLastError());
+  ExpectError(!PlatRemoveDir(a.c_str()), PlatError::kNotEmpty);
   EXPECT_TRUE(PlatRemoveDir(ab.c_str()));
   EXPECT_TRUE(PlatRemoveDir(a.c_str()));
-  EXPECT_FALSE(PlatRemoveDir(a.c_str()));
-  EXPECT_EQ(PlatError::kNotFound, PlatLastError());
+  ExpectError(!PlatRemoveDir(a.c_str()), PlatError::kNotFound);
 }
 
 TEST(PlatFile, SearchByPattern) {
@@ -187,23 +168,19 @@ TEST(PlatFile, SearchByPattern) {
   ASSERT_TRUE(WriteWholeFile(dir.Join("KWZ0f3a"), "4"));
   ASSERT_TRUE(PlatMakeDir(dir.Join("sub").c_str()));
   std::string base = dir.path() + kPathSep;
-
   std::vector<std::string> all = Search(base + "*.*");
   EXPECT_EQ((std::vector<std::string>{"B.TXT", "KWZ0f3a", "README", "a.txt", "sub"}), all);
   EXPECT_EQ(Search(base + "*"), all);
-
   EXPECT_EQ((std::vector<std::string>{"B.TXT", "a.txt"}), Search(base + "*.txt"));
   EXPECT_EQ((std::vector<std::string>{"KWZ0f3a"}), Search(base + "kwz????"));
   EXPECT_TRUE(Search(base + "*.doc").empty());
   EXPECT_TRUE(Search(dir.Join("missing") + kPathSep + "*.*").empty());
-
   DirEntry e;
   SearchHandle s = PlatFindFirst((base + "sub").c_str(), &e);
   ASSERT_NE(nullptr, s);
   EXPECT_NE(0u, e.attributes & kAttrDirectory);
   EXPECT_FALSE(PlatFindNext(s, &e));
   PlatFindClose(s);
-
   EXPECT_EQ(nullptr, PlatFindFirst((base + "nothing*").c_str(), &e));
   // An empty directory delivers no dot entries.
   std::string empty = dir.Join("sub") + kPathSep + "*.*";
@@ -216,17 +193,15 @@ TEST(PlatFile, ExclusiveOpenRefusesOthers) {
   ASSERT_TRUE(WriteWholeFile(p, "x"));
   FileHandle h = PlatOpen(p.c_str(), kAccessRead, ShareMode::kNone, Disposition::kOpenExisting);
   ASSERT_NE(kNoFile, h);
-  EXPECT_EQ(kNoFile, PlatOpen(p.c_str(), kAccessRead, ShareMode::kReadWrite, Disposition::kOpenExisting));
-  EXPECT_EQ(PlatError::kSharingViolation, PlatLastError());
-  EXPECT_EQ(kNoFile, OpenRw(p, Disposition::kOpenAlways));
-  EXPECT_EQ(PlatError::kSharingViolation, PlatLastError());
+  ExpectError(PlatOpen(p.c_str(), kAccessRead, ShareMode::kReadWrite, Disposition::kOpenExisting) == kNoFile,
+              PlatError::kSharingViolation);
+  ExpectError(OpenRw(p, Disposition::kOpenAlways) == kNoFile, PlatError::kSharingViolation);
   EXPECT_EQ(0, PlatClose(h));
-
   FileHandle again = PlatOpen(p.c_str(), kAccessRead, ShareMode::kReadWrite, Disposition::kOpenExisting);
   EXPECT_NE(kNoFile, again);
   // And the other way round: an exclusive open waits for nobody else.
-  EXPECT_EQ(kNoFile, PlatOpen(p.c_str(), kAccessRead, ShareMode::kNone, Disposition::kOpenExisting));
-  EXPECT_EQ(PlatError::kSharingViolation, PlatLastError());
+  ExpectError(PlatOpen(p.c_str(), kAccessRead, ShareMode::kNone, Disposition::kOpenExisting) == kNoFile,
+              PlatError::kSharingViolation);
   EXPECT_EQ(0, PlatClose(again));
 }
 
@@ -238,14 +213,12 @@ TEST(PlatFile, ReadSharingAdmitsReadersOnly) {
   ASSERT_NE(kNoFile, h);
   FileHandle reader = PlatOpen(p.c_str(), kAccessRead, ShareMode::kReadWrite, Disposition::kOpenExisting);
   EXPECT_NE(kNoFile, reader);
-  EXPECT_EQ(kNoFile, OpenRw(p, Disposition::kOpenExisting));
-  EXPECT_EQ(PlatError::kSharingViolation, PlatLastError());
+  ExpectError(OpenRw(p, Disposition::kOpenExisting) == kNoFile, PlatError::kSharingViolation);
   // A refused create-always must not have cut the file.
   EXPECT_EQ(kNoFile, OpenRw(p, Disposition::kCreateAlways));
   EXPECT_EQ(0, PlatClose(reader));
   EXPECT_EQ(0, PlatClose(h));
   EXPECT_EQ("content", ReadWholeFile(p));
-
 }
 
 TEST(PlatFile, NativePathOfAnExistingPath) {
@@ -270,28 +243,23 @@ TEST(PlatFilePosix, NamesMatchWithoutRegardToCase) {
   ASSERT_TRUE(PlatMakeDir((users + "/ann").c_str()));
   ASSERT_TRUE(PlatMakeDir(dir.Join("USERS/ANN/MHS").c_str()));  // parent matched
   EXPECT_TRUE(std::filesystem::is_directory(dir.Join("Users/ann/MHS")));
-
   // A create makes the last component as spelled, inside the matched parent.
   FileHandle h = OpenRw(dir.Join("users/ANN/mhs/Note"), Disposition::kCreateNew);
   ASSERT_NE(kNoFile, h);
   EXPECT_EQ(3, WriteText(h, "abc"));
   EXPECT_EQ(0, PlatClose(h));
   EXPECT_EQ("abc", ReadWholeFile(dir.Join("Users/ann/MHS/Note")));
-
-  EXPECT_EQ(kNoFile, OpenRw(dir.Join("USERS/ANN/MHS/NOTE"), Disposition::kCreateNew));
-  EXPECT_EQ(PlatError::kExists, PlatLastError());
+  ExpectError(OpenRw(dir.Join("USERS/ANN/MHS/NOTE"), Disposition::kCreateNew) == kNoFile, PlatError::kExists);
   h = PlatOpen(dir.Join("USERS\\ANN\\MHS\\NOTE").c_str(), kAccessRead, ShareMode::kReadWrite,
                Disposition::kOpenExisting);
   ASSERT_NE(kNoFile, h);
   EXPECT_EQ("abc", ReadAll(h));
   EXPECT_EQ(0, PlatClose(h));
-
   char native[512];
   PlatNativePath(dir.Join("USERS\\ANN\\MHS\\NOTE").c_str(), native, sizeof native);
   EXPECT_EQ(dir.Join("Users/ann/MHS/Note"), native);
   PlatNativePath(dir.Join("USERS/ANN/new/x").c_str(), native, sizeof native);
   EXPECT_EQ(dir.Join("Users/ann/new/x"), native);
-
   EXPECT_EQ((std::vector<std::string>{"Note"}), Search(dir.Join("USERS/Ann/mhs/*.*")));
   EXPECT_TRUE(PlatRenameNoReplace(dir.Join("USERS/ANN/MHS/NOTE").c_str(), dir.Join("users/ann/mhs/NOTE.red").c_str()));
   EXPECT_TRUE(vktest::FileExists(dir.Join("Users/ann/MHS/NOTE.red")));
@@ -334,7 +302,6 @@ TEST(PlatPath, RelativePathsBecomeAbsoluteWithDotsResolved) {
   ASSERT_TRUE(PlatAbsolutePath("a/./b/../c", out, sizeof out));
   const std::string expected = (std::filesystem::current_path() / "a" / "c").string();
   EXPECT_EQ(expected, out);
-
   // Nothing is cut: a result that does not fit is refused.
   EXPECT_FALSE(PlatAbsolutePath("a", out, 3));
   EXPECT_STREQ("", out);

@@ -39,7 +39,6 @@ TEST(BufferedFile, LinesAcrossWindowsAndACrLfSplitByTheEdge) {
   std::string split_text;
   for (const auto& l : split) split_text += l + "\r\n";
   ASSERT_EQ(split_text[vk::kBufferedCapacity - 1], '\r');
-
   for (const auto& c : {std::make_pair(mixed_text, mixed), std::make_pair(split_text, split)}) {
     ASSERT_TRUE(vktest::WriteWholeFile(path, c.first));
     vk::BufferedFile* f = vk::OpenPathBuffered(path.c_str(), vk::kOpenReadWrite, vk::kBufferedCapacity);
@@ -65,7 +64,6 @@ TEST(BufferedFile, HandlesAreReleasedOnEveryPath) {
   EXPECT_EQ(vk::CloseFile(h), 0);  // a refused handle still belongs to the caller
   EXPECT_EQ(vk::OpenPathBuffered(path.c_str(), vk::kOpenReadWrite, vk::kBufferedCapacity), nullptr);
   EXPECT_TRUE(vk::PlatDeleteFile(path.c_str()));  // closed again: the file can go
-
   // A failed close still releases the record (the sanitizer build would
   // see it left behind).
   ASSERT_TRUE(vktest::WriteWholeFile(path, "abc"));

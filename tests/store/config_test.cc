@@ -101,7 +101,6 @@ TEST_F(ConfigTest, RootInWinIniGetsTheMailDirAppendedAndWrittenBack) {
   EXPECT_TRUE(SamePath(Profile(nullptr, "MAIL", "VeskMailPath"), mail));
   EXPECT_STREQ(vk::g_mail_config.server_name, "VESK");
   EXPECT_STREQ(vk::g_mail_config.server_description, "VESK_MSG");
-
   // Unloading keeps the passwd path, and loading again finds the same tree.
   std::string passwd = vk::g_mail_config.passwd_path;
   vk::UnloadConfig();
@@ -127,7 +126,6 @@ TEST_F(ConfigTest, NoUsableTreeIsACancelAndLeavesNoPaths) {
   EXPECT_EQ(vk::LoadConfig(), CMC_E_USER_CANCEL);
   EXPECT_FALSE(vk::ConfigLoaded());
   EXPECT_STREQ(vk::g_mail_config.mail_dir, "");
-
   // A directory without a passwd file.
   MakeTree(dir_.path(), true, false);
   PointWinIniAt(dir_.path());
@@ -136,7 +134,6 @@ TEST_F(ConfigTest, NoUsableTreeIsACancelAndLeavesNoPaths) {
   char out[vk::kPathMax];
   EXPECT_STREQ(vk::BuildMailPath(out, vk::kSndDir), "");
   EXPECT_STREQ(vk::BuildUserPath(out, "ann", vk::kUserMailboxDir), "");
-
   PointWinIniAt(dir_.Join("missing"));
   EXPECT_EQ(vk::LoadConfig(), CMC_E_USER_CANCEL);
 }
@@ -172,7 +169,6 @@ TEST_F(ConfigTest, SetupMakesTheWholeTreeAndKeepsARegistryWhenRunAgain) {
   Reset();
   ASSERT_EQ(vk::LoadConfig(), 0);
   EXPECT_TRUE(SamePath(vk::g_mail_config.mail_dir, mail));
-
   vk::PlatWriteProfileString(passwd.c_str(), "Passwords", "bob", "something");
   vk::PlatWriteProfileString(passwd.c_str(), nullptr, nullptr, nullptr);
   Reset();
@@ -190,7 +186,6 @@ TEST_F(ConfigTest, SetupRefusesAMissingOrTooDeepRootAndReportsDirectoryFailures)
   fs::create_directories(deep);
   EXPECT_EQ(bSetupMHSDirs(deep.c_str()), 0);
   EXPECT_FALSE(fs::exists(deep + kSep + "MHS"));
-
   // MHS cannot be made where a plain file holds its name.
   ASSERT_TRUE(WriteWholeFile(root_.Join("MHS"), "in the way"));
   EXPECT_EQ(bSetupMHSDirs(root_.path().c_str()), 8);
