@@ -77,39 +77,74 @@ class LookUp : public vktest::MailTreeTest {
   CMC_recipient* out_ = nullptr;
 };
 
-TEST_F(LookUp, IdentityIsTheLoggedOnUserWhateverIsGiven) {
-  ASSERT_EQ(Look(nullptr, CMC_LOOKUP_RESOLVE_IDENTITY), CMC_SUCCESS);
+TEST_F(LookUp, ResolvingNamesAndAddresses) {
+  const std::string longest(vk::kMaxAddressName, 'n');
+  const std::string at_longest = longest + "@host";
+  const CMC_flags id = CMC_LOOKUP_RESOLVE_IDENTITY;
+  struct {
+    const char *name, *address;
+    CMC_flags flags;
+    CMC_return_code code;
+    const char *out_name, *out_address;
+  } cases[] = {
+      // The identity is the logged-on user, whatever is given.
+      {"alice", nullptr, id | CMC_LOOKUP_ADDRESSING_UI | CMC_ERROR_UI_ALLOWED, CMC_SUCCESS, "bob", nullptr},
+      // A typed name is found without regard to case and kept as typed; found
+      // exactly it needs no dialog.
+      {"Bob", nullptr, 0, CMC_SUCCESS, "Bob", "Bob"},
+      {"BOBBY", nullptr, 0, CMC_SUCCESS, "BOBBY", "BOBBY"},
+      {"alice", nullptr, CMC_LOOKUP_RESOLVE_UI, CMC_SUCCESS, "alice", "alice"},
+      // An address alone gives its user part; an empty name counts as none.
+      {"", "carol@host.example", 0, CMC_SUCCESS, "carol", "carol@host.example"},
+      {"", "dave@a@b", 0, CMC_SUCCESS, "dave", "dave@a@b"},
+      {"", at_longest.c_str(), 0, CMC_SUCCESS, longest.c_str(), at_longest.c_str()},
+      {nullptr, nullptr, 0, CMC_E_INVALID_PARAMETER, nullptr, nullptr},
+      {"", "", 0, CMC_E_INVALID_PARAMETER, nullptr, nullptr},
+      {"bob", nullptr, CMC_LOOKUP_RESOLVE_PREFIX_SEARCH, CMC_E_UNSUPPORTED_FLAG, nullptr, nullptr},
+      {"bob", nullptr, CMC_LOOKUP_DETAILS_UI, CMC_E_UNSUPPORTED_FLAG, nullptr, nullptr},
+      // The prefix choice cannot be shown yet.
+      {"bo", nullptr, CMC_LOOKUP_RESOLVE_UI, CMC_E_USER_CANCEL, nullptr, nullptr},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.name ? c.name : "(null)") + " " + (c.address ? c.address : "(null)"));
+    EXPECT_EQ(Resolve(c.name, c.address, c.flags), c.code);
+    if (c.code == CMC_SUCCESS) {
+      ExpectOne(c.out_name, c.out_address);
+    } else {
+      ExpectNothing();
+    }
+  }
+  ASSERT_EQ(Look(nullptr, id), CMC_SUCCESS);
   ExpectOne("bob", nullptr);
-  // The other mode bits are then ignored.
-  ASSERT_EQ(Resolve("alice", nullptr, CMC_LOOKUP_RESOLVE_IDENTITY | CMC_LOOKUP_ADDRESSING_UI | CMC_ERROR_UI_ALLOWED),
-            CMC_SUCCESS);
-  ExpectOne("bob", nullptr);
-}
-
-TEST_F(LookUp, TypedNameIsFoundWithoutRegardToCaseAndKeptAsTyped) {
-  ASSERT_EQ(Resolve("Bob", nullptr), CMC_SUCCESS);
-  ExpectOne("Bob", "Bob");
-  ASSERT_EQ(Resolve("BOBBY", nullptr), CMC_SUCCESS);
-  ExpectOne("BOBBY", "BOBBY");
-  // A name found exactly needs no dialog, even when one is allowed.
-  ASSERT_EQ(Resolve("alice", nullptr, CMC_LOOKUP_RESOLVE_UI), CMC_SUCCESS);
-  ExpectOne("alice", "alice");
+  EXPECT_EQ(Look(nullptr, 0), CMC_E_INVALID_PARAMETER);
+  EXPECT_EQ(Look(nullptr, CMC_LOOKUP_ADDRESSING_UI), CMC_E_USER_CANCEL);
+  ExpectNothing();
   // Only the first recipient is resolved.
-  CMC_recipient two[2] = {};
-  two[0].name = const_cast<char*>("alice");
-  two[1].name = const_cast<char*>("bob");
+  CMC_recipient two[2] = {vktest::To(nullptr, CMC_ROLE_TO, "alice"), vktest::To(nullptr, CMC_ROLE_TO, "bob")};
   two[1].recip_flags = CMC_RECIP_LAST_ELEMENT;
   ASSERT_EQ(Look(two, 0), CMC_SUCCESS);
   ExpectOne("alice", "alice");
 }
 
-TEST_F(LookUp, UnknownNamesAndNamesThatAreNoUserNamesAreNotFound) {
+TEST_F(LookUp, NamesAndAddressesThatAreNoUserNamesAreNotFound) {
   std::vector<const char*> names(vktest::kUnsafeNames, vktest::kUnsafeNames + vktest::kUnsafeNameCount);
   for (const char* name : {"zed", "bo", "admin", "bob@host", "bobx", "bob ", "bob.", "bo\tb", "*"}) names.push_back(name);
   for (const char* name : names) {
     EXPECT_EQ(Resolve(name, nullptr), CMC_E_RECIPIENT_NOT_FOUND) << name;
     ExpectNothing();
   }
+  // Cut to fit, the last address's name would be some other user's.
+  const std::string too_long = std::string(vk::kMaxAddressName + 1, 'n') + "@host";
+  for (const char* address : {"@host", "../../x@host", "..@host", "a/b", "a\\b@host", "c:@h", "x\r\n@h", "bob.@host",
+                              too_long.c_str()}) {
+    EXPECT_EQ(Resolve(nullptr, address), CMC_E_RECIPIENT_NOT_FOUND) << address;
+    ExpectNothing();
+  }
+  CMC_uint32 count = 0;
+  CMC_recipient* out = nullptr;
+  EXPECT_EQ(cmc_look_up(session_ + 1, nullptr, CMC_LOOKUP_RESOLVE_IDENTITY, 0, &count, &out, nullptr),
+            CMC_E_INVALID_SESSION_ID);
+  EXPECT_EQ(out, nullptr);
 }
 
 TEST_F(LookUp, UserAddedOnAnotherWorkstationIsFoundAfterTheReRead) {
@@ -120,52 +155,6 @@ TEST_F(LookUp, UserAddedOnAnotherWorkstationIsFoundAfterTheReRead) {
   ASSERT_EQ(Resolve("Zed", nullptr), CMC_SUCCESS);
   ExpectOne("Zed", "Zed");
   EXPECT_NE(vk::FindName(vk::CachedUserList(), "zed", 0), vk::kNameAbsent);
-}
-
-TEST_F(LookUp, AddressAloneGivesItsUserPartUnlessThatIsNoUserName) {
-  const std::string longest(vk::kMaxAddressName, 'n');
-  const std::string at_longest = longest + "@host";
-  // Cut to fit, the name would be some other user's.
-  const std::string too_long = longest + "n@host";
-  struct {
-    const char* address;
-    const char* name;  // null: not found
-  } cases[] = {{"carol@host.example", "carol"}, {"bob", "bob"},       {"dave@a@b", "dave"},
-               {at_longest.c_str(), longest.c_str()}, {"@host", nullptr}, {"../../x@host", nullptr},
-               {"..@host", nullptr},          {"a/b", nullptr},       {"a\\b@host", nullptr},
-               {"c:@h", nullptr},             {"x\r\n@h", nullptr},   {"bob.@host", nullptr},
-               {too_long.c_str(), nullptr}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.address);
-    // An empty name counts as none; the users are not checked.
-    if (c.name != nullptr) {
-      ASSERT_EQ(Resolve("", c.address), CMC_SUCCESS);
-      ExpectOne(c.name, c.address);
-    } else {
-      EXPECT_EQ(Resolve(nullptr, c.address), CMC_E_RECIPIENT_NOT_FOUND);
-      ExpectNothing();
-    }
-  }
-}
-
-TEST_F(LookUp, MissingArgumentsUnsupportedFlagsAndDialogModes) {
-  EXPECT_EQ(Resolve(nullptr, nullptr), CMC_E_INVALID_PARAMETER);
-  ExpectNothing();
-  EXPECT_EQ(Resolve("", ""), CMC_E_INVALID_PARAMETER);
-  EXPECT_EQ(Look(nullptr, 0), CMC_E_INVALID_PARAMETER);
-  EXPECT_EQ(Resolve("bob", nullptr, CMC_LOOKUP_RESOLVE_PREFIX_SEARCH), CMC_E_UNSUPPORTED_FLAG);
-  EXPECT_EQ(Resolve("bob", nullptr, CMC_LOOKUP_DETAILS_UI), CMC_E_UNSUPPORTED_FLAG);
-  ExpectNothing();
-  CMC_uint32 count = 0;
-  CMC_recipient* out = nullptr;
-  EXPECT_EQ(cmc_look_up(session_ + 1, nullptr, CMC_LOOKUP_RESOLVE_IDENTITY, 0, &count, &out, nullptr),
-            CMC_E_INVALID_SESSION_ID);
-  EXPECT_EQ(out, nullptr);
-  // Neither the prefix choice nor the addressing dialog can be shown yet.
-  EXPECT_EQ(Resolve("bo", nullptr, CMC_LOOKUP_RESOLVE_UI), CMC_E_USER_CANCEL);
-  ExpectNothing();
-  EXPECT_EQ(Look(nullptr, CMC_LOOKUP_ADDRESSING_UI), CMC_E_USER_CANCEL);
-  ExpectNothing();
 }
 
 // The local address book of the logged-on user.

@@ -202,24 +202,6 @@ TEST(DialogControls, ListBoxesSelectAndNotify) {
   EXPECT_EQ(driver.calls(), 1);
 }
 
-TEST(DialogControls, TheComposeRecipientListSelectsOneItemAndDoesNotNotify) {
-  Recorder single;
-  single.on_init = [](vk::Dialog* d) {
-    vk::ListAdd(d, 1605, "To: ann");
-    vk::ListAdd(d, 1605, "Cc: bob");
-  };
-  ScopedDriver driver([&](VkDialog* d) {
-    single.events.clear();
-    EXPECT_EQ(vk_dialog_list_select(d, 1605, 0, 1), 1);
-    EXPECT_EQ(vk_dialog_list_select(d, 1605, 1, 1), 1);
-    EXPECT_EQ(vk_dialog_list_is_selected(d, 1605, 0), 0);
-    EXPECT_EQ(vk_dialog_list_is_selected(d, 1605, 1), 1);
-    EXPECT_TRUE(single.events.empty());
-  });
-  vk::RunDialog(nullptr, 1002, Recorder::Proc, &single);
-  EXPECT_EQ(driver.calls(), 1);
-}
-
 TEST(DialogControls, StatusMessagesComeFromTheStringTable) {
   Recorder r;
   r.on_init = [](vk::Dialog* d) {
