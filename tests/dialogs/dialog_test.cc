@@ -116,32 +116,6 @@ TEST(DialogRun, HowADialogEnds) {
 #endif
 }
 
-TEST(DialogControls, TypingHonoursTheLimitAndNotifies) {
-  Recorder r;
-  r.on_init = [](vk::Dialog* d) {
-    vk::LimitText(d, 1501, 8);
-    // The limit is the user's: the procedure may set a longer text.
-    EXPECT_TRUE(vk::SetControlText(d, 1501, "longer than eight"));
-  };
-  ScopedDriver driver([&](VkDialog* d) {
-    EXPECT_EQ(DialogText(d, 1501), "longer than eight");
-    r.events.clear();
-    EXPECT_EQ(vk_dialog_set_text(d, 1501, "ABCDEFGHIJK"), 1);
-    EXPECT_EQ(DialogText(d, 1501), "ABCDEFGH");
-    EXPECT_EQ(r.Count(vk::kDlgCommand, 1501, vk::kEnChange), 1);
-    // A password field hands the driver its real text.
-    EXPECT_EQ(vk_dialog_set_text(d, 1502, "hidden"), 1);
-    EXPECT_EQ(DialogText(d, 1502), "hidden");
-    // Bounded copy, full length answered.
-    char small[4];
-    EXPECT_EQ(vk_dialog_get_text(d, 1502, small, sizeof small), 6);
-    EXPECT_STREQ(small, "hid");
-  });
-  vk::RunDialog(nullptr, 1006, Recorder::Proc, &r);
-  // Set from the procedure: the change notification came too.
-  EXPECT_EQ(r.Count(vk::kDlgCommand, 1501, vk::kEnChange), 1);
-}
-
 TEST(DialogControls, DisabledHiddenAndAbsentControlsRefuseTheDriver) {
   Recorder r;
   r.on_init = [](vk::Dialog* d) {

@@ -74,6 +74,30 @@ TEST_F(ListTest, SummaryFieldsComeFromTheHeader) {
   }
 }
 
+TEST_F(ListTest, OddHeaderLinesAndTheReadersWindowEdge) {
+  // Header lines laid out so that a CR is the reader's last byte in its
+  // first window and its LF the first byte of the next.
+  std::string edge = "SMF-71\r\n";
+  for (int i = 0; i < 81; ++i) edge += "X-Pad: " + std::string(41, 'p') + "\r\n";
+  edge += "X-Pad: " + std::string(30, 'p') + "\r\nSubject: edge\r\n\r\n";
+  ASSERT_EQ(edge[4095], '\r');
+  const std::string subject(141, 's');
+  const std::pair<std::string, std::string> cases[] = {
+      {edge, "edge"},
+      {"SMF-71\r\nsubject: low\r\nX-Other: v\r\n continued: x\r\nno colon\r\nSubject : blank\r\n\r\n", "low"},
+      {"SMF-71\r\nSubject:\r\n bob\r\n\r\n", ""},  // continuations only after a value
+      {"SMF-71\r\nSubject: \r\n bob\r\n\r\n", "bob"},
+      {"SMF-71\r\nSubject: a, \r\n\tb", "a, b"},  // the last line without its line end
+      {"SMF-71\r\nSubject: " + subject + "\r\n\r\n", subject.substr(0, 87)},
+  };
+  for (const auto& c : cases) {
+    Put("KWZ0001", c.first);
+    Listing l = List();
+    ASSERT_EQ(l.count, 1u);
+    EXPECT_EQ(l.items[0].subject, c.second);
+  }
+}
+
 TEST_F(ListTest, FilesThatCannotBeReadAreLeftOutNotFatal) {
   PutMessage("KWZ0001", "one");
   Put("KWZ0002", "");  // empty: not a message yet, or one being removed

@@ -207,31 +207,6 @@ TEST_F(SmfWriterTest, EveryFailedWriteIsReported) {
   EXPECT_GT(failures, 20);
 }
 
-TEST(FormatDatePosted, ZonesAndOutOfRangePieces) {
-  struct Case {
-    vk::LocalTime time;
-    long zoneWest;
-    const char* text;
-  };
-  const Case cases[] = {
-      {{96, 11, 4, 9, 5, 7}, 18000, " 4-Dec-1996  9:05:07 -0500"},
-      {{100, 0, 1, 0, 0, 0}, 0, " 1-Jan-2000  0:00:00 -0000"},
-      {{125, 5, 30, 23, 59, 58}, 8 * 3600 + 1800, "30-Jun-2025 23:59:58 -0800"},
-      {{125, 6, 14, 12, 0, 0}, -3600, "14-Jul-2025 12:00:00 +0100"},  // east of UTC the sign turns
-      {{125, 12, 1, 1, 2, 3}, -36000, " 1-ERR-2025  1:02:03 +1000"},
-  };
-  char out[32];
-  for (const Case& c : cases) {
-    ASSERT_TRUE(vk::FormatDatePosted(c.time, c.zoneWest, out, sizeof out));
-    EXPECT_STREQ(out, c.text);
-  }
-  // Out of range pieces never lengthen the value.
-  ASSERT_TRUE(vk::FormatDatePosted(vk::LocalTime{9000, -1, 1000, -5, 100, 61}, 999999, out, sizeof out));
-  EXPECT_EQ(std::strlen(out), vk::kDatePostedLength);
-  EXPECT_FALSE(vk::FormatDatePosted(vk::LocalTime{}, 0, out, 26));
-  EXPECT_FALSE(vk::FormatDatePosted(vk::LocalTime{}, 0, nullptr, 32));
-}
-
 #ifndef _WIN32
 // The platform clock with a fixed TZ: the zone written is the standard one.
 TEST_F(SmfWriterTest, ZoneFromTheEnvironment) {

@@ -4,13 +4,10 @@
 
 #include <gtest/gtest.h>
 
-#include <cctype>
 #include <cstring>
 #include <filesystem>
 #include <string>
-#include <vector>
 
-#include "address/namelist.h"
 #include "platform/file.h"
 #include "platform/profile.h"
 #include "platform/text.h"
@@ -45,14 +42,6 @@ std::string Profile(const char* file, const char* section, const char* key) {
 }
 
 bool SamePath(const std::string& a, const std::string& b) { return vk::PlatCompareNoCase(a.c_str(), b.c_str()) == 0; }
-
-// The names of the list, which is freed.
-std::vector<std::string> Take(NameList* list) {
-  std::vector<std::string> v;
-  for (unsigned i = 0; list != nullptr && i < list->count; ++i) v.push_back(list->slots[i]);
-  vk::FreeNameList(list);
-  return v;
-}
 
 class ConfigTest : public ::testing::Test {
  protected:
@@ -207,25 +196,6 @@ TEST(CanonicalDir, MakesRelativePathsAbsolute) {
   EXPECT_TRUE(SamePath(p, fs::current_path().string())) << p;
   char empty[vk::kPathMax] = "";
   EXPECT_FALSE(vk::CanonicalDir(empty));
-}
-
-TEST(ListFiles, PlainFilesOnlyResumingAtANameInAnyCase) {
-  ScratchDir dir;
-  fs::create_directory(dir.Join("SUB"));
-  const std::string hidden = dir.Join(".hidden");
-  WriteWholeFile(hidden, "h");
-  vk::SetHidden(hidden.c_str());
-  EXPECT_EQ(vk::ListFiles(dir.path().c_str(), nullptr, nullptr), nullptr);
-  EXPECT_EQ(vk::ListFiles(dir.Join("missing").c_str(), nullptr, nullptr), nullptr);
-  for (const char* n : {"kwza", "kwzb", "kwzc.red", "kwzd"}) WriteWholeFile(dir.Join(n), n);
-  const std::vector<std::string> order = Take(vk::ListFiles((dir.path() + kSep).c_str(), nullptr, nullptr));
-  ASSERT_EQ(order.size(), 4u);
-  std::string third = order[2];
-  for (char& c : third) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  EXPECT_EQ(Take(vk::ListFiles(dir.path().c_str(), nullptr, third.c_str())),
-            std::vector<std::string>(order.begin() + 2, order.end()));
-  EXPECT_EQ(vk::ListFiles(dir.path().c_str(), nullptr, "nosuch"), nullptr);
-  EXPECT_EQ(Take(vk::ListFiles(dir.path().c_str(), "*.red", nullptr)), std::vector<std::string>{"kwzc.red"});
 }
 
 }  // namespace
