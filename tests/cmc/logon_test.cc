@@ -159,24 +159,4 @@ TEST_F(Logon, SessionPointerVersionAndExtensionsAreCheckedBeforeTheDialog) {
   EXPECT_EQ(request.code, 77u);
 }
 
-TEST_F(Logon, AcceptedFlagsPassTheChecksOnceLoggedOn) {
-  login_.Script({{nullptr, nullptr, 1}});
-  ASSERT_EQ(LogOn("bob", "secret"), CMC_SUCCESS);
-  CMC_message message{};
-  const CMC_return_code sent = cmc_send(1, &message, 0x03000001, 0, nullptr);
-  EXPECT_NE(sent, CMC_E_UNSUPPORTED_FLAG);
-  EXPECT_NE(sent, CMC_E_INVALID_SESSION_ID);
-  EXPECT_NE(sent, CMC_E_INVALID_PARAMETER);
-  CMC_uint32 count = 0;
-  CMC_recipient* out = nullptr;
-  const CMC_return_code looked =
-      cmc_look_up(1, nullptr, CMC_LOOKUP_RESOLVE_IDENTITY | 0x03000000, 0, &count, &out, nullptr);
-  EXPECT_NE(looked, CMC_E_UNSUPPORTED_FLAG);
-  EXPECT_NE(looked, CMC_E_INVALID_PARAMETER);
-  if (looked == CMC_SUCCESS) {
-    EXPECT_EQ(cmc_free(out), CMC_SUCCESS);
-  }
-  EXPECT_EQ(cmc_look_up(1, nullptr, CMC_LOOKUP_DETAILS_UI, 0, &count, &out, nullptr), CMC_E_UNSUPPORTED_FLAG);
-}
-
 }  // namespace
