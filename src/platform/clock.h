@@ -25,6 +25,11 @@ long PlatStandardZoneOffset();
 // Sleeps a little; used by bounded retries.
 void PlatSleepMs(unsigned ms);
 
+// A value that differs between processes, workstations and calls: a seed
+// for spreading out retries and name choices, where writers that start in
+// the same millisecond must not walk the same sequence.  Not for secrets.
+uint32_t PlatRandomSeed();
+
 }  // namespace vk
 
 #endif

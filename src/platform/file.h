@@ -100,6 +100,10 @@ bool PlatTruncate(FileHandle h, int64_t length);
 // Forces written data to the storage.  true on success.
 bool PlatFlush(FileHandle h);
 
+// Deleting or renaming a file that another opener holds (always on Windows,
+// on an SMB share also on POSIX) is retried briefly, as for a sharing
+// refusal at open, then fails with kSharingViolation.
+//
 // Deletes a file; a directory or a read-only file is refused (kAccessDenied).
 bool PlatDeleteFile(const char* path);
 // Renames a file or directory; never replaces an existing target (kExists).

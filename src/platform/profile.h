@@ -19,8 +19,8 @@
 //
 // The POSIX workstation profile is the file named by VKMSG_WININI, else
 // $XDG_CONFIG_HOME/vkmsg/win.ini, else ~/.config/vkmsg/win.ini.  POSIX writes
-// are read-modify-write under a lock file beside the profile ("<file>.lck",
-// honoured between workstations on a network share) and replace the file
+// are read-modify-write under a lock beside the profile (the directory
+// "<file>.lck", honoured between workstations on a network share) and replace the file
 // atomically (temporary file, then rename), so no writer loses another's
 // keys and a crash leaves the old file or the new one.  A write that cannot
 // have the lock within some 15 seconds, or whose rename a share keeps

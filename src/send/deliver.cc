@@ -21,8 +21,8 @@ namespace vk {
 
 namespace {
 
-// "KWZ" + four digits + ".tmp" + terminator.
-constexpr size_t kCopyNameRoom = 12;
+// "KWZxxxx.tmp" + separator + "KWZxxxx" + terminator: the claimed copy.
+constexpr size_t kCopyNameRoom = 20;
 
 CMC_return_code CancelledCompose(CMC_ui_id, ResultPool*, CMC_message*) { return CMC_E_USER_CANCEL; }
 ComposeDialogFn g_compose = CancelledCompose;
@@ -46,20 +46,6 @@ CMC_return_code RecordingParcelCopy(const char* sourcePath, char* nameOut, size_
     DeleteFileRetry(path);
   }
   return CMC_E_INSUFFICIENT_MEMORY;
-}
-
-// Gives the finished copy its message name: the claim's name without
-// ".tmp".  Nobody else can be giving a file that name, since the claim is
-// held, so the rename meets an existing file only when something outside
-// the library put one there; the copy then stays unpublished.
-bool PublishCopy(const char* tempPath) {
-  char target[kPathMax];
-  CopyBounded(target, tempPath, kPathMax);
-  const size_t len = std::strlen(target);
-  const size_t ext = std::strlen(kClaimExt);
-  if (len <= ext) return false;
-  target[len - ext] = '\0';
-  return PlatRenameNoReplace(tempPath, target);
 }
 
 // True when the copy's "Attachment" value, as a reader joins it, is the
@@ -247,10 +233,10 @@ CMC_return_code DeliverToRecipient(FileHandle staged, const CMC_recipient* recip
     const bool closed = CloseFile(temp) == 0;
     if (rc == CMC_SUCCESS && (!flushed || !closed)) rc = CMC_E_FAILURE;
   }
-  if (rc == CMC_SUCCESS && !PublishCopy(tempPath)) rc = CMC_E_FAILURE;
+  if (rc == CMC_SUCCESS && !PublishClaim(tempPath)) rc = CMC_E_FAILURE;
 
   if (rc != CMC_SUCCESS) {
-    if (tempPath[0]) DeleteFileRetry(tempPath);
+    if (tempPath[0]) ReleaseMessageClaim(tempPath);
     DeleteParcels(newNames, parcelRel);
   }
   if (lineBlock) {

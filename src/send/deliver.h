@@ -5,9 +5,9 @@
 // the PARCEL files are removed.
 //
 // A reader never sees a half-written copy: each copy is written, rewritten,
-// flushed and closed under a temporary name with the extension ".tmp",
-// which no listing takes for a message and which claims its message name
-// (ClaimMessageName), and only then renamed to that name.  A send that fails
+// flushed and closed inside the claim directory of its message name
+// ("KWZxxxx.tmp", ClaimMessageName), which no listing looks into, and only
+// then renamed to that name.  A send that fails
 // removes what it made in SND and PARCEL, the failing recipient's parcel
 // copies and its temporary copy; copies already delivered to earlier
 // recipients stay delivered.

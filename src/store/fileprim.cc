@@ -189,8 +189,8 @@ int RemoveDir(const char* path) {
 namespace {
 
 // The name built in `out` up to `stem_end` is free when its read twin is
-// absent, and, for a claim (a stand-in that will be renamed to the bare
-// name), when the bare name is absent too.
+// absent, and, for a claim (a stand-in for the bare name), when the bare
+// name is absent too.
 bool StemFree(const char* out, size_t stem_end, bool claim) {
   char other[kDirPathLimit + 8];
   if (stem_end + 5 > sizeof other) return false;
@@ -201,11 +201,43 @@ bool StemFree(const char* out, size_t stem_end, bool claim) {
   return KnownAbsent(other);
 }
 
+// Creates what `out` names, only if new: the file itself, or for a claim
+// the claim directory and then the message file in it ("KWZxxxx.tmp/"
+// "KWZxxxx"), whose path `out` then receives.  kNoFile with the platform's
+// error in *why when the name is taken or refused; a claim is then let go.
+FileHandle TakeName(char* out, size_t stem_end, bool claim, PlatError* why) {
+  FileHandle h = kNoFile;
+  if (!claim) {
+    h = PlatOpen(out, kAccessReadWrite, ShareMode::kReadWrite, Disposition::kCreateNew, true);
+    *why = PlatLastError();
+    return h;
+  }
+  if (!PlatMakeDir(out)) {
+    *why = PlatLastError();
+    return kNoFile;
+  }
+  const size_t len = std::strlen(out);
+  out[len] = kPathSep;
+  std::memcpy(out + len + 1, out + stem_end - kUniqueNameLength, kUniqueNameLength);
+  out[len + 1 + kUniqueNameLength] = '\0';
+  h = PlatOpen(out, kAccessReadWrite, ShareMode::kReadWrite, Disposition::kCreateNew, false);
+  if (h == kNoFile) {
+    *why = PlatLastError();
+    out[len] = '\0';
+    PlatRemoveDir(out);
+    // Nobody else creates in a claim that is ours: count it as a refusal.
+    if (*why == PlatError::kExists) *why = PlatError::kAccessDenied;
+  }
+  return h;
+}
+
 // The one generator of new names: `prefix` + four lowercase hexadecimal
-// digits + `ext`, created only if new, in an order seeded by the clock.
+// digits + `ext`, created only if new, in an order that differs between
+// processes (writers that start in the same millisecond must not walk the
+// same names).
 FileHandle CreateUnique(const char* dir, const char* prefix, const char* ext, bool claim, char* out, size_t size) {
   if (dir == nullptr || prefix == nullptr || out == nullptr) return kNoFile;
-  uint32_t seed = PlatTickCount();
+  uint32_t seed = PlatTickCount() ^ PlatRandomSeed();
   size_t dir_len = std::strlen(dir);
   if (dir_len + 2 > size) return kNoFile;
   size_t prefix_len = std::strlen(prefix);
@@ -218,7 +250,12 @@ FileHandle CreateUnique(const char* dir, const char* prefix, const char* ext, bo
     out[dir_len] = '\0';
   }
   const size_t stem_end = dir_len + prefix_len + 4;
-  if (stem_end + (ext_len > 4 ? ext_len : 4) + 1 > size || stem_end + 5 > kDirPathLimit + 8) return kNoFile;
+  // Room for the longest of: the name with its extension, its read twin,
+  // and for a claim the message file inside the claim directory.
+  size_t longest = stem_end + (ext_len > 4 ? ext_len : 4);
+  if (claim) longest = stem_end + ext_len + 1 + kUniqueNameLength;
+  if (longest + 1 > size || stem_end + 5 > kDirPathLimit + 8 || (claim && prefix_len + 4 != kUniqueNameLength))
+    return kNoFile;
   std::memcpy(out + dir_len, prefix, prefix_len);
   char* digits = out + dir_len + prefix_len;
 
@@ -231,9 +268,9 @@ FileHandle CreateUnique(const char* dir, const char* prefix, const char* ext, bo
     std::snprintf(digits, size - (dir_len + prefix_len), "%04x%s", value, ext);
 
     if (!StemFree(out, stem_end, claim)) continue;
-    FileHandle h = PlatOpen(out, kAccessReadWrite, ShareMode::kReadWrite, Disposition::kCreateNew, !claim);
+    PlatError e = PlatError::kOk;
+    FileHandle h = TakeName(out, stem_end, claim, &e);
     if (h == kNoFile) {
-      PlatError e = PlatLastError();
       if (e == PlatError::kExists) {
         denied_in_a_row = 0;
         continue;
@@ -251,7 +288,8 @@ FileHandle CreateUnique(const char* dir, const char* prefix, const char* ext, bo
     // name is ours, and give it up if it is in doubt.
     if (StemFree(out, stem_end, claim)) return h;
     PlatClose(h);
-    if (!PlatDeleteFile(out)) {
+    const bool dropped = claim ? ReleaseMessageClaim(out) : PlatDeleteFile(out);
+    if (!dropped) {
       *digits = '\0';
       return kNoFile;
     }
@@ -273,6 +311,38 @@ FileHandle UniqueFileDefault(const char* dir, char* out, size_t size) {
 
 FileHandle ClaimMessageName(const char* dir, char* out, size_t size) {
   return CreateUnique(dir, kUniquePrefix, kClaimExt, true, out, size);
+}
+
+namespace {
+// The claim directory of a claimed message file: its path without the last
+// component.  false when there is none.
+bool ClaimDirOf(const char* path, char* out) {
+  CopyBounded(out, path, kPathMax);
+  size_t len = std::strlen(out);
+  while (len > 0 && out[len - 1] != kPathSep && out[len - 1] != '\\') --len;
+  if (len == 0) return false;
+  out[len - 1] = '\0';
+  return true;
+}
+}  // namespace
+
+bool PublishClaim(const char* path) {
+  char claim[kPathMax], target[kPathMax];
+  if (!ClaimDirOf(path, claim)) return false;
+  const size_t len = std::strlen(claim), ext = std::strlen(kClaimExt);
+  if (len <= ext) return false;
+  CopyBounded(target, claim, kPathMax);
+  target[len - ext] = '\0';
+  if (!PlatRenameNoReplace(path, target)) return false;
+  PlatRemoveDir(claim);
+  return true;
+}
+
+bool ReleaseMessageClaim(const char* path) {
+  char claim[kPathMax];
+  if (!ClaimDirOf(path, claim)) return false;
+  PlatDeleteFile(path);
+  return PlatRemoveDir(claim) || PlatLastError() == PlatError::kNotFound;
 }
 
 int64_t CopyFileContents(FileHandle src, FileHandle dst) {

@@ -119,18 +119,29 @@ FileHandle UniqueFile(const char* dir, const char* prefix, char* out, size_t siz
 // UniqueFile with the prefix "KWZ".
 FileHandle UniqueFileDefault(const char* dir, char* out, size_t size);
 
-// Claims a message name in a mailbox: creates "KWZxxxx.tmp" in `dir` like
-// UniqueFile, open for reading and writing and not inherited, for a name
-// "KWZxxxx" that exists neither itself nor as its read twin.  `out` receives
-// the temporary's path.  The holder of the temporary holds the message name:
-// a message reaches a mailbox only by the rename of its claim to the bare
-// name, so writers on several workstations never pick the same message name,
-// even where the file system cannot refuse a rename onto an existing name
-// (an SMB share).  Listings pass over the claims.
+// Claims a message name in a mailbox: makes the claim directory
+// "KWZxxxx.tmp" in `dir` for a name "KWZxxxx" that exists neither itself
+// nor as its read twin, and creates the message file "KWZxxxx" in it, open
+// for reading and writing and not inherited; `out` receives the file's path.
+// A directory is made only if new by the server for every client, which a
+// file is not (smbnetfs opens an existing file when two clients create one
+// at once), so the holder of the claim holds the message name: a message
+// reaches a mailbox only by PublishClaim, and writers on several
+// workstations never pick the same message name, even where the file
+// system cannot refuse a rename onto an existing name (an SMB share).
+// Listings pass over the claims.
 FileHandle ClaimMessageName(const char* dir, char* out, size_t size);
+// Gives the closed message file of a claim its message name and lets the
+// claim go.  false when the rename failed (the claim stays as it was).
+bool PublishClaim(const char* path);
+// Deletes the message file of a claim and lets the claim go; true when the
+// claim is gone.
+bool ReleaseMessageClaim(const char* path);
 
 constexpr const char* kUniquePrefix = "KWZ";
 constexpr const char* kClaimExt = ".tmp";
+// "KWZ" and four digits.
+constexpr size_t kUniqueNameLength = 7;
 // How many names UniqueFile and ClaimMessageName try at most.
 constexpr uint32_t kUniqueCandidates = 65535;
 

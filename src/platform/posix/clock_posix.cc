@@ -1,11 +1,20 @@
 // Time on POSIX, from the C library so that TZ is honoured.
 #include <time.h>
+#include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 
 #include "platform/clock.h"
 
 namespace vk {
+
+uint32_t PlatRandomSeed() {
+  uint32_t seed = 0;
+  if (getentropy(&seed, sizeof seed) == 0) return seed;
+  static std::atomic<uint32_t> calls{0};
+  return (static_cast<uint32_t>(getpid()) * 2654435761u) ^ PlatTickCount() ^ (calls++ * 40503u);
+}
 
 uint32_t PlatTickCount() {
   struct timespec ts;

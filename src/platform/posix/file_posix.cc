@@ -97,6 +97,7 @@ void SetErrno(int err) {
 #if EWOULDBLOCK != EAGAIN
     case EWOULDBLOCK:
 #endif
+    case EBUSY:  // an SMB share: the file is open on another workstation
       e = PlatError::kSharingViolation;
       break;
     case ENOSPC:
@@ -226,13 +227,30 @@ bool TakeShare(int fd, bool reads, bool writes, bool others_read, bool others_wr
   return !conflict;
 }
 
-unsigned g_backoff_seed = static_cast<unsigned>(getpid());
+thread_local unsigned t_backoff_seed = static_cast<unsigned>(getpid()) ^ static_cast<unsigned>(PlatTickCount());
 
 bool ShareWithRetry(int fd, bool reads, bool writes, bool others_read, bool others_write) {
   for (int attempt = 0;; ++attempt) {
     if (TakeShare(fd, reads, writes, others_read, others_write)) return true;
     if (attempt == 6) return false;
-    PlatSleepMs(1 + rand_r(&g_backoff_seed) % 5);
+    PlatSleepMs(1 + rand_r(&t_backoff_seed) % 5);
+  }
+}
+
+// A share refuses to delete or rename a file that another workstation holds
+// open (EBUSY), as Windows does; such holds are brief (a listing reading a
+// header), so a handful of tries, about a quarter of a second in all.
+constexpr int kSharingRetries = 5;
+constexpr unsigned kSharingRetryMs[kSharingRetries] = {10, 20, 40, 80, 100};
+
+// Runs `op` (0 on success, else -1 with errno) again while it fails with
+// EBUSY, up to kSharingRetries more times.
+template <typename Op>
+int WithSharingRetry(Op op) {
+  for (int attempt = 0;; ++attempt) {
+    if (op() == 0) return 0;
+    if (errno != EBUSY || attempt == kSharingRetries) return -1;
+    PlatSleepMs(kSharingRetryMs[attempt]);
   }
 }
 
@@ -514,7 +532,7 @@ bool PlatDeleteFile(const char* path) {
     SetError(PlatError::kAccessDenied);
     return false;
   }
-  if (unlink(p.c_str()) != 0) {
+  if (WithSharingRetry([&] { return unlink(p.c_str()); }) != 0) {
     SetErrno(errno);
     return false;
   }
@@ -548,7 +566,7 @@ bool PlatRenameNoReplace(const char* from, const char* to) {
     dst = (slash == std::string::npos ? std::string() : given.substr(0, slash + 1)) +
           (wslash == std::string::npos ? wanted : wanted.substr(wslash + 1));
     if (dst == src) return true;
-    if (rename(src.c_str(), dst.c_str()) != 0) {
+    if (WithSharingRetry([&] { return rename(src.c_str(), dst.c_str()); }) != 0) {
       SetErrno(errno);
       return false;
     }
@@ -576,7 +594,7 @@ bool PlatRenameNoReplace(const char* from, const char* to) {
     SetError(PlatError::kExists);
     return false;
   }
-  if (rename(src.c_str(), dst.c_str()) != 0) {
+  if (WithSharingRetry([&] { return rename(src.c_str(), dst.c_str()); }) != 0) {
     SetErrno(errno);
     return false;
   }
@@ -627,7 +645,10 @@ bool PlatMakeDir(const char* path) {
     return false;
   }
   if (mkdir(p.c_str(), 0777) != 0) {
-    SetErrno(errno);
+    // smbnetfs answers a directory that another workstation made just now
+    // with an I/O error.
+    struct stat st;
+    SetErrno(errno == EIO && lstat(p.c_str(), &st) == 0 ? EEXIST : errno);
     return false;
   }
   return true;

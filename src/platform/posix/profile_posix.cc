@@ -121,28 +121,44 @@ bool FindSection(const std::vector<std::string>& lines, const std::string& secti
 
 // The whole file into `text`; a missing one reads as empty.  false when the
 // file exists but could not be read.
+//
+// An SMB client through FUSE (smbnetfs) may end a read at the size it last
+// knew, when another workstation has just made the file longer: a writer
+// would then drop the keys at its end.  The size is asked for first, which
+// refreshes what the client knows, and a read that ends short of the size
+// the open file reports is read again.
 bool ReadProfileText(const std::string& path, std::string* text) {
-  text->clear();
-  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    if (errno == ENOENT) return true;
-    SetErrno(errno);
-    return false;
-  }
-  char buf[8192];
-  bool ok = true;
-  for (;;) {
-    ssize_t n = read(fd, buf, sizeof buf);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
+  for (int attempt = 0;; ++attempt) {
+    text->clear();
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0 && errno == ENOENT) return true;
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+      if (errno == ENOENT) return true;
       SetErrno(errno);
-      ok = false;
+      return false;
     }
-    if (n <= 0) break;
-    text->append(buf, static_cast<size_t>(n));
+    char buf[8192];
+    bool ok = true;
+    for (;;) {
+      ssize_t n = read(fd, buf, sizeof buf);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) {
+        SetErrno(errno);
+        ok = false;
+      }
+      if (n <= 0) break;
+      text->append(buf, static_cast<size_t>(n));
+    }
+    const bool whole = fstat(fd, &st) == 0 && static_cast<off_t>(text->size()) >= st.st_size;
+    close(fd);
+    if (!ok || whole) return ok;
+    if (attempt == 20) {
+      SetError(PlatError::kSharingViolation);
+      return false;
+    }
+    PlatSleepMs(1 + attempt);
   }
-  close(fd);
-  return ok;
 }
 
 // What a reader sees: an unreadable file reads as empty, as on Windows.
@@ -265,25 +281,31 @@ bool WriteAll(int fd, const std::string& text) {
 }
 
 
-// Writers of one profile exclude each other with a lock file beside it,
-// "<profile>.lck", created only if no file of that name exists.  Byte-range
-// locks would be simpler, but a second workstation's SMB client never sees
-// them; create-only-if-new is what every share enforces between clients.
+// Writers of one profile exclude each other with a lock directory beside
+// it, "<profile>.lck", made with mkdir.  Byte-range locks would be simpler,
+// but a second workstation's SMB client never sees them, and a file created
+// only-if-new is not exclusive through every SMB client (smbnetfs opens an
+// existing file instead, when two clients create at once); making a
+// directory is decided by the server, for every client and on every disk.
+// The holder leaves its random token in the file "owner" inside.
 //
-// A writer that dies leaves its lock file behind, so a lock can go stale.
-// A waiter takes a lock for stale when its content (the holder's random
-// token) has not changed for kLockStaleMs by the waiter's own clock, so the
-// workstations' clocks never have to agree.  A live writer can never fall
-// foul of that rule: it gives up, writing nothing, rather than commit once
-// it has held the lock for kHoldLimitMs, a quarter of the stale age; a write
-// holds it for milliseconds.
+// A writer that dies leaves its lock behind, so a lock can go stale.  A
+// waiter takes a lock for stale when its token has not changed for
+// kLockStaleMs by the waiter's own clock, so the workstations' clocks never
+// have to agree.  A live writer can never fall foul of that rule: it gives
+// up, writing nothing, rather than commit once it has held the lock for
+// kHoldLimitMs, a quarter of the stale age; a write holds it for
+// milliseconds.
 constexpr uint32_t kLockStaleMs = 10000;
 constexpr uint32_t kHoldLimitMs = kLockStaleMs / 4;
 // How long a writer waits for the lock: long enough to outlast a stale one.
 constexpr uint32_t kLockWaitMs = kLockStaleMs + 5000;
+// How often a waiter reads the holder's token.
+constexpr uint32_t kLookEveryMs = 250;
 
 struct WriterLock {
-  std::string path;
+  std::string dir;    // the lock directory
+  std::string owner;  // the token file in it
   std::string token;
   uint32_t taken_at = 0;
   uint64_t seed = 0;  // of this writer's back-off pauses
@@ -312,55 +334,82 @@ void BackOff(unsigned attempt, uint64_t* seed) {
   PlatSleepMs(1 + static_cast<unsigned>((*seed >> 33) % ceiling));
 }
 
-bool TakeLock(const std::string& profile, WriterLock* lock) {
-  uint64_t random = 0;
-  if (getentropy(&random, sizeof random) != 0) {
-    random = (static_cast<uint64_t>(getpid()) << 32) ^ PlatTickCount() ^ reinterpret_cast<uintptr_t>(&random);
+// Removes a lock: its token file, then the directory.  A share refuses
+// while a waiter is reading the token (EBUSY), which passes in a moment.
+// Gives up at `until`, when the lock will go stale anyway.
+void RemoveLock(const WriterLock& lock, uint32_t until) {
+  uint64_t seed = until;
+  for (unsigned attempt = 0;; ++attempt) {
+    if ((unlink(lock.owner.c_str()) == 0 || errno == ENOENT) && (rmdir(lock.dir.c_str()) == 0 || errno == ENOENT))
+      return;
+    if (errno != EBUSY && errno != ENOTEMPTY && errno != EIO) return;
+    if (static_cast<int32_t>(PlatTickCount() - until) >= 0) return;
+    BackOff(attempt, &seed);
   }
+}
+
+bool TakeLock(const std::string& profile, WriterLock* lock) {
+  uint64_t random = PlatRandomSeed();
+  random = (random << 32) ^ PlatRandomSeed();
   char host[64] = "";
   gethostname(host, sizeof host - 1);
   char token[160];
   std::snprintf(token, sizeof token, "%s %ld %016llx\n", host, static_cast<long>(getpid()),
                 static_cast<unsigned long long>(random));
-  lock->path = profile + ".lck";
+  lock->dir = profile + ".lck";
+  lock->owner = lock->dir + "/owner";
   lock->token = token;
   lock->seed = random;
 
   const uint32_t start = PlatTickCount();
   std::string seen;
-  uint32_t seen_since = start;
+  bool looked = false;
+  uint32_t seen_since = start, looked_at = start - kLookEveryMs;
   for (unsigned attempt = 0;; ++attempt) {
-    int fd = open(lock->path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd >= 0) {
-      bool ok = WriteAll(fd, lock->token);
+    if (mkdir(lock->dir.c_str(), 0777) == 0) {
+      int fd = open(lock->owner.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+      bool ok = fd >= 0 && WriteAll(fd, lock->token);
       int err = errno;
-      if (close(fd) != 0 && ok) {
+      if (fd >= 0 && close(fd) != 0 && ok) {
         ok = false;
         err = errno;
       }
       if (!ok) {
-        unlink(lock->path.c_str());
+        RemoveLock(*lock, PlatTickCount() + kHoldLimitMs);
         SetErrno(err);
         return false;
       }
       lock->taken_at = PlatTickCount();
       return true;
     }
-    if (errno != EEXIST) {
+    // Some clients answer an existing directory with an I/O error.
+    if (errno != EEXIST && errno != EIO) {
       SetErrno(errno);
       return false;
     }
+    // The token is read only now and then: on a share, every reader of it
+    // keeps its holder from removing it meanwhile.
     const uint32_t now = PlatTickCount();
-    std::string holder;
-    if (ReadSmallFile(lock->path, &holder)) {
-      if (attempt == 0 || holder != seen) {
+    if (now - looked_at >= kLookEveryMs) {
+      looked_at = now;
+      std::string holder;
+      ReadSmallFile(lock->owner, &holder);  // none yet, or gone: ""
+      if (!looked || holder != seen) {
+        looked = true;
         seen = holder;
         seen_since = now;
       } else if (now - seen_since >= kLockStaleMs) {
         // Its writer is gone.  Look once more right before removing it, so
         // that a lock just taken by a live writer stays.
         std::string again;
-        if (ReadSmallFile(lock->path, &again) && again == seen) unlink(lock->path.c_str());
+        ReadSmallFile(lock->owner, &again);
+        if (again == seen) {
+          WriterLock stale;
+          stale.dir = lock->dir;
+          stale.owner = lock->owner;
+          RemoveLock(stale, now + kHoldLimitMs);
+        }
+        looked = false;
         continue;
       }
     }
@@ -374,13 +423,13 @@ bool TakeLock(const std::string& profile, WriterLock* lock) {
 
 void DropLock(const WriterLock& lock) {
   std::string holder;
-  if (ReadSmallFile(lock.path, &holder) && holder == lock.token) unlink(lock.path.c_str());
+  if (ReadSmallFile(lock.owner, &holder) && holder == lock.token) RemoveLock(lock, PlatTickCount() + kHoldLimitMs);
 }
 
 // Replaces `path` by `text` while `lock` is held: a temporary file in the
 // same directory, forced to the disk, then renamed over the original, so a
 // reader or a crash sees the old file or the new one.  A share refuses the
-// rename while anyone holds the original open (EBUSY: a reader on another
+// rename while anyone holds the original open (a reader on another
 // workstation, say); that is retried until the hold limit, then reported as
 // a sharing violation.
 bool ReplaceFile(const std::string& path, const std::string& text, mode_t mode, WriterLock* lock) {
@@ -408,7 +457,9 @@ bool ReplaceFile(const std::string& path, const std::string& text, mode_t mode, 
       err = EAGAIN;
     } else if (rename(name.data(), path.c_str()) == 0) {
       break;
-    } else if (errno == EBUSY || errno == ETXTBSY) {
+    } else if (errno == EBUSY || errno == ETXTBSY || errno == EEXIST) {
+      // Held open on another workstation: its client answers EEXIST for
+      // the name being replaced, a client of the same mount EBUSY.
       BackOff(attempt, &lock->seed);
     } else {
       ok = false;

@@ -7,6 +7,15 @@ namespace vk {
 
 uint32_t PlatTickCount() { return GetTickCount(); }
 
+uint32_t PlatRandomSeed() {
+  static volatile LONG calls = 0;
+  LARGE_INTEGER counter;
+  QueryPerformanceCounter(&counter);
+  const uint32_t n = static_cast<uint32_t>(InterlockedIncrement(&calls));
+  return (static_cast<uint32_t>(GetCurrentProcessId()) * 2654435761u) ^ static_cast<uint32_t>(counter.QuadPart) ^
+         (n * 40503u);
+}
+
 bool PlatLocalTime(LocalTime* out) {
   if (out == nullptr) return false;
   SYSTEMTIME now;
