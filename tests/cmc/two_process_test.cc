@@ -1,7 +1,11 @@
 // Workstations sharing one mail tree, played by processes (POSIX: fork).
 // Each child is a workstation of its own: its own profile, its own logon
-// through the login dialog, the CMC calls only.
+// through the login dialog, the public calls only.  Every case runs on a
+// local disk and on a real SMB share, where the two workstations reach the
+// tree through two mounts (two clients of one server, as two PCs on one
+// network drive); the share cases run under scripts/with-share.
 #ifndef _WIN32
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -17,6 +21,8 @@
 #include <vector>
 
 #include "platform/profile.h"
+#include "store/config.h"
+#include "users/registry.h"
 #include "support/mail_tree.h"
 #include "support/test_support.h"
 #include "vkmsg/vkmsg.h"
@@ -165,28 +171,59 @@ std::vector<int> RunChildren(const std::vector<std::function<bool()>>& bodies) {
   return codes;
 }
 
-class TwoProcesses : public vktest::MailTreeTest {
+enum class Medium { kLocalDisk, kShare };
+
+// A tree set up from workstation A, with the users given; workstation B
+// knows it from its own profile.  On the share, A and B reach it through
+// different mounts.
+class Workstations : public ::testing::TestWithParam<Medium> {
  protected:
   void SetUp() override {
-    ASSERT_NO_FATAL_FAILURE(MakeTree({{"ann", "ann-pw"}, {"bob", "bob-pw"}, {"carl", "carl-pw"}}));
+    if (GetParam() == Medium::kShare) {
+      const char* a = std::getenv("VKMSG_SHARE_A");
+      const char* b = std::getenv("VKMSG_SHARE_B");
+      if (a == nullptr || b == nullptr) GTEST_SKIP() << "no share here (scripts/with-share provides one)";
+      const std::string name = "tree-" + std::to_string(getpid()) + "-" + std::to_string(++trees_);
+      root_a_ = std::string(a) + "/" + name;
+      root_b_ = std::string(b) + "/" + name;
+    } else {
+      root_a_ = root_b_ = dir_.Join("tree");
+    }
+    ASSERT_TRUE(fs::create_directory(root_a_));
+    vk::PlatSetWorkstationProfile(Ini('a').c_str());
+    ASSERT_EQ(bSetupMHSDirs(root_a_.c_str()), 1);
+    for (const char* user : {"ann", "bob", "carl"}) ASSERT_EQ(bAddUser(user, (std::string(user) + "-pw").c_str()), 1);
+    ASSERT_TRUE(vk::PlatWriteProfileString(Ini('b').c_str(), "Mail", "VeskMailPath", (root_b_ + "/MHS/MAIL/").c_str()));
     attachment_ = dir_.Join("data.bin");
     for (int i = 0; i < 3000; ++i) attachment_bytes_ += static_cast<char>(i * 7);
     ASSERT_TRUE(vktest::WriteWholeFile(attachment_, attachment_bytes_));
   }
-
-  // A workstation profile of its own for each child, pointing at the tree.
-  std::string ProfileFor(const std::string& user) {
-    std::string p = dir_.Join("win-" + user + ".ini");
-    fs::copy_file(profile_.path(), p, fs::copy_options::overwrite_existing);
-    return p;
+  void TearDown() override {
+    vk::UnloadConfig();
+    vk::PlatSetWorkstationProfile(nullptr);
+    std::error_code ignored;
+    if (GetParam() == Medium::kShare && !root_a_.empty()) fs::remove_all(root_a_, ignored);
   }
 
+  // The profile of workstation 'a' or 'b'.
+  std::string Ini(char station) const { return dir_.Join(std::string("win-") + station + ".ini"); }
+  std::string MailDir(char station) const { return (station == 'a' ? root_a_ : root_b_) + "/MHS/MAIL/"; }
+
+  static int trees_;
+  vktest::ScratchDir dir_;
+  std::string root_a_, root_b_;
   std::string attachment_;
   std::string attachment_bytes_;
 };
+int Workstations::trees_ = 0;
 
-TEST_F(TwoProcesses, OneSendsTheOtherReceives) {
-  const std::string bob_ini = ProfileFor("bob"), ann_ini = ProfileFor("ann");
+INSTANTIATE_TEST_SUITE_P(Media, Workstations, ::testing::Values(Medium::kLocalDisk, Medium::kShare),
+                         [](const ::testing::TestParamInfo<Medium>& i) {
+                           return i.param == Medium::kShare ? "Share" : "LocalDisk";
+                         });
+
+TEST_P(Workstations, OneSendsTheOtherReceives) {
+  const std::string bob_ini = Ini('a'), ann_ini = Ini('b');
   const std::string body = BodyFor("hello ann");
   std::vector<int> codes = RunChildren({
       [&] {
@@ -221,13 +258,13 @@ TEST_F(TwoProcesses, OneSendsTheOtherReceives) {
   EXPECT_EQ(codes, (std::vector<int>{0, 0}));
 }
 
-TEST_F(TwoProcesses, TwoSendersFillOneMailboxWhileItIsListed) {
-  constexpr int kEach = 200;
+TEST_P(Workstations, TwoSendersFillOneMailboxWhileItIsListed) {
+  constexpr int kEach = 300;
   const std::string done_flag = dir_.Join("senders-done");
-  const std::string ann_ini = ProfileFor("ann");
+  const std::string ann_ini = Ini('b');
   std::vector<std::function<bool()>> senders;
   for (const char* who : {"bob", "carl"}) {
-    const std::string user = who, ini = ProfileFor(who);
+    const std::string user = who, ini = Ini(user == "bob" ? 'a' : 'b');
     senders.push_back([user, ini] {
       Workstation w(ini, user);
       if (w.LogOn() != CMC_SUCCESS) return Complain(user.c_str(), "logon failed");
@@ -296,6 +333,74 @@ TEST_F(TwoProcesses, TwoSendersFillOneMailboxWhileItIsListed) {
   EXPECT_EQ(codes, (std::vector<int>{0, 0}));
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 0);
+  for (const auto& e : fs::directory_iterator(MailDir('a') + "USERS/ann/MHS"))
+    EXPECT_NE(e.path().extension(), ".tmp") << "left behind: " << e.path();
+}
+
+// Both workstations register users and change their passwords at once.
+TEST_P(Workstations, TwoAdministratorsAddUsersAtOnce) {
+  constexpr int kEach = 100;
+  auto name = [](char station, int i) { return std::string("w") + station + std::to_string(1000 + i); };
+  std::vector<std::function<bool()>> admins;
+  for (char station : {'a', 'b'}) {
+    const std::string ini = Ini(station);
+    admins.push_back([=] {
+      vk::UnloadConfig();
+      vk::PlatSetWorkstationProfile(ini.c_str());
+      for (const char* password : {"first", "second"}) {
+        for (int i = 0; i < kEach; ++i) {
+          if (bAddUser(name(station, i).c_str(), password) != 1)
+            return Complain(ini.c_str(), "adding " + name(station, i) + " failed");
+        }
+      }
+      return true;
+    });
+  }
+  EXPECT_EQ(RunChildren(admins), (std::vector<int>{0, 0}));
+
+  vk::RefreshCachedUserList();  // this process's list predates the children
+  NameList* users = lpmnlGetUserList(0);
+  ASSERT_NE(users, nullptr);
+  EXPECT_EQ(users->count, 3u + 2 * kEach);
+  vk_free_name_list(users);
+  for (char station : {'a', 'b'}) {
+    for (int i = 0; i < kEach; ++i) {
+      EXPECT_EQ(bCheckPW(name(station, i).c_str(), "second"), 1) << name(station, i);
+      EXPECT_TRUE(fs::is_directory(MailDir('a') + "USERS/" + name(station, i) + "/IPARCEL")) << name(station, i);
+    }
+  }
+  EXPECT_EQ(bCheckPW("admin", "zirva"), 1);
+}
+
+// Another workstation holds passwd open (reading it, say) while users are
+// added and removed: a write waits for it within a bound, or fails and
+// changes nothing; it never answers success for what it did not write.
+TEST_P(Workstations, RegistryWriteWhilePasswdIsOpenElsewhere) {
+  struct Case {
+    int hold_ms;
+    bool done_on_share;  // the share refuses the replacement while it is open
+  } cases[] = {{300, true}, {4000, false}};
+  int n = 0;
+  for (const Case& c : cases) {
+    const std::string user = "held" + std::to_string(n++);
+    int fd = open((MailDir('b') + "PUBLIC/passwd").c_str(), O_RDONLY);
+    ASSERT_GE(fd, 0);
+    std::thread holder([fd, &c] {
+      std::this_thread::sleep_for(std::chrono::milliseconds(c.hold_ms));
+      close(fd);
+    });
+    const int added = bAddUser(user.c_str(), "pw");
+    holder.join();
+    SCOPED_TRACE(user);
+    if (GetParam() == Medium::kLocalDisk || c.done_on_share) {
+      EXPECT_EQ(added, 1);
+    }
+    EXPECT_EQ(bCheckPW(user.c_str(), "pw"), added);
+    EXPECT_EQ(fs::exists(MailDir('a') + "USERS/" + user), added == 1);
+    if (added == 1) {
+      EXPECT_EQ(bRemUser(user.c_str()), 1);
+    }
+  }
 }
 
 }  // namespace

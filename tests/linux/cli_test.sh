@@ -1,16 +1,29 @@
 #!/bin/sh
 # The vkmsg tool on a scratch mail tree: a message's whole road through the
-# mail commands, and the one-line errors of the ways it can go wrong.
-# Usage: cli_test.sh PATH-TO-VKMSG
+# mail commands, and the one-line errors of the ways it can go wrong, from
+# two workstations in turn, each with its own profile.
+# Usage: cli_test.sh PATH-TO-VKMSG [--share]
+# With --share the tree lives on the share of scripts/with-share, and the
+# two workstations reach it through its two mounts.
 set -u
 case $1 in /*) vkmsg=$1 ;; *) vkmsg=$PWD/$1 ;; esac
 [ -x "$vkmsg" ] || { echo "no vkmsg tool at $vkmsg"; exit 1; }
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/vkmsg-cli-XXXXXX") || exit 1
-trap 'rm -rf "$scratch"' EXIT
-export VKMSG_WININI="$scratch/ws/win.ini"
+trap 'rm -rf "$scratch"; [ -n "${tree_a:-}" ] && rm -rf "$tree_a"' EXIT
 unset VKMSG_USER VKMSG_PASSWORD
 mkdir -p "$scratch/ws"
 cd "$scratch" || exit 1
+if [ "${2:-}" = --share ]; then
+  tree=cli-$$
+  tree_a=$VKMSG_SHARE_A/$tree
+  tree_b=$VKMSG_SHARE_B/$tree
+  mkdir "$tree_a" || exit 1
+else
+  tree_b=$scratch/share
+fi
+# Workstation b learns where the tree is from its own profile.
+printf '[Mail]\r\nVeskMailPath=%s/MHS/MAIL/\r\n' "$tree_b" >"$scratch/ws/b.ini"
+on() { export VKMSG_WININI="$scratch/ws/$1.ini"; }
 
 failures=0
 out="$scratch/out"
@@ -42,8 +55,13 @@ refused() {
 has() { grep -q -- "$1" "$out" || fail "output lacks '$1'"; }
 lacks() { if grep -q -- "$1" "$out"; then fail "output has '$1'"; fi; }
 
-ok "setup" -- setup "$scratch/share"
-for u in ann bob carl; do ok "add $u" -- add-user $u --password $u-pw; done
+on a
+ok "setup" -- setup "${tree_a:-$scratch/share}"
+ok "add ann" -- add-user ann --password ann-pw
+on b
+ok "add bob" -- add-user bob --password bob-pw
+on a
+ok "add carl" -- add-user carl --password carl-pw
 
 printf 'report\000\001\376 bytes\n' >"$scratch/report.bin"
 printf 'Hello both,\nthe numbers are attached.\n' |
@@ -55,6 +73,7 @@ printf 'Hello both,\nthe numbers are attached.\n' |
 }
 has "sent to ann, carl with 1 attachment"
 
+on b
 export VKMSG_USER=ann VKMSG_PASSWORD=ann-pw
 ok "list" -- list
 has "Quarterly report"
@@ -82,6 +101,7 @@ has "no messages"
 refused "read past the listing" "last listing" -- read 3
 
 # carl still has his copy, addressed by the reference --refs shows.
+on a
 ok "carl lists" -- list --user carl --password carl-pw --refs
 has "Quarterly report"
 ref=$(sed -n 's/^ *\(\/.*\)$/\1/p' "$out" | head -n 1)
@@ -94,14 +114,17 @@ refused "missing attachment" "no such file" -- send --to bob --attach nothing.bi
 refused "wrong password" CMC_E_PASSWORD_REQUIRED -- list --password wrong
 refused "no recipient" "at least one recipient" -- send --text hi
 
+on b
 ok "lookup" -- lookup Bob
 has "Bob"
 ok "who am I" -- lookup
 has "ann"
 refused "lookup of a stranger" CMC_E_RECIPIENT_NOT_FOUND -- lookup zed
 
+on a
 ok "send documents" -- send-documents --to bob --to carl --subject Docs --text "two files" --attach report.bin
 has "sent to bob, carl"
+on b
 ok "bob lists" -- list --user bob --password bob-pw
 has "Docs"
 ok "bob reads" -- read 1 --user bob --password bob-pw
@@ -111,6 +134,12 @@ has "Attachment: report.bin"
 # Each user counts in his own last listing.
 ok "ann lists again" -- list
 has "no messages"
+
+ok "remove carl" -- remove-user carl
+on a
+ok "users" -- users
+lacks carl
+refused "removed user" CMC_E_ -- list --user carl --password carl-pw
 
 if [ "$failures" -ne 0 ]; then
   echo "$failures check(s) failed"
