@@ -14,6 +14,7 @@
 
 #include "address/namelist.h"
 #include "cmc/session.h"
+#include "platform/fault.h"
 #include "platform/memory.h"
 #include "platform/profile.h"
 #include "store/config.h"
@@ -146,22 +147,21 @@ TEST_F(Registry, AddCheckAndRemoveOneUser) {
   EXPECT_EQ(bRemUser(nullptr), 1);
 }
 
-TEST_F(Registry, AddingWithoutPasswordUsesTheName) {
+TEST_F(Registry, AddingAnExistingUserReplacesOnlyThePassword) {
+  // Without a password the name is the password.
   ASSERT_EQ(bAddUser("ann", nullptr), 1);
   ASSERT_EQ(bAddUser("carl", ""), 1);
   EXPECT_EQ(StoredText("ann"), Encoded("ann", "ann"));
   EXPECT_EQ(bCheckPW("ann", ""), 0);
   EXPECT_EQ(bCheckPW("carl", "CARL"), 1);
-}
 
-TEST_F(Registry, AddingAnExistingUserReplacesOnlyThePassword) {
   ASSERT_EQ(bAddUser("bob", "one"), 1);
   vktest::WriteWholeFile((UserDir("bob", "MHS") / "KWZ0001").string(), "mail");
   ASSERT_EQ(bAddUser("bob", "two"), 1);
   EXPECT_EQ(bCheckPW("bob", "one"), 0);
   EXPECT_EQ(bCheckPW("bob", "two"), 1);
   EXPECT_EQ(vktest::ReadWholeFile((UserDir("bob", "MHS") / "KWZ0001").string()), "mail");
-  EXPECT_EQ(Names(vk::CachedUserList()), std::vector<std::string>{"bob"});
+  EXPECT_EQ(Names(vk::CachedUserList()), (std::vector<std::string>{"ann", "bob", "carl"}));
 
   // Setting a password encodes an empty one as it is; a null one is refused.
   EXPECT_EQ(vk::SetUserPassword("bob", ""), 1);
@@ -270,8 +270,10 @@ TEST_F(Registry, UserListReadsTheFileWhenNothingIsCached) {
 }
 
 TEST_F(Registry, RemovesSeveralUsersThroughANameList) {
-  for (const char* name : {"ann", "bob", "carl", "dave"}) ASSERT_EQ(bAddUser(name, "pw"), 1);
-  EXPECT_EQ(RemoveUsers({"ann", "CARL"}), 1);
+  for (const char* name : {"ann", "bob", "carl", "dave"}) AddBehindTheRegistry(name, "pw");
+  ASSERT_FALSE(vk::ConfigLoaded());
+  EXPECT_EQ(RemoveUsers({"ann", "CARL"}), 1);  // loads the configuration first
+  EXPECT_TRUE(vk::ConfigLoaded());
   EXPECT_FALSE(fs::exists(UserDir("ann")));
   EXPECT_FALSE(fs::exists(UserDir("carl")));
   EXPECT_TRUE(HasAllDirs("bob"));
@@ -292,16 +294,6 @@ TEST_F(Registry, RemovesSeveralUsersThroughANameList) {
   fs::create_directories(mail_ / "keep");
   EXPECT_EQ(RemoveUsers({"../keep"}), 0);
   EXPECT_TRUE(fs::is_directory(mail_ / "keep"));
-}
-
-TEST_F(Registry, RemovingSeveralUsersLoadsTheConfigurationFirst) {
-  AddBehindTheRegistry("ann", "a");
-  AddBehindTheRegistry("bob", "b");
-  ASSERT_FALSE(vk::ConfigLoaded());
-  EXPECT_EQ(RemoveUsers({"ann"}), 1);
-  EXPECT_TRUE(vk::ConfigLoaded());
-  EXPECT_FALSE(fs::exists(UserDir("ann")));
-  EXPECT_EQ(Names(vk::CachedUserList()), std::vector<std::string>{"bob"});
 }
 
 // Another workstation adds a user: on POSIX another process, at once.
@@ -362,8 +354,50 @@ TEST_F(Registry, EmptyAndRemoveDirLeavesWhatItCannotList) {
   EXPECT_TRUE(fs::is_directory(nested / "sub"));
   EXPECT_FALSE(fs::exists(nested / "a"));
 
-  vk::EmptyAndRemoveDir(nullptr);
-  vk::EmptyAndRemoveDir("");
+}
+
+// A fault at any step of an add or a removal leaves the user wholly
+// registered or not at all, the answer says which, and nobody else's entry
+// is touched.
+TEST_F(Registry, AFaultAtAnyStepLeavesNoHalfRegisteredUser) {
+  ASSERT_EQ(bAddUser("ann", "pw"), 1);
+  const std::string ann = StoredText("ann");
+  for (bool persistent : {false, true}) {
+    for (long n = 1;; ++n) {
+      SCOPED_TRACE(std::string(persistent ? "from" : "at") + " step " + std::to_string(n));
+      vk::PlatFaultArm(n, persistent);
+      const int added = bAddUser("bob", "pw");
+      bool fired = vk::PlatFaultFired();
+      vk::PlatFaultDisarm();
+      // A lasting fault leaves nothing to take the directories back with.
+      const bool entry = !StoredText("bob").empty();
+      EXPECT_TRUE(!entry || HasAllDirs("bob"));
+      if (!persistent) {
+        EXPECT_EQ(entry, fs::exists(UserDir("bob")));
+      }
+      if (added == 1) {
+        EXPECT_EQ(bCheckPW("bob", "pw"), 1);
+      }
+      if (!fired) {
+        EXPECT_EQ(added, 1);
+      }
+
+      ASSERT_EQ(bAddUser("bob", "pw"), 1);
+      vk::PlatFaultArm(n, persistent);
+      const int removed = bRemUser("bob");
+      fired = fired || vk::PlatFaultFired();
+      vk::PlatFaultDisarm();
+      EXPECT_EQ(removed == 1, StoredText("bob").empty());
+      if (removed == 0) {
+        EXPECT_TRUE(HasAllDirs("bob"));
+      }
+      EXPECT_EQ(StoredText("ann"), ann);
+      ASSERT_EQ(bRemUser("bob"), 1);
+      fs::remove_all(UserDir("bob"));
+      if (!fired) break;
+      ASSERT_LT(n, 200) << "the fault kept firing";
+    }
+  }
 }
 
 TEST_F(Registry, NothingWorksWithoutATree) {
