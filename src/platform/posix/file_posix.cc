@@ -2,9 +2,6 @@
 //
 // Paths reach the system through ResolvePath, which gives a mail tree that
 // came from a Windows drive the matching rules of a Windows file system.
-// Sharing modes are emulated with open-file-description locks on bytes far
-// past any real file's end (see PlatOpen), so cooperating openers of this
-// library honour each other's modes across processes and threads.
 #include <dirent.h>
 #include <fcntl.h>
 #include <stdio.h>
@@ -74,7 +71,7 @@ bool FindNoCase(const std::string& dir, const std::string& name, std::string* fo
 
 void SetError(PlatError e) { t_last_error = e; }
 
-void SetErrno(int err) {
+void SetErrno(int err, ErrnoCall call) {
   PlatError e;
   switch (err) {
     case ENOENT:
@@ -84,7 +81,8 @@ void SetErrno(int err) {
       e = PlatError::kNotFound;
       break;
     case EEXIST:
-      e = PlatError::kExists;
+      // POSIX lets rmdir report a directory that still holds entries so.
+      e = call == ErrnoCall::kRemoveDir ? PlatError::kNotEmpty : PlatError::kExists;
       break;
     case EACCES:
     case EPERM:
@@ -107,6 +105,10 @@ void SetErrno(int err) {
       break;
     case ENOTEMPTY:
       e = PlatError::kNotEmpty;
+      break;
+    case EINVAL:
+      // ftruncate's answer for a handle that is not open for writing.
+      e = call == ErrnoCall::kTruncate ? PlatError::kAccessDenied : PlatError::kOther;
       break;
     default:
       e = PlatError::kOther;
@@ -329,27 +331,6 @@ bool NextMatch(Search* s, DirEntry* entry) {
 
 PlatError PlatLastError() { return posix::t_last_error; }
 
-const char* PlatErrorName(PlatError e) {
-  switch (e) {
-    case PlatError::kOk: return "ok";
-    case PlatError::kNotFound: return "not found";
-    case PlatError::kExists: return "exists";
-    case PlatError::kAccessDenied: return "access denied";
-    case PlatError::kSharingViolation: return "sharing violation";
-    case PlatError::kDiskFull: return "disk full";
-    case PlatError::kNotEmpty: return "not empty";
-    case PlatError::kInjected: return "injected fault";
-    case PlatError::kOther: return "other";
-  }
-  return "other";
-}
-
-// Sharing emulation: what is honoured is every combination of access and
-// sharing between handles of this library (any process, any thread) on a
-// file system with POSIX byte-range locks.  What is not: other programs,
-// which take no such locks; deleting or renaming a file that is open (POSIX
-// allows it); and a write-only handle, which opens for reading and writing
-// when it can so that it may carry its markers.
 FileHandle PlatOpen(const char* path, unsigned access, ShareMode share, Disposition disposition, bool inherit) {
   if (Injected()) return kNoFile;
   if (path == nullptr || *path == '\0') {
@@ -381,7 +362,13 @@ FileHandle PlatOpen(const char* path, unsigned access, ShareMode share, Disposit
     SetErrno(errno);
     return kNoFile;
   }
-  if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+  if (fstat(fd, &st) != 0) {
+    int err = errno;
+    close(fd);
+    SetErrno(err);
+    return kNoFile;
+  }
+  if (S_ISDIR(st.st_mode)) {
     close(fd);
     SetError(PlatError::kAccessDenied);
     return kNoFile;
@@ -500,7 +487,7 @@ bool PlatTruncate(FileHandle h, int64_t length) {
   }
   // ftruncate leaves the file position alone.
   if (ftruncate(Fd(h), static_cast<off_t>(length)) != 0) {
-    SetErrno(errno == EINVAL ? EACCES : errno);
+    SetErrno(errno, posix::ErrnoCall::kTruncate);
     return false;
   }
   return true;
@@ -517,11 +504,12 @@ bool PlatFlush(FileHandle h) {
 
 bool PlatDeleteFile(const char* path) {
   if (Injected()) return false;
-  std::string p;
-  if (path == nullptr || !ResolvePath(path, &p)) {
+  if (path == nullptr) {
     SetError(PlatError::kNotFound);
     return false;
   }
+  std::string p;
+  ResolvePath(path, &p);
   struct stat st;
   if (lstat(p.c_str(), &st) != 0) {
     SetErrno(errno);
@@ -542,8 +530,13 @@ bool PlatDeleteFile(const char* path) {
 bool PlatRenameNoReplace(const char* from, const char* to) {
   if (Injected()) return false;
   std::string src, dst;
-  if (from == nullptr || to == nullptr || !ResolvePath(from, &src)) {
+  if (from == nullptr || to == nullptr) {
     SetError(PlatError::kNotFound);
+    return false;
+  }
+  struct stat st;
+  if (!ResolvePath(from, &src) && lstat(src.c_str(), &st) != 0) {
+    SetErrno(errno);
     return false;
   }
   if (ResolvePath(to, &dst)) {
@@ -579,7 +572,6 @@ bool PlatRenameNoReplace(const char* from, const char* to) {
   }
   // A file system without the no-replace flag: a hard link refuses an
   // existing target atomically for files; directories fall back to a check.
-  struct stat st;
   if (lstat(src.c_str(), &st) == 0 && !S_ISDIR(st.st_mode)) {
     if (link(src.c_str(), dst.c_str()) == 0) {
       unlink(src.c_str());
@@ -603,10 +595,15 @@ bool PlatRenameNoReplace(const char* from, const char* to) {
 
 uint32_t PlatGetAttributes(const char* path) {
   if (Injected()) return kAttrInvalid;
-  std::string p;
-  struct stat st;
-  if (path == nullptr || !ResolvePath(path, &p) || stat(p.c_str(), &st) != 0) {
+  if (path == nullptr) {
     SetError(PlatError::kNotFound);
+    return kAttrInvalid;
+  }
+  std::string p;
+  ResolvePath(path, &p);
+  struct stat st;
+  if (stat(p.c_str(), &st) != 0) {
+    SetErrno(errno);
     return kAttrInvalid;
   }
   return AttributesOf(p, st);
@@ -614,10 +611,15 @@ uint32_t PlatGetAttributes(const char* path) {
 
 bool PlatSetAttributes(const char* path, uint32_t attributes) {
   if (Injected()) return false;
-  std::string p;
-  struct stat st;
-  if (path == nullptr || !ResolvePath(path, &p) || stat(p.c_str(), &st) != 0) {
+  if (path == nullptr) {
     SetError(PlatError::kNotFound);
+    return false;
+  }
+  std::string p;
+  ResolvePath(path, &p);
+  struct stat st;
+  if (stat(p.c_str(), &st) != 0) {
+    SetErrno(errno);
     return false;
   }
   mode_t mode = st.st_mode & 07777;
@@ -647,8 +649,10 @@ bool PlatMakeDir(const char* path) {
   if (mkdir(p.c_str(), 0777) != 0) {
     // smbnetfs answers a directory that another workstation made just now
     // with an I/O error.
+    int err = errno;
     struct stat st;
-    SetErrno(errno == EIO && lstat(p.c_str(), &st) == 0 ? EEXIST : errno);
+    if (err == EIO && lstat(p.c_str(), &st) == 0) err = EEXIST;
+    SetErrno(err);
     return false;
   }
   return true;
@@ -656,13 +660,14 @@ bool PlatMakeDir(const char* path) {
 
 bool PlatRemoveDir(const char* path) {
   if (Injected()) return false;
-  std::string p;
-  if (path == nullptr || !ResolvePath(path, &p)) {
+  if (path == nullptr) {
     SetError(PlatError::kNotFound);
     return false;
   }
+  std::string p;
+  ResolvePath(path, &p);
   if (rmdir(p.c_str()) != 0) {
-    SetErrno(errno == EEXIST ? ENOTEMPTY : errno);
+    SetErrno(errno, posix::ErrnoCall::kRemoveDir);
     return false;
   }
   return true;
@@ -686,10 +691,7 @@ SearchHandle PlatFindFirst(const char* pattern, DirEntry* entry) {
     return nullptr;
   }
   std::string resolved;
-  if (!dir.empty() && !ResolvePath(dir.c_str(), &resolved)) {
-    SetError(PlatError::kNotFound);
-    return nullptr;
-  }
+  if (!dir.empty()) ResolvePath(dir.c_str(), &resolved);
   while (resolved.size() > 1 && resolved.back() == '/') resolved.pop_back();
   DIR* d = opendir(resolved.empty() ? "." : resolved.c_str());
   if (d == nullptr) {

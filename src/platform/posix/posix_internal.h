@@ -14,9 +14,11 @@ namespace posix {
 
 // Records the last error of this thread.
 void SetError(PlatError e);
-// Records errno (or `err`) mapped to a PlatError: the one place where the
-// backend translates operating-system errors.
-void SetErrno(int err);
+// The calls whose errno means something of their own.
+enum class ErrnoCall { kAny, kTruncate, kRemoveDir };
+// Records the operating-system error `err` of a failing `call`, mapped to a
+// PlatError: the one place where the backend translates errno.
+void SetErrno(int err, ErrnoCall call = ErrnoCall::kAny);
 
 // Turns a library path into the path to hand the system: backslashes become
 // slashes, a trailing period of the final component is dropped, and every

@@ -160,30 +160,6 @@ bool NextRealEntry(HANDLE find, WIN32_FIND_DATAA* data) {
 
 PlatError PlatLastError() { return win32::t_last_error; }
 
-const char* PlatErrorName(PlatError e) {
-  switch (e) {
-    case PlatError::kOk:
-      return "ok";
-    case PlatError::kNotFound:
-      return "not found";
-    case PlatError::kExists:
-      return "exists";
-    case PlatError::kAccessDenied:
-      return "access denied";
-    case PlatError::kSharingViolation:
-      return "sharing violation";
-    case PlatError::kDiskFull:
-      return "disk full";
-    case PlatError::kNotEmpty:
-      return "not empty";
-    case PlatError::kInjected:
-      return "injected fault";
-    case PlatError::kOther:
-      break;
-  }
-  return "other";
-}
-
 FileHandle PlatOpen(const char* path, unsigned access, ShareMode share, Disposition disposition,
                     bool inherit) {
   if (Injected()) return kNoFile;
