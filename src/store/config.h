@@ -56,6 +56,9 @@ constexpr const char* kServerDescriptionKey = "ServerDescription";
 constexpr const char* kSetupServerName = "VESK";
 constexpr const char* kSetupServerDescription = "VESK_MSG";
 constexpr const char* kSetupAdminPassword = "zirva";
+// What bSetupMHSDirs answers when a directory of the new tree could not be
+// made (its other failures answer 0).
+constexpr int kSetupMakeDirFailed = 8;
 
 // The process-wide configuration record.  The user fields are the session's
 // (logon fills them); the rest is filled by LoadConfig and setup.

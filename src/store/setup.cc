@@ -1,6 +1,7 @@
 // Creating a new mail tree, and the entry point of the dialog that locates
 // an existing one.
 #include <cstring>
+#include <string>
 
 #include "platform/profile.h"
 #include "store/config.h"
@@ -11,13 +12,16 @@
 namespace vk {
 namespace {
 
-constexpr const char* kAdminPassword = "zirva";
+constexpr size_t Length(const char* text) { return std::char_traits<char>::length(text); }
 
 // The longest path setup and the administrator's directories need below the
 // root: MHS/MAIL/USERS/<8 characters>/IPARCEL/.  A root that leaves no room
 // for it would have its paths cut, and a cut path names some other
 // directory, so such a root is refused before anything is made.
-constexpr size_t kLongestTreePath = 9 + 6 + 8 + 1 + 8;
+constexpr size_t kUserDirRoom = 8;  // a user directory's name, an 8.3 name part
+constexpr size_t kLongestTreePath =
+    Length(kMhsMailDir) + Length(kUsersDir) + kUserDirRoom + Length(VK_SEP) + Length(kUserParcelDir);
+static_assert(kLongestTreePath == 9 + 6 + 8 + 1 + 8, "the tree's longest path below the root");
 
 bool MakeBelow(const char* base, const char* rel) {
   char path[kPathMax];
@@ -41,17 +45,16 @@ int CMC_CALL bSetupMHSDirs(const char* root) {
   // alone.
   char* mail = g_mail_config.mail_dir;
   CopyBounded(mail, root, kPathMax);
-  // The stored mail directory is absolute and spelled as the file system
-  // has it, as when it is read from WIN.INI.
+  // Stored as when it is read from WIN.INI.
   if (!CanonicalDir(mail) || std::strlen(mail) + kLongestTreePath + 1 > kPathMax) {
     mail[0] = '\0';
     return 0;
   }
 
-  if (!MakeBelow(mail, kMhsDir)) return 8;
-  if (!MakeBelow(mail, kMhsMailDir)) return 8;
+  if (!MakeBelow(mail, kMhsDir)) return kSetupMakeDirFailed;
+  if (!MakeBelow(mail, kMhsMailDir)) return kSetupMakeDirFailed;
   AppendBounded(mail, kMhsMailDir, kPathMax);
-  if (!PlatWriteProfileString(nullptr, "Mail", "VeskMailPath", mail)) return 0;
+  if (!PlatWriteProfileString(nullptr, kMailPathSection, kMailPathKey, mail)) return 0;
 
   char* passwd = g_mail_config.passwd_path;
   CopyBounded(passwd, mail, kPathMax);
@@ -59,7 +62,7 @@ int CMC_CALL bSetupMHSDirs(const char* root) {
 
   const char* dirs[] = {kPublicDir, kUsersDir, kSndDir, kParcelDir};
   for (const char* d : dirs) {
-    if (!MakeBelow(mail, d)) return 8;
+    if (!MakeBelow(mail, d)) return kSetupMakeDirFailed;
   }
 
   if (OpenFileMode(passwd, kModeExist) != 1) {
@@ -73,13 +76,13 @@ int CMC_CALL bSetupMHSDirs(const char* root) {
 
   // A tree whose passwd file did not take its keys or its administrator
   // is no tree: nobody could log on to administer it.
-  if (!PlatWriteProfileString(passwd, "Server", "ServerName", "VESK") ||
-      !PlatWriteProfileString(passwd, "Server", "ServerDescription", "VESK_MSG"))
+  if (!PlatWriteProfileString(passwd, kServerSection, kServerNameKey, kSetupServerName) ||
+      !PlatWriteProfileString(passwd, kServerSection, kServerDescriptionKey, kSetupServerDescription))
     return 0;
   PlatWriteProfileString(passwd, nullptr, nullptr, nullptr);
-  if (!bAddUser(kAdminUser, kAdminPassword)) return 0;
+  if (!bAddUser(kAdminUser, kSetupAdminPassword)) return 0;
 
-  return PlatWriteProfileString(nullptr, "MAIL", "IsVeskAdmin", "1") ? 1 : 0;
+  return PlatWriteProfileString(nullptr, kLogonSection, kAdminWorkstationKey, "1") ? 1 : 0;
 }
 
 // The locate dialog is not there yet: answer as if the user had pressed
