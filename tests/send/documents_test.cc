@@ -1,141 +1,82 @@
-// cmc_send_documents: the message built from the delimited strings, and the
-// call with and without an open session (its own logon and logoff).
+// cmc_send_documents: the message built from the delimited strings, as the
+// delivered copy shows it, and the call with and without an open session
+// (its own logon and logoff).
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <filesystem>
 #include <string>
-#include <utility>
 #include <vector>
 
-#include "send/documents.h"
 #include "send/send_test_util.h"
 
 namespace {
 
-using Pairs = std::vector<std::pair<std::string, std::string>>;
-
-std::vector<std::string> RecipientNames(const CMC_message& m) {
-  std::vector<std::string> names;
-  for (const CMC_recipient* r = m.recipients; r != nullptr; ++r) {
-    names.push_back(r->name);
-    EXPECT_EQ(r->address, nullptr);
-    if (r->recip_flags & CMC_RECIP_LAST_ELEMENT) break;
-  }
-  return names;
-}
-
-// (path, title or "-") of every attachment.
-Pairs Attachments(const CMC_message& m) {
-  Pairs list;
-  for (const CMC_attachment* a = m.attachments; a != nullptr; ++a) {
-    list.emplace_back(a->attach_filename, a->attach_title != nullptr ? a->attach_title : "-");
-    if (a->attach_flags & CMC_ATT_LAST_ELEMENT) break;
-  }
-  return list;
-}
+namespace fs = std::filesystem;
 
 class Documents : public vktest::SenderTree {
  protected:
   bool LogOnAtStart() const override { return false; }
-  void SetUp() override {
-    std::memset(&doc_, 0, sizeof doc_);
-    SenderTree::SetUp();
-  }
-  void TearDown() override {
-    vk::ReleaseDocumentMessage(&doc_);
-    SenderTree::TearDown();
-  }
-  CMC_return_code Build(const char* recipients, const char* paths, const char* names,
-                        const char* delimiter = ";", CMC_flags flags = 0, const char* note = nullptr) {
-    vk::ReleaseDocumentMessage(&doc_);
-    return vk::BuildDocumentMessage(recipients, "subject", note, flags, paths, names, delimiter, &doc_);
-  }
   static CMC_return_code SendDocs(const char* recipients, const char* paths, const char* names,
                                   const char* delimiter, CMC_flags flags = 0) {
     return cmc_send_documents(const_cast<char*>(recipients), const_cast<char*>("subject"),
                               const_cast<char*>("note"), flags, const_cast<char*>(paths),
                               const_cast<char*>(names), const_cast<char*>(delimiter), 0);
   }
-  vk::DocumentMessage doc_;
 };
 
-TEST_F(Documents, EveryDelimiterCharacterSplitsAndEmptyPiecesDrop) {
-  struct Case {
-    const char* text;
-    const char* delimiter;
-    std::vector<std::string> names;
-  };
-  const Case cases[] = {
-      {";ann,,bob;;carol,", ";,", {"ann", "bob", "carol"}},
-      {"ann;ann", ";", {"ann", "ann"}},     // each piece is one recipient
-      {"ann bob", "", {"ann bob"}},         // an empty delimiter leaves the text whole
-      {";;;", ";", {}},
-      {nullptr, ";", {}},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.text ? c.text : "(null)");
-    ASSERT_EQ(Build(c.text, nullptr, nullptr, c.delimiter), CMC_SUCCESS);
-    EXPECT_EQ(RecipientNames(doc_.message), c.names);
-    EXPECT_STREQ(doc_.message.message_type, "CMC: IPM");
-  }
-  // The caller's strings are left as they were.
-  char text[] = "ann;bob";
-  ASSERT_EQ(Build(text, nullptr, nullptr), CMC_SUCCESS);
-  EXPECT_STREQ(text, "ann;bob");
-  EXPECT_EQ(Build("ann", nullptr, nullptr, nullptr), CMC_E_INVALID_PARAMETER);
-}
-
-TEST_F(Documents, AttachmentsAreTitledOnlyWhenNamesMatchPaths) {
-  ASSERT_EQ(Build("ann", "a.txt;dir/b.doc", "First;Second"), CMC_SUCCESS);
-  EXPECT_EQ(Attachments(doc_.message), (Pairs{{"a.txt", "First"}, {"dir/b.doc", "Second"}}));
-  // The caller's files are never removed by the send.
-  EXPECT_EQ(doc_.message.attachments[0].attach_flags & CMC_ATT_APP_OWNS_FILE, CMC_ATT_APP_OWNS_FILE);
-  // Too few, too many or no names: untitled, sent under their file names.
-  for (const char* names : {"Only", "One;Two;Three", static_cast<const char*>(nullptr), ";;"}) {
-    SCOPED_TRACE(names ? names : "(null)");
-    ASSERT_EQ(Build("ann", "a.txt;dir/b.doc", names), CMC_SUCCESS);
-    EXPECT_EQ(Attachments(doc_.message), (Pairs{{"a.txt", "-"}, {"dir/b.doc", "-"}}));
-  }
-}
-
-TEST_F(Documents, FirstFileBecomesTheTextNote) {
+TEST_F(Documents, DelimitedStringsBecomeTheDeliveredMessage) {
+  LogOn();
   const CMC_flags note = CMC_FIRST_ATTACH_AS_TEXT_NOTE;
-  const std::string body = "line one\r\nline two\r\n";
-  const std::string first = Source("note.txt", body);
-  ASSERT_EQ(Build("ann", first.c_str(), nullptr, ";", note, "ignored"), CMC_SUCCESS);
-  EXPECT_EQ(std::string(doc_.message.text_note), body);
-  EXPECT_EQ(doc_.message.attachments, nullptr);
-  // The first name goes with the first path, so the rest stay paired.
-  const std::string both = first + ";" + Source("second.bin", "x");
-  ASSERT_EQ(Build("ann", both.c_str(), "Note;Second", ";", note), CMC_SUCCESS);
-  EXPECT_EQ(Attachments(doc_.message), (Pairs{{dir_.Join("second.bin"), "Second"}}));
-  // The largest note there is room for, and one byte more.
-  ASSERT_EQ(Build("ann", Source("below.txt", std::string(65535, 'b')).c_str(), nullptr, ";", note), CMC_SUCCESS);
-  EXPECT_EQ(std::strlen(doc_.message.text_note), 65535u);
-  EXPECT_EQ(Build("ann", Source("large.txt", std::string(65536, 'x')).c_str(), nullptr, ";", note),
-            CMC_E_ATTACHMENT_READ_FAILURE);
-  ASSERT_EQ(Build("ann", Source("empty.txt", "").c_str(), nullptr, ";", note), CMC_SUCCESS);
-  EXPECT_STREQ(doc_.message.text_note, "");
-  EXPECT_EQ(Build("ann", dir_.Join("missing.txt").c_str(), nullptr, ";", note), CMC_E_ATTACHMENT_OPEN_FAILURE);
-  EXPECT_EQ(Build("ann", dir_.path().c_str(), nullptr, "|", note), CMC_E_ATTACHMENT_OPEN_FAILURE);
-  // The flag needs a first file.
-  EXPECT_EQ(Build("ann", nullptr, nullptr, ";", note), CMC_E_INVALID_PARAMETER);
-  EXPECT_EQ(Build("ann", ";", nullptr, ";", note), CMC_E_INVALID_PARAMETER);
-}
-
-TEST_F(Documents, StringsThatDoNotSplitWholeFail) {
+  const std::string ab = Source("a.txt", "A") + ";" + Source("b.doc", "B");
+  const std::string text = Source("note.txt", "line one\r\n");
+  const std::string largest = Source("largest.txt", std::string(65535, 'n'));
+  const std::string large = Source("large.txt", std::string(65536, 'x'));
   std::string many;
   for (int i = 0; i < 20000; ++i) many += "a;";
-  EXPECT_EQ(Build(many.c_str(), nullptr, nullptr), CMC_E_FAILURE);
-  EXPECT_EQ(Build("ann", many.c_str(), nullptr), CMC_E_FAILURE);
-  EXPECT_EQ(Build("ann", "a.txt", many.c_str()), CMC_E_FAILURE);
-  // Long but splittable: every piece arrives.
-  std::string names;
-  for (int i = 0; i < 800; ++i) names += "user" + std::to_string(i) + ",";
-  ASSERT_EQ(Build(names.c_str(), nullptr, nullptr, ","), CMC_SUCCESS);
-  const std::vector<std::string> got = RecipientNames(doc_.message);
-  ASSERT_EQ(got.size(), 800u);
-  EXPECT_EQ(got[799], "user799");
+  struct Case {
+    std::string recipients, paths;
+    const char *names, *delimiter;
+    CMC_flags flags;
+    CMC_return_code rc;
+    std::string part;  // found in the delivered copy
+  };
+  const Case cases[] = {
+      // Every delimiter character splits; empty pieces drop; names title
+      // the files only when they match them one for one.
+      {";ann,,", ab, "First,Second;", ";,", 0, CMC_SUCCESS, "Attachment-name: First, \r\n Second\r\n"},
+      {"ann", ab, "Only", ";", 0, CMC_SUCCESS, "Attachment-name: a.txt, \r\n b.doc\r\n"},
+      // The first file is the text; the first name goes with it.
+      {"ann", text + ";" + ab, "Note;First;Second", ";", note, CMC_SUCCESS,
+       "Attachment-name: First, \r\n Second\r\n"},
+      {"ann", text, nullptr, ";", note, CMC_SUCCESS, "\r\n\r\nline one\r\n\r\n"},
+      {"ann", largest, nullptr, ";", note, CMC_SUCCESS, std::string(65535, 'n')},
+      {"ann", large, nullptr, ";", note, CMC_E_ATTACHMENT_READ_FAILURE, ""},
+      {"ann", dir_.Join("missing.txt"), nullptr, ";", note, CMC_E_ATTACHMENT_OPEN_FAILURE, ""},
+      {"ann", dir_.path(), nullptr, "|", note, CMC_E_ATTACHMENT_OPEN_FAILURE, ""},
+      {"ann", ";", nullptr, ";", note, CMC_E_INVALID_PARAMETER, ""},
+      // Strings that do not split whole fail.
+      {many, "", nullptr, ";", 0, CMC_E_FAILURE, ""},
+      {"ann", many, nullptr, ";", 0, CMC_E_FAILURE, ""},
+      {"ann", ab, many.c_str(), ";", 0, CMC_E_FAILURE, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.recipients.substr(0, 10) + " " + c.paths.substr(0, 40));
+    ASSERT_EQ(SendDocs(c.recipients.c_str(), c.paths.c_str(), c.names, c.delimiter, c.flags), c.rc);
+    if (c.rc != CMC_SUCCESS) {
+      EXPECT_TRUE(FileNames(Mailbox("ann")).empty());
+      continue;
+    }
+    const std::string copy = OnlyMessage("ann");
+    EXPECT_NE(copy.find(c.part), std::string::npos);
+    EXPECT_NE(copy.find("X-XAPIA_CMC_MESSAGE_TYPE: CMC: IPM\r\n"), std::string::npos);
+    for (const auto& dir : {Mailbox("ann"), Parcels("ann")}) {
+      for (const std::string& name : FileNames(dir)) fs::remove(dir / name);
+    }
+  }
+  ExpectStagingEmpty();
+  // The caller's files are never removed by the send.
+  EXPECT_EQ(Read(dir_.Join("a.txt")), "A");
+  EXPECT_EQ(Read(text), "line one\r\n");
 }
 
 // A call without a session logs on and off again around itself, whatever
