@@ -193,27 +193,4 @@ TEST(DialogControls, StatusMessagesComeFromTheStringTable) {
   EXPECT_STREQ(buf, "");
 }
 
-TEST(DialogPlacement, RectFollowsTheTemplateAndCentres) {
-  Recorder r;
-  r.on_init = [](vk::Dialog* d) { vk::CentreDialog(d); };
-  int w1001 = 0, h1001 = 0, w1007 = 0, h1007 = 0;
-  ScopedDriver driver([&](VkDialog* d) {
-    int left = -1, top = -1, w = 0, h = 0;
-    ASSERT_EQ(vk_dialog_rect(d, &left, &top, &w, &h), 1);
-    int sw = 0, sh = 0;
-    vk::PlatScreenSize(&sw, &sh);
-    EXPECT_EQ(left, (sw - w) / 2);
-    EXPECT_EQ(top, (sh - h) / 2);
-    (vk_dialog_template(d) == 1001 ? w1001 : w1007) = w;
-    (vk_dialog_template(d) == 1001 ? h1001 : h1007) = h;
-  });
-  vk::RunDialog(nullptr, 1001, Recorder::Proc, &r);
-  vk::RunDialog(nullptr, 1007, Recorder::Proc, &r);
-  // Same width in dialog units, 98 against 49 in height.
-  EXPECT_GT(w1001, 189);
-  EXPECT_EQ(w1001, w1007);
-  EXPECT_GT(h1001, h1007);
-  EXPECT_GT(h1001 - h1007, 49);
-}
-
 }  // namespace
