@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <functional>
 
 #include "cmc/module.h"
 #include "cmc/session.h"
@@ -59,25 +58,17 @@ TEST_F(Frame, EveryCallRejectsEverySessionWhileNobodyIsLoggedOn) {
 
 TEST_F(Frame, CallsClearTheErrorSlots) {
   vk::SessionRecord& s = vk::Session();
-  const std::function<void()> calls[] = {
-      [] { cmc_logoff(0, 0, 0, nullptr); },
-      [] { cmc_send(0, nullptr, 0, 0, nullptr); },
-      [] { cmc_look_up(0, nullptr, 0, 0, nullptr, nullptr, nullptr); },
-      [] { cmc_logon(nullptr, nullptr, nullptr, nullptr, 0, 100, 0, nullptr, nullptr); },
-  };
-  for (size_t i = 0; i < sizeof calls / sizeof calls[0]; ++i) {
-    SCOPED_TRACE(i);
+  for (int call = 0; call < 3; ++call) {
     s.last_error = 9;
-    s.slot[0].string_id = 3;
-    std::strcpy(s.slot[0].text, "old");
-    s.slot[1].string_id = 4;
-    std::strcpy(s.slot[1].text, "older");
-    calls[i]();
-    EXPECT_EQ(s.last_error, 0u);
-    for (const vk::ErrorSlot& slot : s.slot) {
-      EXPECT_EQ(slot.string_id, 0u);
-      EXPECT_EQ(slot.text[0], '\0');
+    for (vk::ErrorSlot& slot : s.slot) {
+      slot.string_id = 3;
+      std::strcpy(slot.text, "old");
     }
+    if (call == 0) cmc_logoff(0, 0, 0, nullptr);
+    if (call == 1) cmc_send(0, nullptr, 0, 0, nullptr);
+    if (call == 2) cmc_look_up(0, nullptr, 0, 0, nullptr, nullptr, nullptr);
+    EXPECT_EQ(s.last_error, 0u) << call;
+    for (const vk::ErrorSlot& slot : s.slot) EXPECT_EQ(slot.string_id + slot.text[0], 0u) << call;
   }
 }
 
@@ -151,39 +142,33 @@ TEST_F(Frame, ErrorTextIsCutToTheBufferAndTellsItsWholeLength) {
   std::strcpy(s.slot[0].text, "first slot");
   std::strcpy(s.slot[1].text, "second");
   char buffer[32];
-  std::memset(buffer, 'Q', sizeof buffer);
-  // Only the length asked for: nothing is written.
-  X_error_text_request request = {0, buffer, 0};
-  EXPECT_EQ(ErrorText(&request), CMC_SUCCESS);
-  EXPECT_EQ(request.size, 11u);
-  EXPECT_EQ(request.code, 0x1234u);
-  EXPECT_EQ(buffer[0], 'Q');
-  request = {10, nullptr, 0};  // a size without a buffer
-  EXPECT_EQ(ErrorText(&request), CMC_SUCCESS);
-  EXPECT_EQ(request.size, 11u);
-  request = {sizeof buffer, buffer, 0};
-  EXPECT_EQ(ErrorText(&request), CMC_SUCCESS);
-  EXPECT_STREQ(buffer, "first slot");
-  // Bit 0 of the flags chooses the slot.
   struct Case {
+    CMC_flags slot;  // bit 0 of the flags chooses it
     CMC_uint32 size;
-    const char* text;
+    bool buffer;
+    const char* text;  // null: nothing written
+    CMC_uint32 length;
   };
-  for (const Case& c : {Case{sizeof buffer, "second"}, Case{4, "sec"}, Case{1, ""}}) {
+  const Case cases[] = {{0, 0, true, nullptr, 11},       {0, 10, false, nullptr, 11}, {0, 32, true, "first slot", 11},
+                        {1, 32, true, "second", 7},      {1, 4, true, "sec", 7},      {1, 1, true, "", 7}};
+  for (const Case& c : cases) {
     SCOPED_TRACE(c.size);
     std::memset(buffer, 'Q', sizeof buffer);
-    request = {c.size, buffer, 0};
-    EXPECT_EQ(ErrorText(&request, 1), CMC_SUCCESS);
+    X_error_text_request request = {c.size, c.buffer ? buffer : nullptr, 0};
+    EXPECT_EQ(ErrorText(&request, c.slot), CMC_SUCCESS);
+    EXPECT_EQ(request.size, c.length);
+    EXPECT_EQ(request.code, 0x1234u);
+    if (c.text == nullptr) {
+      EXPECT_EQ(buffer[0], 'Q');
+      continue;
+    }
     EXPECT_STREQ(buffer, c.text);
-    EXPECT_EQ(request.size, 7u);
     if (c.size < sizeof buffer) {
       EXPECT_EQ(buffer[c.size], 'Q');  // nothing past the cut
     }
   }
-}
-
-TEST_F(Frame, ErrorTextSlotNeverOverrunsWhenItsTextIsUnterminated) {
-  std::memset(vk::Session().slot[0].text, 'A', sizeof vk::Session().slot[0].text);
+  // A slot whose text is unterminated is never read past its end.
+  std::memset(s.slot[0].text, 'A', sizeof s.slot[0].text);
   X_error_text_request request = {0, nullptr, 0};
   EXPECT_EQ(ErrorText(&request), CMC_SUCCESS);
   EXPECT_EQ(request.size, 512u);

@@ -148,19 +148,4 @@ TEST_F(CmcFree, ForeignAddressesAndTheSessionPoolAreRefusedAndLeftAlone) {
   EXPECT_TRUE(vk::PoolIsLiveBlock(session_pool.data));
 }
 
-TEST_F(CmcFree, ManyResultsComeAndGoInAnyOrder) {
-  const int before = vk::PoolLiveBlockCount();
-  std::vector<void*> results;
-  for (int i = 0; i < 200; ++i) {
-    vk::ResultPool pool{};
-    vk::PoolInit(&pool, 40);
-    results.push_back(vk::PoolAlloc(&pool, 40));
-    ASSERT_NE(results.back(), nullptr);
-  }
-  EXPECT_EQ(vk::PoolLiveBlockCount(), before + 200);
-  for (size_t i = 0; i < results.size(); i += 2) EXPECT_EQ(cmc_free(results[i]), CMC_SUCCESS);
-  for (size_t i = 1; i < results.size(); i += 2) EXPECT_EQ(cmc_free(results[i]), CMC_SUCCESS);
-  EXPECT_EQ(vk::PoolLiveBlockCount(), before);
-}
-
 }  // namespace

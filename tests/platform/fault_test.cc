@@ -87,33 +87,4 @@ TEST(PlatFault, AFailedCloseStillReleasesTheHandle) {
 #endif
 }
 
-// The pattern the mail logic's tests use: fail each step in turn until an
-// operation runs through; every failure must leave the old state intact.
-TEST(PlatFault, EveryStepOfAProfileUpdateFailsCleanly) {
-  ScratchDir dir;
-  Disarm disarm;
-  std::string f = dir.Join("passwd");
-  ASSERT_TRUE(PlatWriteProfileString(f.c_str(), "Passwords", "ann", "old"));
-  for (long n = 1;; ++n) {
-    ASSERT_LT(n, 100);
-    PlatFaultArm(n, false);
-    bool ok = PlatWriteProfileString(f.c_str(), "Passwords", "bob", "new") &&
-              PlatWriteProfileString(f.c_str(), nullptr, nullptr, nullptr);
-    bool fired = PlatFaultFired();
-    PlatFaultDisarm();
-    char buf[16];
-    PlatGetProfileString(f.c_str(), "Passwords", "ann", "", buf, sizeof buf);
-    EXPECT_STREQ("old", buf) << n;
-    if (!fired) {
-      EXPECT_TRUE(ok);
-      break;
-    }
-    EXPECT_FALSE(ok) << n;
-    ASSERT_TRUE(PlatWriteProfileString(f.c_str(), "Passwords", "bob", nullptr));
-  }
-  char buf[16];
-  PlatGetProfileString(f.c_str(), "Passwords", "bob", "", buf, sizeof buf);
-  EXPECT_STREQ("new", buf);
-}
-
 }  // namespace

@@ -221,18 +221,6 @@ TEST(PlatFile, ReadSharingAdmitsReadersOnly) {
   EXPECT_EQ("content", ReadWholeFile(p));
 }
 
-TEST(PlatFile, NativePathOfAnExistingPath) {
-  ScratchDir dir;
-  ASSERT_TRUE(WriteWholeFile(dir.Join("file"), "x"));
-  char out[512];
-  std::string p = dir.Join("file");
-  EXPECT_EQ(out, PlatNativePath(p.c_str(), out, sizeof out));
-  EXPECT_EQ(std::filesystem::path(p), std::filesystem::path(out));
-  char tiny[4];
-  PlatNativePath(p.c_str(), tiny, sizeof tiny);
-  EXPECT_EQ(3u, std::strlen(tiny));
-}
-
 #ifndef _WIN32
 // A mail tree copied from (or shared with) a Windows drive: names match
 // without regard to case, component by component.
