@@ -27,17 +27,16 @@ constexpr size_t kCopyNameRoom = 20;
 CMC_return_code CancelledCompose(CMC_ui_id, ResultPool*, CMC_message*) { return CMC_E_USER_CANCEL; }
 ComposeDialogFn g_compose = CancelledCompose;
 
-// The parcels the writer creates during one send, so that a failed send can
-// remove them even when the staged file never named them.
-NameList* g_journal = nullptr;
-ParcelCopyFn g_inner_copy = nullptr;
-
-CMC_return_code RecordingParcelCopy(const char* sourcePath, char* nameOut, size_t nameSize) {
-  const CMC_return_code rc = g_inner_copy(sourcePath, nameOut, nameSize);
-  if (!g_journal || !nameOut || !*nameOut) return rc;
-  const unsigned before = g_journal->count;
-  g_journal = AddName(g_journal, nameOut, kNameModeAppend);
-  if (g_journal->count != before) return rc;
+// Copies an attachment into a parcel and records the parcel in the journal
+// (a NameList**), so that a failed send can remove it even when the staged
+// file never named it.
+CMC_return_code RecordingParcelCopy(void* context, const char* sourcePath, char* nameOut, size_t nameSize) {
+  NameList** journal = static_cast<NameList**>(context);
+  const CMC_return_code rc = CopyToParcel(sourcePath, nameOut, nameSize);
+  if (!nameOut || !*nameOut) return rc;
+  const unsigned before = (*journal)->count;
+  *journal = AddName(*journal, nameOut, kNameModeAppend);
+  if ((*journal)->count != before) return rc;
   // A parcel nobody could find again: remove it now and stop the send.
   char path[kPathMax];
   BuildMailPath(path, kParcelDir);
@@ -124,14 +123,7 @@ CMC_return_code StageAndDeliver(const CMC_message* message, CMC_ui_id ui_id) {
     DeleteFileRetry(staged);
     return CMC_E_INSUFFICIENT_MEMORY;
   }
-  g_journal = journal;
-  g_inner_copy = SetSmfParcelCopy(RecordingParcelCopy);
-  if (g_inner_copy == RecordingParcelCopy) g_inner_copy = CopyToParcel;
-  CMC_return_code rc = WriteMessage(h, message);
-  SetSmfParcelCopy(g_inner_copy);
-  journal = g_journal;
-  g_journal = nullptr;
-  g_inner_copy = nullptr;
+  CMC_return_code rc = WriteMessage(h, message, RecordingParcelCopy, &journal);
 
   if (CloseFile(h) != 0 && rc == CMC_SUCCESS) rc = CMC_E_FAILURE;
   bool cleanedUp = false;
@@ -142,16 +134,6 @@ CMC_return_code StageAndDeliver(const CMC_message* message, CMC_ui_id ui_id) {
   }
   FreeNameList(journal);
   return rc;
-}
-
-// A copy of `n` bytes of `src` at an address fit for the records of the
-// CMC interface (the pool hands out bytes end to end, unaligned).
-void* PoolCopyRecord(ResultPool* pool, const void* src, uint32_t n) {
-  constexpr uintptr_t kAlign = alignof(CMC_message) > alignof(CMC_recipient) ? alignof(CMC_message)
-                                                                              : alignof(CMC_recipient);
-  const uintptr_t misalign = reinterpret_cast<uintptr_t>(pool->next) % kAlign;
-  if (misalign != 0 && !PoolAlloc(pool, static_cast<uint32_t>(kAlign - misalign))) return nullptr;
-  return PoolCopy(pool, src, n);
 }
 
 CMC_return_code DupInPool(ResultPool* pool, char** s) {
@@ -256,14 +238,14 @@ CMC_return_code DeliverMessage(const char* stagedPath, CMC_recipient* recipients
 CMC_return_code CopyMessageForUi(const CMC_message* message, ResultPool* pool, CMC_message** copy) {
   if (copy) *copy = nullptr;
   if (!message || !pool || !copy) return CMC_E_INVALID_PARAMETER;
-  CMC_message* c = static_cast<CMC_message*>(PoolCopyRecord(pool, message, sizeof *message));
+  CMC_message* c = static_cast<CMC_message*>(PoolDupRecord(pool, message, sizeof *message));
   if (!c) return CMC_E_INSUFFICIENT_MEMORY;
   if (DupInPool(pool, &c->subject) != CMC_SUCCESS || DupInPool(pool, &c->text_note) != CMC_SUCCESS)
     return CMC_E_INSUFFICIENT_MEMORY;
   if (message->recipients) {
     uint32_t n = 1;
     while ((message->recipients[n - 1].recip_flags & CMC_RECIP_LAST_ELEMENT) == 0) ++n;
-    c->recipients = static_cast<CMC_recipient*>(PoolCopyRecord(pool, message->recipients, n * sizeof(CMC_recipient)));
+    c->recipients = static_cast<CMC_recipient*>(PoolDupRecord(pool, message->recipients, n * sizeof(CMC_recipient)));
     if (!c->recipients) return CMC_E_INSUFFICIENT_MEMORY;
     for (uint32_t i = 0; i < n; ++i) {
       if (DupInPool(pool, &c->recipients[i].name) != CMC_SUCCESS ||
@@ -275,7 +257,7 @@ CMC_return_code CopyMessageForUi(const CMC_message* message, ResultPool* pool, C
     uint32_t n = 1;
     while ((message->attachments[n - 1].attach_flags & CMC_ATT_LAST_ELEMENT) == 0) ++n;
     c->attachments =
-        static_cast<CMC_attachment*>(PoolCopyRecord(pool, message->attachments, n * sizeof(CMC_attachment)));
+        static_cast<CMC_attachment*>(PoolDupRecord(pool, message->attachments, n * sizeof(CMC_attachment)));
     if (!c->attachments) return CMC_E_INSUFFICIENT_MEMORY;
     for (uint32_t i = 0; i < n; ++i) {
       if (DupInPool(pool, &c->attachments[i].attach_title) != CMC_SUCCESS ||

@@ -28,7 +28,6 @@ bool PlatformClock(LocalTime* now, long* zoneWestSeconds) {
 }
 
 SmfClockFn g_clock = PlatformClock;
-ParcelCopyFn g_parcel_copy = CopyToParcel;
 
 bool IsFoldBreak(unsigned char c) { return c == ' ' || (c >= 0x09 && c <= 0x0D) || c == ',' || c == ';'; }
 
@@ -114,36 +113,39 @@ CMC_return_code WriteAddressField(FileHandle h, const CMC_message* m, const char
   return SmfHandlers.WriteLineEnd(h, nullptr) == CMC_SUCCESS ? CMC_SUCCESS : CMC_E_FAILURE;
 }
 
-CMC_return_code HWriteMessage(FileHandle h, const CMC_message* m) {
-  if (h == kNoFile || !m) return CMC_E_FAILURE;
-  CMC_return_code rc = SmfHandlers.WriteTagLine(h, m);
-  if (rc == CMC_SUCCESS) rc = SmfHandlers.WriteHeader(h, m);
-  if (rc == CMC_SUCCESS) rc = SmfHandlers.WriteBody(h, m);
-  if (rc == CMC_SUCCESS) rc = SmfHandlers.WriteTrailer(h, m);
+CMC_return_code HWriteMessage(const SmfOutput* out, const CMC_message* m) {
+  if (!out || out->file == kNoFile || !m) return CMC_E_FAILURE;
+  CMC_return_code rc = SmfHandlers.WriteTagLine(out, m);
+  if (rc == CMC_SUCCESS) rc = SmfHandlers.WriteHeader(out, m);
+  if (rc == CMC_SUCCESS) rc = SmfHandlers.WriteBody(out, m);
+  if (rc == CMC_SUCCESS) rc = SmfHandlers.WriteTrailer(out, m);
   return rc;
 }
 
-CMC_return_code HWriteTagLine(FileHandle h, const CMC_message*) {
-  if (SmfHandlers.WriteFieldValue(h, HeaderNames[kFieldTag]) != CMC_SUCCESS) return CMC_E_FAILURE;
-  return SmfHandlers.WriteLineEnd(h, nullptr);
+CMC_return_code HWriteTagLine(const SmfOutput* out, const CMC_message*) {
+  if (SmfHandlers.WriteFieldValue(out->file, HeaderNames[kFieldTag]) != CMC_SUCCESS) return CMC_E_FAILURE;
+  return SmfHandlers.WriteLineEnd(out->file, nullptr);
 }
 
-CMC_return_code HWriteHeader(FileHandle h, const CMC_message* m) {
-  CMC_return_code rc = SmfHandlers.WriteAddressFields(h, m);
-  if (rc == CMC_SUCCESS) rc = SmfHandlers.WriteAttachmentFields(h, m);
-  if (rc == CMC_SUCCESS) rc = SmfHandlers.WriteDescriptionFields(h, m);
-  if (rc == CMC_SUCCESS) rc = SmfHandlers.WriteLineEnd(h, nullptr);
+CMC_return_code HWriteHeader(const SmfOutput* out, const CMC_message* m) {
+  CMC_return_code rc = SmfHandlers.WriteAddressFields(out, m);
+  if (rc == CMC_SUCCESS) rc = SmfHandlers.WriteAttachmentFields(out, m);
+  if (rc == CMC_SUCCESS) rc = SmfHandlers.WriteDescriptionFields(out, m);
+  if (rc == CMC_SUCCESS) rc = SmfHandlers.WriteLineEnd(out->file, nullptr);
   return rc;
 }
 
-CMC_return_code HWriteAttachmentFields(FileHandle h, const CMC_message* m) {
+CMC_return_code HWriteAttachmentFields(const SmfOutput* out, const CMC_message* m) {
   if (!m->attachments) return CMC_SUCCESS;
+  const FileHandle h = out->file;
   if (SmfHandlers.WriteFieldName(h, HeaderNames[kFieldAttachment]) != CMC_SUCCESS) return CMC_E_FAILURE;
   bool first = true;
   CMC_return_code rc = ForEachElement(
       m->attachments, &CMC_attachment::attach_flags, [&](const CMC_attachment& a) -> CMC_return_code {
         char parcel[kParcelNameSize] = {0};
-        CMC_return_code copied = g_parcel_copy(a.attach_filename, parcel, sizeof parcel);
+        CMC_return_code copied = out->copy_parcel
+                                     ? out->copy_parcel(out->copy_context, a.attach_filename, parcel, sizeof parcel)
+                                     : CopyToParcel(a.attach_filename, parcel, sizeof parcel);
         if (copied != CMC_SUCCESS) return copied;
         if (!first && SmfHandlers.WriteFieldValue(h, kEntrySeparator) != CMC_SUCCESS) return CMC_E_FAILURE;
         first = false;
@@ -170,19 +172,19 @@ CMC_return_code HWriteAttachmentFields(FileHandle h, const CMC_message* m) {
   return SmfHandlers.WriteLineEnd(h, nullptr) == CMC_SUCCESS ? CMC_SUCCESS : CMC_E_FAILURE;
 }
 
-CMC_return_code HWriteAddressFields(FileHandle h, const CMC_message* m) {
-  CMC_return_code rc = SmfHandlers.WriteFrom(h, m);
-  if (rc == CMC_SUCCESS) rc = SmfHandlers.WriteTo(h, m);
-  if (rc == CMC_SUCCESS) rc = SmfHandlers.WriteCopiesTo(h, m);
-  if (rc == CMC_SUCCESS) rc = SmfHandlers.WriteBcc(h, m);
+CMC_return_code HWriteAddressFields(const SmfOutput* out, const CMC_message* m) {
+  CMC_return_code rc = SmfHandlers.WriteFrom(out, m);
+  if (rc == CMC_SUCCESS) rc = SmfHandlers.WriteTo(out, m);
+  if (rc == CMC_SUCCESS) rc = SmfHandlers.WriteCopiesTo(out, m);
+  if (rc == CMC_SUCCESS) rc = SmfHandlers.WriteBcc(out, m);
   return rc;
 }
 
-CMC_return_code HWriteTo(FileHandle h, const CMC_message* m) {
-  return WriteAddressField(h, m, HeaderNames[kFieldTo], CMC_ROLE_TO, true);
+CMC_return_code HWriteTo(const SmfOutput* out, const CMC_message* m) {
+  return WriteAddressField(out->file, m, HeaderNames[kFieldTo], CMC_ROLE_TO, true);
 }
 
-CMC_return_code HWriteFrom(FileHandle h, const CMC_message*) {
+CMC_return_code HWriteFrom(const SmfOutput* out, const CMC_message*) {
   CMC_recipient originator{};
   originator.name = const_cast<char*>(SessionUserName());
   originator.name_type = CMC_TYPE_INDIVIDUAL;
@@ -190,15 +192,15 @@ CMC_return_code HWriteFrom(FileHandle h, const CMC_message*) {
   originator.recip_flags = CMC_RECIP_LAST_ELEMENT;
   CMC_message from{};
   from.recipients = &originator;
-  return WriteAddressField(h, &from, HeaderNames[kFieldFrom], CMC_ROLE_ORIGINATOR, true);
+  return WriteAddressField(out->file, &from, HeaderNames[kFieldFrom], CMC_ROLE_ORIGINATOR, true);
 }
 
-CMC_return_code HWriteCopiesTo(FileHandle h, const CMC_message* m) {
-  return WriteAddressField(h, m, HeaderNames[kFieldCopiesTo], CMC_ROLE_CC, false);
+CMC_return_code HWriteCopiesTo(const SmfOutput* out, const CMC_message* m) {
+  return WriteAddressField(out->file, m, HeaderNames[kFieldCopiesTo], CMC_ROLE_CC, false);
 }
 
-CMC_return_code HWriteBcc(FileHandle h, const CMC_message* m) {
-  return WriteAddressField(h, m, HeaderNames[kFieldBcc], CMC_ROLE_BCC, false);
+CMC_return_code HWriteBcc(const SmfOutput* out, const CMC_message* m) {
+  return WriteAddressField(out->file, m, HeaderNames[kFieldBcc], CMC_ROLE_BCC, false);
 }
 
 CMC_return_code WriteSimpleField(FileHandle h, int id, const char* value) {
@@ -207,7 +209,8 @@ CMC_return_code WriteSimpleField(FileHandle h, int id, const char* value) {
   return SmfHandlers.WriteLineEnd(h, nullptr);
 }
 
-CMC_return_code HWriteDescriptionFields(FileHandle h, const CMC_message* m) {
+CMC_return_code HWriteDescriptionFields(const SmfOutput* out, const CMC_message* m) {
+  const FileHandle h = out->file;
   if (m->subject) {
     char subject[kSubjectMax + 1];
     CopyBounded(subject, m->subject, sizeof subject);
@@ -236,13 +239,13 @@ CMC_return_code HWriteDescriptionFields(FileHandle h, const CMC_message* m) {
   return WriteSimpleField(h, kFieldDatePosted, value) == CMC_SUCCESS ? CMC_SUCCESS : CMC_E_FAILURE;
 }
 
-CMC_return_code HWriteBody(FileHandle h, const CMC_message* m) {
+CMC_return_code HWriteBody(const SmfOutput* out, const CMC_message* m) {
   if (!m->text_note) return CMC_SUCCESS;
-  if (WriteAll(h, m->text_note, std::strlen(m->text_note)) != CMC_SUCCESS) return CMC_E_FAILURE;
-  return WriteAll(h, "\r\n", 2);
+  if (WriteAll(out->file, m->text_note, std::strlen(m->text_note)) != CMC_SUCCESS) return CMC_E_FAILURE;
+  return WriteAll(out->file, "\r\n", 2);
 }
 
-CMC_return_code HWriteTrailer(FileHandle, const CMC_message*) { return CMC_SUCCESS; }
+CMC_return_code HWriteTrailer(const SmfOutput*, const CMC_message*) { return CMC_SUCCESS; }
 
 constexpr SmfHandlerTable kDefaultHandlers = {
     HWriteMessage,     HWriteTagLine,  HWriteHeader,  HWriteAttachmentFields, HWriteAddressFields, HWriteTo,
@@ -256,7 +259,10 @@ SmfHandlerTable SmfHandlers = kDefaultHandlers;
 
 void InitSmfHandlers() { SmfHandlers = kDefaultHandlers; }
 
-CMC_return_code WriteMessage(FileHandle h, const CMC_message* message) { return SmfHandlers.WriteMessage(h, message); }
+CMC_return_code WriteMessage(FileHandle h, const CMC_message* message, ParcelCopyFn copy, void* context) {
+  const SmfOutput out = {h, copy, context};
+  return SmfHandlers.WriteMessage(&out, message);
+}
 
 bool FormatDatePosted(const LocalTime& t, long zoneWestSeconds, char* out, size_t size) {
   static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
@@ -283,12 +289,6 @@ bool FormatDatePosted(const LocalTime& t, long zoneWestSeconds, char* out, size_
 SmfClockFn SetSmfClock(SmfClockFn clock) {
   SmfClockFn before = g_clock;
   g_clock = clock ? clock : PlatformClock;
-  return before;
-}
-
-ParcelCopyFn SetSmfParcelCopy(ParcelCopyFn copy) {
-  ParcelCopyFn before = g_parcel_copy;
-  g_parcel_copy = copy ? copy : CopyToParcel;
   return before;
 }
 

@@ -61,13 +61,25 @@ constexpr size_t kDatePostedLength = 26;
 // Between two entries of a list field: comma, space, CR, LF, space.
 extern const char kEntrySeparator[];
 
-using SmfMessageHandler = CMC_return_code (*)(FileHandle h, const CMC_message* message);
+// How an attachment becomes a parcel: as CopyToParcel, with the `context`
+// the writer was given handed through.
+using ParcelCopyFn = CMC_return_code (*)(void* context, const char* sourcePath, char* nameOut, size_t nameSize);
+
+// What one write goes to: the open file, and the parcel copier (null:
+// CopyToParcel) with its context.
+struct SmfOutput {
+  FileHandle file;
+  ParcelCopyFn copy_parcel;
+  void* copy_context;
+};
+
+using SmfMessageHandler = CMC_return_code (*)(const SmfOutput* out, const CMC_message* message);
 using SmfTextHandler = CMC_return_code (*)(FileHandle h, const char* text);
 
 // The handler table, in slot order.  Slots call each other through the
 // table, never directly.
 struct SmfHandlerTable {
-  // Fails with CMC_E_FAILURE for kNoFile or a null message; else WriteTagLine,
+  // Fails with CMC_E_FAILURE for no output, kNoFile or a null message; else WriteTagLine,
   // WriteHeader, WriteBody, WriteTrailer, stopping at the first failure.
   SmfMessageHandler WriteMessage;
   // "SMF-71" CR LF.
@@ -75,7 +87,8 @@ struct SmfHandlerTable {
   // WriteAddressFields, WriteAttachmentFields, WriteDescriptionFields, then
   // the empty line.
   SmfMessageHandler WriteHeader;
-  // "Attachment" (each attachment file is copied into a parcel on the way)
+  // "Attachment" (each attachment file is copied into a parcel on the way,
+  // by the output's copier)
   // and "Attachment-name"; nothing without an attachment array.  A copy
   // failure ends the write with the copy's code.  An attachment without a
   // title is named by the file-name part of its path.
@@ -117,9 +130,12 @@ extern SmfHandlerTable SmfHandlers;
 void InitSmfHandlers();
 
 // The only entry the send uses: writes the whole message to `h`, an empty
-// file open for writing (SmfHandlers.WriteMessage).  0, or the code of the
-// first failing field (the part written so far stays in the file).
-CMC_return_code WriteMessage(FileHandle h, const CMC_message* message);
+// file open for writing (SmfHandlers.WriteMessage), copying each attachment
+// into a parcel with `copy` (null: CopyToParcel), which gets `context`.  0,
+// or the code of the first failing field (the part written so far stays in
+// the file).
+CMC_return_code WriteMessage(FileHandle h, const CMC_message* message, ParcelCopyFn copy = nullptr,
+                             void* context = nullptr);
 
 // The 26 characters of a "Date-posted" value for the local broken-down time
 // `t` in a zone `zoneWestSeconds` west of UTC (negative east, standard time):
@@ -147,12 +163,6 @@ SmfClockFn SetSmfClock(SmfClockFn clock);
 // CMC_E_INSUFFICIENT_MEMORY or CMC_E_FAILURE when the copy fails.  Provided
 // by the parcel module.
 CMC_return_code CopyToParcel(const char* sourcePath, char* nameOut, size_t nameSize);
-
-// How WriteAttachmentFields copies an attachment into a parcel; CopyToParcel
-// by default.  Installs a copier (null restores CopyToParcel); returns the
-// one before.
-using ParcelCopyFn = CMC_return_code (*)(const char* sourcePath, char* nameOut, size_t nameSize);
-ParcelCopyFn SetSmfParcelCopy(ParcelCopyFn copy);
 
 }  // namespace vk
 

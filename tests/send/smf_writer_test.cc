@@ -22,7 +22,7 @@ const std::string kHead = "SMF-71\r\nFrom: bob\r\n";
 
 // Hands out KWZ1a2b., KWZ1a2c., ... and remembers the sources.
 std::vector<std::string> g_copied;
-CMC_return_code FakeParcelCopy(const char* source, char* nameOut, size_t size) {
+CMC_return_code FakeParcelCopy(void*, const char* source, char* nameOut, size_t size) {
   if (!source || std::strcmp(source, "missing") == 0) return CMC_E_ATTACHMENT_OPEN_FAILURE;
   g_copied.push_back(source);
   static const char* const kNames[] = {"KWZ1a2b.", "KWZ1a2c.", "KWZ1a2d.", "KWZ1a2e."};
@@ -39,12 +39,10 @@ class SmfWriterTest : public ::testing::Test {
     vk::Session().session_id = 1;
     vk::Session().user_name_copy = user_;
     vk::SetSmfClock(vktest::FixedClock);
-    vk::SetSmfParcelCopy(FakeParcelCopy);
     g_copied.clear();
   }
   void TearDown() override {
     vk::SetSmfClock(nullptr);
-    vk::SetSmfParcelCopy(nullptr);
     vk::Session().session_id = saved_session_;
     vk::Session().user_name_copy = saved_name_;
   }
@@ -53,7 +51,7 @@ class SmfWriterTest : public ::testing::Test {
     std::string path = dir_.Join("KWZ" + std::to_string(++files_));
     vk::FileHandle h = vk::OpenFileMode(path.c_str(), vk::kModeCreateReadWrite);
     EXPECT_NE(h, vk::kNoFile);
-    EXPECT_EQ(vk::WriteMessage(h, m), expected);
+    EXPECT_EQ(vk::WriteMessage(h, m, FakeParcelCopy), expected);
     vk::CloseFile(h);
     return vktest::ReadWholeFile(path);
   }
