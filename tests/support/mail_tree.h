@@ -55,7 +55,6 @@ class LoginDriver {
   const std::vector<SeenDialog>& seen() const { return seen_; }
   int LoginsSeen() const;
   void ForgetSeen() { seen_.clear(); }
-  size_t AnswersLeft() const { return answers_.size() - used_; }
 
   static void Play(void* context, VkDialog* d);
 
