@@ -197,21 +197,30 @@ CMC_return_code ResolveUser(const char* name) {
   return CMC_E_RECIPIENT_NOT_FOUND;
 }
 
+namespace {
+// The one writer of the session's cached list: puts `list` in its place and
+// hands back the list that was there, for the caller to free or restore.
+NameList* ReplaceCachedUserList(NameList* list) {
+  NameList* old = Session().user_list;
+  Session().user_list = list;
+  return old;
+}
+}  // namespace
+
 NameList* CachedUserList() { return Session().user_list; }
 
 void SetCachedUserList(NameList* list) {
-  NameList* old = Session().user_list;
-  Session().user_list = list;
+  NameList* old = ReplaceCachedUserList(list);
   if (old != nullptr && old != list) FreeNameList(old);
 }
 
 void LoadCachedUserList() {
-  if (Session().user_list == nullptr) Session().user_list = lpmnlGetUserList(-1);
+  if (CachedUserList() == nullptr) ReplaceCachedUserList(lpmnlGetUserList(-1));
 }
 
 void RefreshCachedUserList() {
   SetCachedUserList(nullptr);
-  Session().user_list = lpmnlGetUserList(-1);
+  ReplaceCachedUserList(lpmnlGetUserList(-1));
 }
 
 }  // namespace vk
@@ -265,14 +274,11 @@ CMC_EXPORT int CMC_CALL bAddUser(const char* user, const char* password) {
     return 0;
   }
 
-  NameList* old = CachedUserList();
-  Session().user_list = nullptr;
+  // Read afresh, with the old list kept until the new one is had.
+  NameList* old = ReplaceCachedUserList(nullptr);
   NameList* fresh = lpmnlGetUserList(-1);
-  if (fresh == nullptr) {
-    Session().user_list = old;
-    return 0;
-  }
-  Session().user_list = fresh;
+  ReplaceCachedUserList(fresh != nullptr ? fresh : old);
+  if (fresh == nullptr) return 0;
   FreeNameList(old);
   return 1;
 }
