@@ -3,7 +3,9 @@
 #define VKMSG_PLATFORM_POSIX_POSIX_INTERNAL_H
 
 #include <fcntl.h>
+#include <sys/stat.h>
 
+#include <cstdint>
 #include <cstring>
 #include <string>
 
@@ -19,6 +21,9 @@ enum class ErrnoCall { kAny, kTruncate, kRemoveDir };
 // Records the operating-system error `err` of a failing `call`, mapped to a
 // PlatError: the one place where the backend translates errno.
 void SetErrno(int err, ErrnoCall call = ErrnoCall::kAny);
+// The fault hook's step for a counted operation: true, with the last error
+// kInjected, when this one must fail.
+bool Injected();
 
 // Turns a library path into the path to hand the system: backslashes become
 // slashes, a trailing period of the final component is dropped, and every
@@ -29,6 +34,14 @@ bool ResolvePath(const char* path, std::string* out);
 
 // ASCII case-insensitive equality, the matching rule for names in the tree.
 bool NamesEqualNoCase(const char* a, const char* b);
+
+// Takes the sharing markers of a freshly opened descriptor (see PlatOpen):
+// true when the handle may stand beside every other open handle of the
+// library, retrying briefly while a racing opener steps back.
+bool ShareWithRetry(int fd, bool reads, bool writes, bool others_read, bool others_write);
+
+// The platform attributes of the resolved path `resolved` that `st` describes.
+uint32_t AttributesOf(const std::string& resolved, const struct stat& st);
 
 // The description of a byte-range lock of `type` over [start, start + len),
 // for the open-file-description locks that emulate sharing modes.

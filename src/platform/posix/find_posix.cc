@@ -1,0 +1,141 @@
+// Directory search on POSIX: Windows wildcard matching over readdir.
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <cstring>
+#include <new>
+#include <string>
+
+#include "platform/file.h"
+#include "platform/posix/posix_internal.h"
+
+namespace vk {
+
+using posix::AttributesOf;
+using posix::Injected;
+using posix::ResolvePath;
+using posix::SetErrno;
+using posix::SetError;
+
+namespace {
+
+// Windows name matching: * and ? without regard to case, and a name without
+// a period matches as if it ended in one ("*.*" and "*." both take "README").
+bool WildMatch(const char* pat, const char* name) {
+  const char* star = nullptr;
+  const char* resume = nullptr;
+  while (*name != '\0') {
+    if (*pat == '*') {
+      star = pat++;
+      resume = name;
+    } else if (*pat == '?' || (*pat != '\0' && posix::NamesEqualNoCase(std::string(1, *pat).c_str(),
+                                                                         std::string(1, *name).c_str()))) {
+      ++pat;
+      ++name;
+    } else if (star != nullptr) {
+      pat = star + 1;
+      name = ++resume;
+    } else {
+      return false;
+    }
+  }
+  while (*pat == '*') ++pat;
+  return *pat == '\0';
+}
+
+bool PatternMatches(const std::string& pattern, const char* name) {
+  if (WildMatch(pattern.c_str(), name)) return true;
+  if (std::strchr(name, '.') != nullptr) return false;
+  std::string dotted = std::string(name) + ".";
+  return WildMatch(pattern.c_str(), dotted.c_str());
+}
+
+struct Search {
+  DIR* dir;
+  std::string directory;
+  std::string pattern;
+};
+
+// The next entry that matches, or false at the end.
+bool NextMatch(Search* s, DirEntry* entry) {
+  while (struct dirent* e = readdir(s->dir)) {
+    const char* name = e->d_name;
+    if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) continue;
+    if (std::strlen(name) >= sizeof entry->long_name) continue;  // unreachable by any 260-byte path
+    if (!PatternMatches(s->pattern, name)) continue;
+    std::string full = s->directory.empty() ? std::string(name) : s->directory + "/" + name;
+    struct stat st;
+    if (stat(full.c_str(), &st) != 0 && lstat(full.c_str(), &st) != 0) continue;  // vanished meanwhile
+    std::memcpy(entry->long_name, name, std::strlen(name) + 1);
+    entry->short_name[0] = '\0';
+    entry->attributes = AttributesOf(full, st);
+    return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+SearchHandle PlatFindFirst(const char* pattern, DirEntry* entry) {
+  if (Injected()) return nullptr;
+  if (pattern == nullptr || entry == nullptr) {
+    SetError(PlatError::kNotFound);
+    return nullptr;
+  }
+  std::string all = pattern;
+  for (char& c : all) {
+    if (c == '\\') c = '/';
+  }
+  size_t slash = all.rfind('/');
+  std::string dir = slash == std::string::npos ? std::string() : all.substr(0, slash + 1);
+  std::string pat = slash == std::string::npos ? all : all.substr(slash + 1);
+  if (pat.empty()) {
+    SetError(PlatError::kNotFound);
+    return nullptr;
+  }
+  std::string resolved;
+  if (!dir.empty()) ResolvePath(dir.c_str(), &resolved);
+  while (resolved.size() > 1 && resolved.back() == '/') resolved.pop_back();
+  DIR* d = opendir(resolved.empty() ? "." : resolved.c_str());
+  if (d == nullptr) {
+    SetErrno(errno);
+    return nullptr;
+  }
+  Search* s = new (std::nothrow) Search;
+  if (s == nullptr) {
+    closedir(d);
+    SetError(PlatError::kOther);
+    return nullptr;
+  }
+  s->dir = d;
+  s->pattern = pat;
+  s->directory = resolved;
+  if (!NextMatch(s, entry)) {
+    PlatFindClose(s);
+    SetError(PlatError::kNotFound);
+    return nullptr;
+  }
+  return s;
+}
+
+bool PlatFindNext(SearchHandle search, DirEntry* entry) {
+  if (Injected()) return false;
+  if (search == nullptr || entry == nullptr) {
+    SetError(PlatError::kOther);
+    return false;
+  }
+  if (!NextMatch(static_cast<Search*>(search), entry)) {
+    SetError(PlatError::kNotFound);
+    return false;
+  }
+  return true;
+}
+
+void PlatFindClose(SearchHandle search) {
+  Search* s = static_cast<Search*>(search);
+  if (s == nullptr) return;
+  closedir(s->dir);
+  delete s;
+}
+
+}  // namespace vk
