@@ -61,7 +61,7 @@ int CmdRemoveUser(const Args& a);
 int CmdUsers(const Args& a);
 int CmdLogon(const Args& a);
 
-// Mail commands (cli_mail.cc).
+// Mail commands (cli_send.cc, cli_list.cc, cli_read.cc, cli_lookup.cc).
 int CmdSend(const Args& a);
 int CmdList(const Args& a);
 int CmdRead(const Args& a);
