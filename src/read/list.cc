@@ -72,54 +72,55 @@ void DropEmptyExtensionDot(char* name) {
   if (len >= 2 && name[len - 1] == '.' && name[len - 2] != '.') name[len - 1] = '\0';
 }
 
+// What one pass over the mailbox gathers; see ListMessageFiles.
+struct MailboxScan {
+  const char* start;  // the name to start at, or null
+  bool started;
+  uint32_t keep;
+  NameList* list;  // made at the first entry when names are kept
+  bool collecting;
+  bool out_of_memory;
+  uint32_t found;
+};
+
+bool VisitMailboxFile(void* context, const char* name, const DirEntry& entry) {
+  MailboxScan* s = static_cast<MailboxScan*>(context);
+  if (s->keep > 0 && s->list == nullptr && !s->out_of_memory) {
+    s->list = CreateNameList(32, 1024);
+    if (s->list == nullptr) {
+      s->out_of_memory = true;
+      return false;
+    }
+    s->collecting = true;
+  }
+  if (!s->started) {
+    if (PlatCompareNoCase(name, s->start) != 0 && PlatCompareNoCase(entry.long_name, s->start) != 0) return true;
+    s->started = true;
+  }
+  if (!IsMessageFileName(name)) return true;
+  ++s->found;
+  if (!s->collecting) return true;
+  const unsigned before = s->list->count;
+  s->list = AddName(s->list, name, kNameModeAppend);
+  // A list that cannot grow keeps what it has: the host asks again with a
+  // seed for the rest.
+  if (s->list->count == before || s->list->count >= s->keep) s->collecting = false;
+  return true;
+}
+
 // One pass over the mailbox; see ListMessageFiles.  *matched tells whether
 // `start` was found.
 int ScanMailbox(const char* dir, const char* start, uint32_t keep, NameList** names, uint32_t* total,
                 bool* matched) {
   *matched = false;
-  char search[kPathMax];
   if (std::strlen(dir) + 5 > kPathMax) return 1;
-  CopyBounded(search, dir, kPathMax);
-  AddSlash(search);
-  AppendBounded(search, "*.*", kPathMax);
-
-  DirEntry entry;
-  SearchHandle find = PlatFindFirst(search, &entry);
-  if (find == nullptr) return 1;
-  NameList* list = nullptr;
-  if (keep > 0) {
-    list = CreateNameList(32, 1024);
-    if (list == nullptr) {
-      PlatFindClose(find);
-      return 0;
-    }
-  }
-  constexpr uint32_t kSkip = kAttrHidden | kAttrSystem | kAttrDirectory;
-  bool started = start == nullptr;
-  bool collecting = list != nullptr;
-  uint32_t found = 0;
-  for (bool more = true; more; more = PlatFindNext(find, &entry)) {
-    if (entry.attributes != kAttrInvalid && (entry.attributes & kSkip)) continue;
-    const char* name = entry.short_name[0] != '\0' ? entry.short_name : entry.long_name;
-    if (!started) {
-      if (PlatCompareNoCase(name, start) != 0 && PlatCompareNoCase(entry.long_name, start) != 0) continue;
-      started = true;
-      *matched = true;
-    }
-    if (!IsMessageFileName(name)) continue;
-    ++found;
-    if (!collecting) continue;
-    const unsigned before = list->count;
-    list = AddName(list, name, kNameModeAppend);
-    // A list that cannot grow keeps what it has: the host asks again with a
-    // seed for the rest.
-    if (list->count == before || list->count >= keep) collecting = false;
-  }
-  PlatFindClose(find);
-  if (!started) found = 0;
-  *total = found;
-  if (list != nullptr && (!started || list->count == 0)) list = FreeNameList(list);
-  *names = list;
+  MailboxScan s = {start, start == nullptr, keep, nullptr, false, false, 0};
+  ScanFiles(dir, nullptr, VisitMailboxFile, &s);
+  if (s.out_of_memory) return 0;
+  *matched = start != nullptr && s.started;
+  *total = s.started ? s.found : 0;
+  if (s.list != nullptr && (!s.started || s.list->count == 0)) s.list = FreeNameList(s.list);
+  *names = s.list;
   return 1;
 }
 

@@ -1,19 +1,8 @@
-// The mail tree's layout and the workstation's configuration: where the tree
-// is (WIN.INI "Mail" VeskMailPath), every path in it, the server keys of the
-// passwd file, loading and unloading the configuration, the test that tells
-// whether a directory holds a complete tree, and the small path operations
-// (trailing separator, read marks, listing the plain files of a directory).
-//
-// The tree below a root the user chooses:
-//   MHS/MAIL/                      the mail directory; every path starts here
-//   MHS/MAIL/PUBLIC/passwd         user registry and server keys (hidden)
-//   MHS/MAIL/USERS/<name>/MHS/     a user's mailbox
-//   MHS/MAIL/USERS/<name>/IPARCEL/ parcels delivered to the user
-//   MHS/MAIL/USERS/<name>/local.ab the user's local address book
-//   MHS/MAIL/SND/                  staged messages being sent
-//   MHS/MAIL/PARCEL/               staged parcels being sent
-// Every path is held in kPathMax (128) bytes and built with CopyBounded and
-// AppendBounded; a stored directory path always ends in a separator.
+// The workstation's configuration: where the mail tree is (WIN.INI "Mail"
+// VeskMailPath), the server keys of the passwd file, loading and unloading
+// the configuration, the paths built from the mail directory, and the test
+// that tells whether a directory holds a complete tree.  The tree's layout
+// and the small path operations are in store/paths.h.
 #ifndef VK_STORE_CONFIG_H
 #define VK_STORE_CONFIG_H
 
@@ -21,23 +10,10 @@
 
 #include "platform/file.h"
 #include "store/fileprim.h"
+#include "store/paths.h"
 #include "vkmsg/vkmsg.h"
 
 namespace vk {
-
-// Names in the tree (directories with their trailing separator).
-#define VK_MHS_MAIL "MHS" VK_SEP "MAIL" VK_SEP
-constexpr const char* kMhsDir = "MHS" VK_SEP;
-constexpr const char* kMhsMailDir = VK_MHS_MAIL;  // below the root
-constexpr const char* kPublicDir = "PUBLIC" VK_SEP;
-constexpr const char* kPasswdRel = "PUBLIC" VK_SEP "passwd";  // below the mail directory
-constexpr const char* kUsersDir = "USERS" VK_SEP;
-constexpr const char* kSndDir = "SND" VK_SEP;
-constexpr const char* kParcelDir = "PARCEL" VK_SEP;
-constexpr const char* kUserMailboxDir = "MHS" VK_SEP;      // below USERS/<name>/
-constexpr const char* kUserParcelDir = "IPARCEL" VK_SEP;   // below USERS/<name>/
-constexpr const char* kLocalAddressBook = "local.ab";      // below USERS/<name>/
-constexpr const char* kReadMarkExt = ".red";
 
 // The workstation's settings in WIN.INI.  Section names compare without
 // regard to case, so the two spellings are one section; each is kept as its
@@ -106,44 +82,6 @@ int ReadMailPath();
 // path.  0, or CMC_E_USER_CANCEL (36).
 int LocateMailDir();
 
-// Appends a separator unless `path` is null, empty or already ends in one.
-// The buffer must have room for one more character.  Returns `path`.
-char* AddSlash(char* path);
-// Removes one trailing separator, if any.  Returns `path`.
-char* StripSlash(char* path);
-
-// Opens the message file `path` by `mode`; when that fails and the name does
-// not carry the read mark, appends ".red" in place and tries again.  The
-// buffer needs room for 4 more characters (it is kPathMax bytes in the
-// library) and holds the name tried last.  Handle or kNoFile.
-FileHandle OpenMessageFile(char* path, OpenMode mode);
-
-// 1 when `path` ends in the read mark ".red" (any case), else 0.
-int HasReadMark(const char* path);
-
-// The plain files of `dir` matching `pattern` (null: "*.*"), hidden, system
-// and directory entries left out, in the order the file system delivers
-// them, each by its short 8.3 name when it has one, else its long name.
-// With `resume`, the list starts at the first entry of that name (any case).
-// Null when the directory is null or empty, nothing matches, `resume`
-// matches no entry, or memory runs out.  The caller frees the list with the
-// name-list release.
-NameList* ListFiles(const char* dir, const char* pattern, const char* resume);
-
-// Makes a directory path (kPathMax buffer) absolute, spelled as the file
-// system stores it, with a trailing separator: a path relative to whatever
-// the current directory happens to be would send every later join somewhere
-// else.  false, leaving the buffer as it was, when that cannot be had within
-// kPathMax.
-bool CanonicalDir(char* dir);
-
-// Whether a path is absolute: from the root on POSIX, with a drive or a
-// \\server\share start on Win32.  Null and empty are not.
-bool IsAbsolutePath(const char* path);
-
-// The file-name part of a path: what follows its last separator ('/' or
-// '\\') or drive colon.
-const char* FileNamePart(const char* path);
 
 // Path builders, each into a kPathMax buffer `out` (bounded, cut at 127
 // characters), all returning `out`.  An empty mail directory (no
