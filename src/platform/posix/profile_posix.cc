@@ -126,8 +126,12 @@ bool FindSection(const std::vector<std::string>& lines, const std::string& secti
 // knew, when another workstation has just made the file longer: a writer
 // would then drop the keys at its end.  The size is asked for first, which
 // refreshes what the client knows, and a read that ends short of the size
-// the open file reports is read again.
+// the open file reports is read again, for as long as such a client keeps
+// sizes (a second), then reported.
+constexpr uint32_t kSizeSettleMs = 1500;
+
 bool ReadProfileText(const std::string& path, std::string* text) {
+  const uint32_t start = PlatTickCount();
   for (int attempt = 0;; ++attempt) {
     text->clear();
     struct stat st;
@@ -153,11 +157,11 @@ bool ReadProfileText(const std::string& path, std::string* text) {
     const bool whole = fstat(fd, &st) == 0 && static_cast<off_t>(text->size()) >= st.st_size;
     close(fd);
     if (!ok || whole) return ok;
-    if (attempt == 20) {
+    if (PlatTickCount() - start >= kSizeSettleMs) {
       SetError(PlatError::kSharingViolation);
       return false;
     }
-    PlatSleepMs(1 + attempt);
+    PlatSleepMs(attempt < 20 ? 1 + attempt : 20);
   }
 }
 
