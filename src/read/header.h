@@ -3,7 +3,7 @@
 // value parsed into a CMC_time, list items counted, and one header field
 // found, fetched or replaced inside an open message file.
 //
-// Field ids are the indices of HeaderNames (send/smf_writer.h).
+// Field ids are the indices of HeaderNames (store/smf_fields.h).
 #ifndef VK_READ_HEADER_H
 #define VK_READ_HEADER_H
 
@@ -14,6 +14,7 @@
 #include "platform/memory.h"
 #include "send/smf_writer.h"
 #include "store/bufread.h"
+#include "store/smf_fields.h"
 #include "vkmsg/cmc.h"
 #include "vkmsg/vkmsg.h"
 
