@@ -13,10 +13,6 @@
 #include "platform/file.h"
 #include "support/test_support.h"
 
-#ifndef _WIN32
-#include <sys/wait.h>
-#include <unistd.h>
-#endif
 
 namespace fs = std::filesystem;
 using vktest::FileExists;
@@ -45,8 +41,6 @@ TEST(OpenFileMode, ExistDeleteAndParseModes) {
   std::string path = dir.Join("f.txt");
   EXPECT_EQ(vk::OpenFileMode(path.c_str(), vk::kModeExist), -1);
   EXPECT_EQ(vk::OpenFileMode(path.c_str(), vk::kModeReadShared), vk::kNoFile);
-  EXPECT_EQ(vk::OpenFileMode(path.c_str(), vk::kOpenParse), 0);
-  EXPECT_EQ(vk::OpenFileMode(path.c_str(), vk::kOpenReopen), 0);
   EXPECT_FALSE(FileExists(path));
   ASSERT_TRUE(WriteWholeFile(path, "abc"));
   EXPECT_EQ(vk::OpenFileMode(path.c_str(), vk::kModeExist), 1);
@@ -211,38 +205,6 @@ TEST(UniqueFile, FailsCleanlyAtEveryStep) {
   EXPECT_EQ(ReadWholeFile(dir.Join("KWZ0000")), "keep");
 }
 
-#ifndef _WIN32
-TEST(UniqueFile, TwoProcessesNeverShareAName) {
-  ScratchDir dir;
-  constexpr int kEach = 250;
-  auto make = [&](char tag) {
-    for (int i = 0; i < kEach; ++i) {
-      char out[vk::kPathMax];
-      vk::FileHandle h = vk::UniqueFileDefault(dir.path().c_str(), out, sizeof out);
-      if (h == vk::kNoFile) return false;
-      bool ok = vk::WriteFileBytes(h, &tag, 1) == 1;
-      if (vk::CloseFile(h) != 0 || !ok) return false;
-    }
-    return true;
-  };
-  pid_t child = fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) _exit(make('c') ? 0 : 1);
-  bool ok = make('p');
-  int status = 0;
-  ASSERT_EQ(waitpid(child, &status, 0), child);
-  ASSERT_TRUE(ok);
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 0);
-  // Every file holds exactly what its one creator wrote.
-  std::string bodies;
-  for (const std::string& n : Names(dir.path())) bodies += ReadWholeFile(dir.Join(n));
-  EXPECT_EQ(std::count(bodies.begin(), bodies.end(), 'p'), kEach);
-  EXPECT_EQ(std::count(bodies.begin(), bodies.end(), 'c'), kEach);
-  EXPECT_EQ(bodies.size(), 2u * kEach);
-}
-#endif
-
 class CopyFileContentsTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -313,23 +275,6 @@ TEST(BoundedStrings, CopyZeroFillsAndAppendCutsAt127) {
   EXPECT_EQ(std::strlen(path), 127u);
   vk::AppendBounded(path, "c", 0);
   EXPECT_EQ(std::strlen(path), 127u);
-}
-
-TEST(BoundedStrings, CompareHandlesNullsCountAndCase) {
-  const struct {
-    const char *a, *b;
-    size_t count;
-    int sign;
-  } cases[] = {
-      {nullptr, nullptr, 5, 0}, {nullptr, "", 5, -1},   {"", nullptr, 5, 1},     {"abcX", "abcY", 3, 0},
-      {"abcX", "abcY", 4, -1},  {"ABC", "abc", 3, -1},  {"ab", "abc", 10, -1},   {"a", "b", 0, 0},
-      {"\xe9", "a", 1, 1},  // bytes compare unsigned
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(std::string(c.a ? c.a : "(null)") + " " + (c.b ? c.b : "(null)"));
-    int r = vk::CompareBounded(c.a, c.b, c.count);
-    EXPECT_EQ((r > 0) - (r < 0), c.sign);
-  }
 }
 
 TEST(Decimal, ParseExaminesTenCharactersAtMostAndFormatRoundTrips) {
