@@ -1,8 +1,12 @@
 // Time; runs on both backends (time zones on POSIX only).
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <ctime>
+#include <string>
+
 #include "platform/clock.h"
-#include "support/mail_tree.h"
+#include "support/test_support.h"
 
 namespace {
 
@@ -16,9 +20,23 @@ TEST(PlatClock, TickCountAdvancesAcrossASleep) {
 }
 
 #ifndef _WIN32
+// Sets TZ for the life of the object and puts the old one back.
+struct ScopedTz {
+  const char* old = std::getenv("TZ");
+  std::string saved = old ? old : "";
+  ~ScopedTz() {
+    old ? setenv("TZ", saved.c_str(), 1) : unsetenv("TZ");
+    tzset();
+  }
+  void Set(const char* tz) {
+    setenv("TZ", tz, 1);
+    tzset();
+  }
+};
+
 TEST(PlatClockPosix, TimeZoneFromTz) {
   if (!vktest::FileExists("/usr/share/zoneinfo/Europe/Berlin")) GTEST_SKIP() << "no zone data";
-  vktest::ScopedTz tz;
+  ScopedTz tz;
   // The standard offset, whatever the season.
   for (const auto& zone : {std::make_pair("Europe/Berlin", -3600L), std::make_pair("America/New_York", 18000L),
                            std::make_pair("UTC0", 0L)}) {

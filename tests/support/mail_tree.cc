@@ -1,9 +1,7 @@
 #include "support/mail_tree.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
-#include <ctime>
 
 #include "cmc/module.h"
 #include "cmc/pool.h"
@@ -17,6 +15,12 @@
 namespace fs = std::filesystem;
 
 namespace vktest {
+
+namespace {
+CMC_message_reference* AsRef(std::vector<char>& bytes) {
+  return reinterpret_cast<CMC_message_reference*>(bytes.data());
+}
+}  // namespace
 
 void LoginDriver::AnswerAs(std::string user, std::string password) {
   scripted_ = false;
@@ -40,33 +44,25 @@ int LoginDriver::LoginsSeen() const {
   }));
 }
 
-void LoginDriver::Play(void* context, VkDialog* d) { static_cast<LoginDriver*>(context)->Answer(d); }
-
-void LoginDriver::Answer(VkDialog* d) {
+void LoginDriver::Play(void* context, VkDialog* d) {
+  LoginDriver& self = *static_cast<LoginDriver*>(context);
   char name[80] = "";
   char password[80] = "";
   const int t = vk_dialog_template(d);
   vk_dialog_get_text(d, 1501, name, sizeof name);
   vk_dialog_get_text(d, 1502, password, sizeof password);
-  seen_.push_back({t, name, password});
-  if (scripted_) {
-    if (used_ >= answers_.size()) {
-      vk_dialog_click(d, 2);
-      return;
-    }
-    const LoginAnswer& a = answers_[used_++];
+  self.seen_.push_back({t, name, password});
+  LoginAnswer a = {self.user_.c_str(), self.password_.c_str(), 1};
+  if (self.scripted_) {
+    a = self.used_ < self.answers_.size() ? self.answers_[self.used_++] : LoginAnswer{nullptr, nullptr, 2};
+  } else if (t != kAdminLoginTemplate && t != kLoginTemplate) {
+    a.button = 2;
+  }
+  if (a.button == 1 || self.scripted_) {
     if (a.name != nullptr) vk_dialog_set_text(d, 1501, a.name);
     if (a.password != nullptr) vk_dialog_set_text(d, 1502, a.password);
-    vk_dialog_click(d, a.button);
-    return;
   }
-  if (t != kAdminLoginTemplate && t != kLoginTemplate) {
-    vk_dialog_click(d, 2);
-    return;
-  }
-  vk_dialog_set_text(d, 1501, user_.c_str());
-  vk_dialog_set_text(d, 1502, password_.c_str());
-  vk_dialog_click(d, 1);
+  vk_dialog_click(d, a.button);
 }
 
 std::vector<char> RefBytes(const std::string& text) {
@@ -136,26 +132,6 @@ std::string When(const CMC_time& t) {
 
 const char* const kUnsafeNames[] = {"..", "../x", "..\\x", "x/..", "a\\b", "c:x", "x\r\ny=z", "a=b"};
 const size_t kUnsafeNameCount = sizeof kUnsafeNames / sizeof kUnsafeNames[0];
-
-#ifndef _WIN32
-ScopedTz::ScopedTz() {
-  const char* tz = std::getenv("TZ");
-  had_ = tz != nullptr;
-  if (had_) old_ = tz;
-}
-ScopedTz::~ScopedTz() {
-  if (had_) {
-    setenv("TZ", old_.c_str(), 1);
-  } else {
-    unsetenv("TZ");
-  }
-  tzset();
-}
-void ScopedTz::Set(const char* tz) {
-  setenv("TZ", tz, 1);
-  tzset();
-}
-#endif
 
 void MailTreeTest::MakeTree(const Users& users) {
   vk::ModuleAttach(nullptr);
