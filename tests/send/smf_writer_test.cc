@@ -139,18 +139,6 @@ TEST_F(SmfWriterTest, ANameIsTakenUpTo255Characters) {
   EXPECT_EQ(joined, std::string(255, 'n'));
 }
 
-TEST_F(SmfWriterTest, AttachmentsWithoutTitleAreNamedByTheirFile) {
-  std::vector<CMC_recipient> r = {To("ann")};
-  const std::string a1 = "src-a", a2 = "C:\\docs\\plan.doc", a3 = "/home/bob/notes";
-  std::vector<CMC_attachment> a = {vktest::Attach(a1, "one.txt"), vktest::Attach(a2, nullptr),
-                                   vktest::Attach(a3, nullptr)};
-  CMC_message m = vktest::Message(r, &a, nullptr, nullptr);
-  EXPECT_NE(Write(&m).find("\r\nAttachment: KWZ1a2b., \r\n KWZ1a2c., \r\n KWZ1a2d.\r\n"
-                           "Attachment-name: one.txt, \r\n plan.doc, \r\n notes\r\nDate-posted"),
-            std::string::npos);
-  EXPECT_EQ(g_copied, (std::vector<std::string>{a1, a2, a3}));
-}
-
 TEST_F(SmfWriterTest, AFailedParcelCopyClockOrImportanceEndsTheWrite) {
   std::vector<CMC_recipient> r = {To("ann")};
   const std::string first = "first", missing = "missing";

@@ -100,17 +100,6 @@ TEST_F(ConfigTest, RootInWinIniGetsTheMailDirAppendedAndWrittenBack) {
   EXPECT_EQ(passwd, vk::g_mail_config.passwd_path);
 }
 
-TEST_F(ConfigTest, MailDirInWinIniIsUpperCasedAndNotRewritten) {
-  std::string mail = MakeTree(dir_.path());
-  std::string lower = dir_.path() + kSep + "mhs" + kSep + "mail";
-  PointWinIniAt(lower);
-  ASSERT_EQ(vk::LoadConfig(), 0);
-  EXPECT_TRUE(SamePath(vk::g_mail_config.mail_dir, mail)) << vk::g_mail_config.mail_dir;
-  // Opened by the C library as it stands: the stored spelling.
-  EXPECT_TRUE(fs::is_directory(vk::g_mail_config.mail_dir));
-  EXPECT_EQ(Profile(nullptr, "Mail", "VeskMailPath"), lower);
-}
-
 TEST_F(ConfigTest, NoUsableTreeIsACancelAndLeavesNoPaths) {
   EXPECT_EQ(vk::LoadConfig(), CMC_E_USER_CANCEL);
   EXPECT_FALSE(vk::ConfigLoaded());
@@ -185,17 +174,6 @@ TEST_F(ConfigTest, SetupRefusesAMissingOrTooDeepRootAndReportsDirectoryFailures)
   EXPECT_EQ(bSetupMHSDirs(root_.path().c_str()), 8);
   EXPECT_TRUE(fs::is_directory(Mail() + "SND"));
   EXPECT_EQ(Profile(nullptr, "MAIL", "IsVeskAdmin"), "");
-}
-
-TEST(CanonicalDir, MakesRelativePathsAbsolute) {
-  char p[vk::kPathMax] = ".";
-  ASSERT_TRUE(vk::CanonicalDir(p));
-  EXPECT_TRUE(fs::path(p).is_absolute()) << p;
-  EXPECT_EQ(p[std::strlen(p) - 1], vk::kPathSep);
-  vk::StripSlash(p);
-  EXPECT_TRUE(SamePath(p, fs::current_path().string())) << p;
-  char empty[vk::kPathMax] = "";
-  EXPECT_FALSE(vk::CanonicalDir(empty));
 }
 
 }  // namespace
