@@ -70,41 +70,28 @@ TEST(DialogRun, HowADialogEnds) {
   {
     ScopedDriver driver([&](VkDialog* d) {
       seen = d;
-      EXPECT_EQ(vk_dialog_template(d), 1006);
-      ASSERT_EQ(closed.events.size(), 1u);  // after the initialisation
-      EXPECT_EQ(closed.events[0].event, vk::kDlgInit);
+      EXPECT_EQ(closed.Count(vk::kDlgInit, 0, 0), 1);  // played after the initialisation
     });
     EXPECT_EQ(vk::RunDialog(nullptr, 1006, Recorder::Proc, &closed), 77);
   }
   EXPECT_EQ(closed.Count(vk::kDlgClose, 0, 0), 1);
   EXPECT_EQ(vk_dialog_is_open(seen), 0);
   EXPECT_EQ(vk_dialog_template(seen), -1);
-  // An unhandled close becomes Cancel; a procedure ignoring everything ends.
-  Recorder cancel, deaf;
+  // An unhandled close becomes Cancel.
+  Recorder cancel;
   cancel.on_command = EndOn(vk::kIdCancel);
   {
     ScopedDriver driver([](VkDialog*) {});
     EXPECT_EQ(vk::RunDialog(nullptr, 1006, Recorder::Proc, &cancel), vk::kIdCancel);
-    EXPECT_EQ(vk::RunDialog(nullptr, 1006, Recorder::Proc, &deaf), vk::kIdCancel);
   }
   EXPECT_EQ(cancel.Count(vk::kDlgCommand, vk::kIdCancel, vk::kBnClicked), 1);
   // Closed or clicked by the driver: no second request.
-  Recorder by_driver{5};
-  {
-    ScopedDriver driver([](VkDialog* d) {
-      EXPECT_EQ(vk_dialog_close(d), 1);
-      EXPECT_EQ(vk_dialog_close(d), 0);
-      EXPECT_EQ(vk_dialog_click(d, vk::kIdCancel), 0);
-    });
-    EXPECT_EQ(vk::RunDialog(nullptr, 1006, Recorder::Proc, &by_driver), 5);
-  }
-  EXPECT_EQ(by_driver.Count(vk::kDlgClose, 0, 0), 1);
   Recorder ok;
   ok.on_command = EndOn(vk::kIdOk);
   {
     ScopedDriver driver([](VkDialog* d) {
       EXPECT_EQ(vk_dialog_click(d, vk::kIdOk), 1);
-      EXPECT_EQ(vk_dialog_is_open(d), 0);
+      EXPECT_EQ(vk_dialog_close(d) + vk_dialog_click(d, vk::kIdOk) + vk_dialog_is_open(d), 0);
       EXPECT_EQ(DialogText(d, -1), "Please Login");  // readable until the driver returns
     });
     EXPECT_EQ(vk::RunDialog(nullptr, 1006, Recorder::Proc, &ok), vk::kIdOk);
@@ -123,18 +110,14 @@ TEST(DialogControls, DisabledHiddenAndAbsentControlsRefuseTheDriver) {
     r.events.clear();
     EXPECT_EQ(vk_dialog_set_text(d, 1501, "x"), 0);
     EXPECT_EQ(DialogText(d, 1501), "");
-    EXPECT_EQ(vk_dialog_click(d, 1503), 0);
-    EXPECT_EQ(vk_dialog_click(d, vk::kIdOk), 0);
-    EXPECT_EQ(vk_dialog_click(d, 1504), 0);  // not in 1006
-    EXPECT_EQ(vk_dialog_set_text(d, 1504, "x"), 0);
+    // 1504 is not in 1006; a button takes no text.
+    EXPECT_EQ(vk_dialog_click(d, 1503) + vk_dialog_click(d, vk::kIdOk) + vk_dialog_click(d, 1504), 0);
+    EXPECT_EQ(vk_dialog_set_text(d, 1504, "x") + vk_dialog_set_text(d, vk::kIdCancel, "x"), 0);
     EXPECT_EQ(vk_dialog_get_text(d, 1504, nullptr, 0), -1);
-    // Typing into a button is not possible either.
-    EXPECT_EQ(vk_dialog_set_text(d, vk::kIdCancel, "x"), 0);
     EXPECT_TRUE(r.events.empty());
-    EXPECT_EQ(vk_dialog_is_enabled(d, 1501), 0);
-    EXPECT_EQ(vk_dialog_is_visible(d, 1501), 1);
-    EXPECT_EQ(vk_dialog_is_visible(d, 1503), 0);
-    EXPECT_EQ(vk_dialog_is_enabled(d, 1502), 1);
+    EXPECT_EQ(vk_dialog_is_enabled(d, 1501) * 8 + vk_dialog_is_visible(d, 1501) * 4 + vk_dialog_is_visible(d, 1503) * 2 +
+                  vk_dialog_is_enabled(d, 1502),
+              0b0101);
   });
   vk::RunDialog(nullptr, 1006, Recorder::Proc, &r);
   EXPECT_EQ(driver.calls(), 1);

@@ -27,17 +27,6 @@ class LoginDialogTest : public ::testing::Test {
   vktest::PrivateProfile profile_{dir_};
 };
 
-// The template is chosen by the logon tests; here the button itself.
-TEST_F(LoginDialogTest, AdministerButtonOnlyOnAnAdministratorWorkstation) {
-  int shown = -1;
-  ScopedDriver driver([&](VkDialog* d) { shown = vk_dialog_is_visible(d, 1504) + vk_dialog_is_enabled(d, 1504); });
-  for (const char* admin : {"0", "2"}) {
-    SetAdmin(admin);
-    vk::LoginDialog(nullptr, 1001, name_, password_);
-    EXPECT_EQ(shown, admin[0] == '0' ? 0 : 2) << admin;
-  }
-}
-
 TEST_F(LoginDialogTest, LoginNeedsANameAndHandsBackTheFieldsInSmallLetters) {
   std::strcpy(name_, "Bob");
   std::strcpy(password_, "OldPW");
@@ -61,22 +50,6 @@ TEST_F(LoginDialogTest, LoginNeedsANameAndHandsBackTheFieldsInSmallLetters) {
   EXPECT_EQ(vk::LoginDialog(nullptr, 1006, name_, password_), 1);
   EXPECT_STREQ(name_, "carl_1ab");
   EXPECT_EQ(std::string(password_), std::string(31, 'p'));  // the buffer's 31
-}
-
-// How else a dialog ends the dialog tests cover.
-TEST_F(LoginDialogTest, CancelReturnsZeroAndCopiesNothingBackButLowerCases) {
-  std::strcpy(name_, "ANN");
-  std::strcpy(password_, "PW");
-  ScopedDriver driver([](VkDialog* d) {
-    vk_dialog_set_text(d, 1501, "OTHER");
-    vk_dialog_click(d, 2);
-  });
-  EXPECT_EQ(vk::LoginDialog(nullptr, 1006, name_, password_), 0);
-  EXPECT_STREQ(name_, "ann");
-  EXPECT_STREQ(password_, "pw");
-  EXPECT_EQ(vk::LoginDialog(nullptr, 1006, nullptr, password_), 0);  // no dialog without a buffer
-  EXPECT_EQ(vk::LoginDialog(nullptr, 1006, name_, nullptr), 0);
-  EXPECT_EQ(driver.calls(), 1);
 }
 
 TEST_F(LoginDialogTest, AdminPromptNestsAndLeavesTheLoginAsItWas) {

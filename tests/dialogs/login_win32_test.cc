@@ -87,24 +87,5 @@ TEST(RealLoginDialog, TypedEntriesComeBackLowerCased) {
   EXPECT_STREQ(password, "secret");
 }
 
-TEST(RealLoginDialog, CloseBoxCancels) {
-  vk_set_dialog_driver(nullptr, nullptr);
-  std::atomic<bool> acted{false};
-  std::thread player = Player(
-      GetCurrentThreadId(),
-      [](HWND d) {
-        SetDlgItemTextA(d, 1501, "Dave");
-        PostMessageA(d, WM_CLOSE, 0, 0);
-      },
-      &acted);
-  char name[66] = "Bob";
-  char password[34] = "";
-  int result = vk::LoginDialog(nullptr, 1006, name, password);
-  player.join();
-  ASSERT_TRUE(acted) << "the dialog did not appear";
-  EXPECT_EQ(result, 0);
-  EXPECT_STREQ(name, "bob");
-}
-
 }  // namespace
 #endif
