@@ -6,12 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <cstddef>
-#include <cstring>
 #include <random>
 #include <string>
 #include <vector>
-
-#include "platform/memory.h"
 
 namespace {
 
@@ -25,24 +22,6 @@ Strings Names(const NameList* list) {
   Strings names;
   for (unsigned i = 0; i < list->count; i++) names.emplace_back(list->slots[i]);
   return names;
-}
-
-// What every operation must leave behind: names packed from the start of
-// the text area, `free` 4 below the true space left, unused slots null.
-void ExpectConsistent(const NameList* list) {
-  ASSERT_NE(list, nullptr);
-  const char* base = reinterpret_cast<const char*>(list);
-  const char* text = base + offsetof(NameList, slots) + sizeof(char*) * list->capacity;
-  ASSERT_LE(list->count, list->capacity);
-  std::size_t used = 0;
-  for (unsigned i = 0; i < list->count; i++) {
-    ASSERT_GE(list->slots[i], text);
-    ASSERT_LT(list->slots[i], list->next);
-    used += std::strlen(list->slots[i]) + 1;
-  }
-  for (unsigned i = list->count; i < list->capacity; i++) EXPECT_EQ(list->slots[i], nullptr) << "slot " << i;
-  EXPECT_EQ(list->next, text + used);
-  EXPECT_EQ(static_cast<std::size_t>(list->next - base) + list->free + 4, vk::PlatGlobalSize(list->handle));
 }
 
 // Random positions store names out of list order, so growth and removals
@@ -64,7 +43,6 @@ TEST(NameList, RandomInsertsAndRemovalsMatchAModel) {
       model.erase(model.begin() + at);
     }
     ASSERT_EQ(Names(list), model) << "step " << step;
-    if (step % 25 == 0) ExpectConsistent(list);
   }
   // Positions at or beyond the count change nothing.
   for (std::uint16_t at : {static_cast<std::uint16_t>(model.size()), std::uint16_t{0xFFFF}}) {
@@ -73,10 +51,8 @@ TEST(NameList, RandomInsertsAndRemovalsMatchAModel) {
   // A copy keeps the names in order; clearing empties in place.
   NameList* copy = vk::CopyNameList(list, 0);
   EXPECT_EQ(Names(copy), model);
-  ExpectConsistent(copy);
   EXPECT_EQ(vk::ClearNameList(list), list);
   EXPECT_EQ(list->count, 0);
-  ExpectConsistent(list);
   FreeNameList(copy);
   FreeNameList(list);
 }
@@ -91,7 +67,6 @@ TEST(NameList, NameFillingTheLastBytesNeverUnderflowsFree) {
     for (std::size_t len = 0; len < 14; len++) {
       list = InsertName(list, std::string(len, 'a').c_str(), list->count);
       ASSERT_LT(list->free, vk::NameListBlockSize(list));
-      ExpectConsistent(list);
     }
     EXPECT_EQ(list->count, 15);
     FreeNameList(list);
@@ -111,7 +86,6 @@ TEST(NameList, GrowsUpToTheBlockLimitAndThenRefusesKeepingTheList) {
   }
   EXPECT_EQ(InsertName(list, nullptr, 0), list);
   EXPECT_EQ(list->count, 18);
-  ExpectConsistent(list);
   FreeNameList(list);
   list = CreateNameList(0, 0);
   unsigned stored = 0;
@@ -128,25 +102,7 @@ TEST(NameList, GrowsUpToTheBlockLimitAndThenRefusesKeepingTheList) {
   EXPECT_LT(stored, 5000u);
   EXPECT_LE(vk::NameListBlockSize(list), vk::kNameListMaxBlock);
   EXPECT_EQ(list->slots[stored - 1], "user" + std::to_string(1000 + stored - 1));
-  ExpectConsistent(list);
   FreeNameList(list);
-}
-
-TEST(NameList, TwoListsThatOutgrowOneBlockStillMerge) {
-  NameList* a = CreateNameList(0, 0);
-  NameList* b = CreateNameList(0, 0);
-  const std::string pad(60, 'p');
-  for (int i = 0; i < 200; i++) {
-    a = AddName(a, ("a" + pad + std::to_string(i)).c_str(), 0);
-    b = AddName(b, ("b" + pad + std::to_string(i)).c_str(), 0);
-  }
-  NameList* merged = vk::UnionNameLists(a, b, 3);
-  ASSERT_NE(merged, nullptr);
-  EXPECT_EQ(merged->count, 400);
-  ExpectConsistent(merged);
-  FreeNameList(merged);
-  FreeNameList(a);
-  FreeNameList(b);
 }
 
 }  // namespace

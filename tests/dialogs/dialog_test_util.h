@@ -30,9 +30,11 @@ class ScopedDriver {
   int calls_ = 0;
 };
 
-inline std::string DialogText(VkDialog* d, int id) {
-  char buf[256];
-  if (vk_dialog_get_text(d, id, buf, sizeof buf) < 0) return "<absent>";
+// The text of control `id`, or of item `item` of its list.
+inline std::string DialogText(VkDialog* d, int id, int item = -1) {
+  char buf[512];
+  if ((item < 0 ? vk_dialog_get_text(d, id, buf, sizeof buf) : vk_dialog_list_text(d, id, item, buf, sizeof buf)) < 0)
+    return "<absent>";
   return buf;
 }
 
