@@ -69,15 +69,6 @@ TEST_F(Logon, WithoutUserTheLastUserIsOfferedAndTwoChancesAreGiven) {
   EXPECT_STREQ(vk::SessionUserName(), "ann");
 }
 
-TEST_F(Logon, TypedCapitalsLogOnInSmallLettersOnAnOrdinaryWorkstation) {
-  vk::PlatWriteProfileString(nullptr, "MAIL", "IsVeskAdmin", "0");
-  login_.Script({{"BOB", "SECRET", 1}});
-  ASSERT_EQ(LogOn(nullptr, nullptr), CMC_SUCCESS);
-  EXPECT_EQ(login_.seen()[0].template_id, vktest::kLoginTemplate);  // without Administer
-  EXPECT_STREQ(vk::SessionUserName(), "bob");
-  EXPECT_EQ(Profile("MAIL", "MHS_USER"), "bob");
-}
-
 TEST_F(Logon, CancelOrAMissingMailboxEndsTheLogon) {
   login_.Script({{"bob", "secret", 2}});
   EXPECT_EQ(LogOn(nullptr, nullptr), CMC_E_USER_CANCEL);

@@ -52,31 +52,20 @@ TEST_F(Delete, TheMessageGoesFirstThenWhatParcelsAreLeft) {
 
 TEST_F(Delete, ReferencesOutsideTheUsersMailboxAreRefused) {
   const std::string anns = SendTo("ann", 0);
-  const std::string annsName = fs::path(anns).filename().string();
   const std::string own = SendTo("bob", 1);
-  const std::string ownName = fs::path(own).filename().string();
   const std::string sep(1, vk::kPathSep);
   const std::string box = Mailbox("bob").string() + sep;
   const std::string parcel = (Parcels("bob") / Only(Parcels("bob"))).string();
   const std::string passwd = (Mail() / "PUBLIC" / "passwd").string();
+  const std::string outside = Source("KWZ0002", "SMF-71\r\n");
   ASSERT_TRUE(vktest::WriteWholeFile(box + "KWZ0001.tmp", "SMF-71\r\n"));
-  const std::vector<std::string> refused = {
-      anns,                                                                  // another user's mailbox
-      box + ".." + sep + ".." + sep + "ann" + sep + "MHS" + sep + annsName,  // climbing out
-      box + "KWZ0001.tmp",                                                   // a copy still being delivered
-      box + ".." + sep + "MHS" + sep + ownName,
-      ownName,  // no directory at all
-      parcel,   // the user's own parcels
-      passwd,
-      box,  // the directory itself
-      box + "..",
-      std::string(200, 'x'),
-      box + std::string(140, 'k'),
-      "",
-  };
+  std::vector<std::string> refused = vktest::RefusedReferences(box + "KWZ0001.tmp", anns, outside);
+  for (const std::string& more : {box + ".." + sep + "MHS" + sep + fs::path(own).filename().string(), parcel, passwd,
+                                  std::string(200, 'x'), box + std::string(140, 'k')})
+    refused.push_back(more);
   for (const auto& ref : refused) EXPECT_EQ(ActOn(ref), CMC_E_INVALID_MESSAGE_REFERENCE) << ref;
   EXPECT_EQ(cmc_act_on(session_, nullptr, CMC_ACT_ON_DELETE, 0, 0, nullptr), CMC_E_INVALID_MESSAGE_REFERENCE);
-  for (const std::string& kept : {anns, own, parcel, passwd, box + "KWZ0001.tmp"}) {
+  for (const std::string& kept : {anns, own, parcel, passwd, outside, box + "KWZ0001.tmp"}) {
     EXPECT_TRUE(fs::exists(kept)) << kept;
   }
   EXPECT_EQ(ActOn(own), CMC_SUCCESS);
@@ -84,7 +73,7 @@ TEST_F(Delete, ReferencesOutsideTheUsersMailboxAreRefused) {
   const std::string crafted = box + "KWZ0bad";
   ASSERT_TRUE(vktest::WriteWholeFile(
       crafted, "SMF-71\r\nFrom: eve\r\nTo: bob\r\nAttachment: .." + sep + ".." + sep + "ann" + sep + "MHS" + sep +
-                   annsName + ", ..\\..\\ann\\MHS\\" + annsName + ", ..\r\nAttachment-name: x\r\n\r\n"));
+                   fs::path(anns).filename().string() + ", ..\\..\\ann\\MHS\\" + fs::path(anns).filename().string() + ", ..\r\nAttachment-name: x\r\n\r\n"));
   EXPECT_EQ(ActOn(crafted), CMC_SUCCESS);
   EXPECT_FALSE(fs::exists(crafted));
   EXPECT_TRUE(fs::exists(anns));

@@ -84,8 +84,7 @@ TEST_F(Documents, DelimitedStringsBecomeTheDeliveredMessage) {
 TEST_F(Documents, TheCallsOwnSessionEndsWithIt) {
   struct Case {
     const char* what;
-    bool open;
-    bool cancel;
+    bool open, cancel;
     const char* delimiter;
     CMC_flags flags;
     CMC_return_code rc;
@@ -99,17 +98,11 @@ TEST_F(Documents, TheCallsOwnSessionEndsWithIt) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     if (c.open) LogOn();
-    if (c.cancel) {
-      login_.Script({});
-    } else {
-      login_.AnswerAs("bob", "pw");
-    }
+    c.cancel ? login_.Script({}) : login_.AnswerAs("bob", "pw");
     EXPECT_EQ(SendDocs("ann", nullptr, nullptr, c.delimiter, c.flags), c.rc);
     EXPECT_EQ(login_.LoginsSeen(), c.open ? 0 : 1);
     EXPECT_EQ(vk::Session().session_id, c.open ? 1u : 0u);
-    if (!c.open && !c.cancel) {
-      EXPECT_FALSE(vk::ConfigLoaded());
-    }
+    EXPECT_FALSE(!c.open && !c.cancel && vk::ConfigLoaded());
     if (vk::Session().session_id != 0) cmc_logoff(vk::Session().session_id, 0, 0, nullptr);
     vk::UnloadConfig();
   }

@@ -7,6 +7,7 @@
 #include "cmc/pool.h"
 #include "cmc/session.h"
 #include "platform/fault.h"
+#include "platform/file.h"
 #include "send/deliver.h"
 #include "send/smf_writer.h"
 #include "store/config.h"
@@ -133,6 +134,16 @@ std::string When(const CMC_time& t) {
 const char* const kUnsafeNames[] = {"..", "../x", "..\\x", "x/..", "a\\b", "c:x", "x\r\ny=z", "a=b"};
 const size_t kUnsafeNameCount = sizeof kUnsafeNames / sizeof kUnsafeNames[0];
 
+std::vector<std::string> RefusedReferences(const std::string& pending, const std::string& other,
+                                           const std::string& outside) {
+  const std::string up = std::string("..") + vk::kPathSep, box = fs::path(pending).parent_path().string() + vk::kPathSep;
+  const fs::path o(other);
+  return {other, box + up + up + o.parent_path().parent_path().filename().string() + vk::kPathSep + "MHS" +
+                     vk::kPathSep + o.filename().string(),
+          o.filename().string(), outside, box + up + up + up + up + up + fs::path(outside).filename().string(),
+          pending, box, box + "..", ""};
+}
+
 void MailTreeTest::MakeTree(const Users& users) {
   vk::ModuleAttach(nullptr);
   ASSERT_EQ(vk::Session().session_id, 0u);
@@ -199,22 +210,20 @@ Listing MailTreeTest::List(CMC_flags flags, CMC_uint32 maximum, const std::strin
   out.code = cmc_list(session_, nullptr, flags, seed ? AsRef(seed_bytes) : nullptr, &out.count, 0, &result, nullptr);
   out.result_null = result == nullptr;
   if (result == nullptr) return out;
-  for (CMC_uint32 i = 0; i < out.count; ++i) {
-    const CMC_message_summary& s = result[i];
+  for (const CMC_message_summary* s = result; s != result + out.count; ++s) {
     Listed l;
-    if (s.message_reference != nullptr) {
-      l.reference.assign(s.message_reference->string, s.message_reference->length);
-      EXPECT_EQ(s.message_reference->string[s.message_reference->length], '\0');
-      l.name = fs::path(l.reference).filename().string();
+    if (s->message_reference) {
+      l.reference.assign(s->message_reference->string, s->message_reference->length);
+      EXPECT_EQ(s->message_reference->string[s->message_reference->length], '\0');
     }
-    if (s.subject) l.subject = s.subject;
-    if (s.originator != nullptr) {
-      l.has_originator = true;
-      if (s.originator->address) l.originator_address = s.originator->address;
-      if (s.originator->name) l.originator_name = s.originator->name;
+    l.name = fs::path(l.reference).filename().string();
+    if (s->subject) l.subject = s->subject;
+    if ((l.has_originator = s->originator != nullptr)) {
+      l.originator_address = s->originator->address ? s->originator->address : "";
+      l.originator_name = s->originator->name ? s->originator->name : "";
     }
-    l.time = s.time_sent;
-    l.flags = s.summary_flags;
+    l.time = s->time_sent;
+    l.flags = s->summary_flags;
     out.items.push_back(l);
   }
   EXPECT_EQ(cmc_free(result), CMC_SUCCESS);
@@ -239,10 +248,7 @@ ReadResult MailTreeTest::ReadMessage(const std::string& reference, CMC_flags fla
   r.handed_out = true;
   if (m->message_reference) r.reference.assign(m->message_reference->string, m->message_reference->length);
   if (m->subject) r.subject = m->subject;
-  if (m->text_note) {
-    r.has_text = true;
-    r.text = m->text_note;
-  }
+  if ((r.has_text = m->text_note != nullptr)) r.text = m->text_note;
   r.time = m->time_sent;
   r.flags = m->message_flags;
   for (const CMC_recipient* p = m->recipients; p != nullptr; ++p) {

@@ -84,26 +84,27 @@ std::string When(const CMC_time& t);
 extern const char* const kUnsafeNames[];
 extern const size_t kUnsafeNameCount;
 
+// References that name no message of the user's own, for a mailbox holding
+// `pending` (a copy still being delivered): `other` (another user's message)
+// directly, by climbing out of the mailbox and by its bare name; `outside` (a
+// file beyond the mail tree) directly and by climbing; the mailbox itself.
+std::vector<std::string> RefusedReferences(const std::string& pending, const std::string& other,
+                                           const std::string& outside);
+
 // What cmc_list and cmc_read gave, copied out before the block is freed.
 struct Listed {
-  std::string reference;
-  std::string name;  // the reference's file name
-  std::string subject;
+  std::string reference, name /* the reference's file name */, subject, originator_address, originator_name;
   bool has_originator = false;
-  std::string originator_address;
-  std::string originator_name;
   CMC_time time{};
   CMC_flags flags = 0;
   bool read() const { return (flags & CMC_SUM_READ) != 0; }
 };
-
 struct Listing {
   CMC_return_code code = 0xFFFF;
   CMC_uint32 count = 0;
   bool result_null = true;
   std::vector<Listed> items;
 };
-
 struct ReadResult {  // missing strings read "(null)"
   struct Recipient {
     std::string name, address;
@@ -115,15 +116,11 @@ struct ReadResult {  // missing strings read "(null)"
     CMC_flags flags;
   };
   CMC_return_code code = 0xFFFF;
-  bool handed_out = false;
-  std::string reference;
-  std::string subject;
-  bool has_text = false;
-  std::string text;
+  bool handed_out = false, has_text = false, has_attachments = false;
+  std::string reference, subject, text;
   CMC_time time{};
   CMC_flags flags = 0;
   std::vector<Recipient> recipients;
-  bool has_attachments = false;
   std::vector<Attachment> attachments;
 };
 
