@@ -10,6 +10,7 @@
 #include <string>
 #include <utility>
 
+#include "send/smf_writer.h"
 #include "store/fileprim.h"
 #include "support/mail_tree.h"
 
