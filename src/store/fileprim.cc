@@ -324,6 +324,16 @@ bool ClaimDirOf(const char* path, char* out) {
   out[len - 1] = '\0';
   return true;
 }
+
+// Lets an emptied claim directory go; a refusal that passes (a share's
+// client still closing the file that was in it) gets one more try.
+bool DropClaimDir(const char* claim) {
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    if (PlatRemoveDir(claim) || PlatLastError() == PlatError::kNotFound) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 bool PublishClaim(const char* path) {
@@ -334,15 +344,15 @@ bool PublishClaim(const char* path) {
   CopyBounded(target, claim, kPathMax);
   target[len - ext] = '\0';
   if (!PlatRenameNoReplace(path, target)) return false;
-  PlatRemoveDir(claim);
+  DropClaimDir(claim);
   return true;
 }
 
 bool ReleaseMessageClaim(const char* path) {
   char claim[kPathMax];
   if (!ClaimDirOf(path, claim)) return false;
-  PlatDeleteFile(path);
-  return PlatRemoveDir(claim) || PlatLastError() == PlatError::kNotFound;
+  if (!PlatDeleteFile(path)) PlatDeleteFile(path);
+  return DropClaimDir(claim);
 }
 
 int64_t CopyFileContents(FileHandle src, FileHandle dst) {

@@ -1,11 +1,10 @@
 // Behaviour only the Win32 backend has: sharing modes enforced between
-// handles, a stored hidden attribute, 8.3 aliases, the trailing period the
-// system drops, and the export table of the built DLL.
+// handles, a stored hidden attribute, the trailing period the system drops,
+// and the built DLL loaded by its plain export names.
 #ifdef _WIN32
 
 #include <windows.h>
 
-#include <cstring>
 #include <filesystem>
 #include <string>
 #include <thread>
@@ -85,33 +84,6 @@ TEST(Win32Attributes, HiddenIsStoredAndReportedBySearch) {
   EXPECT_EQ(vk::PlatGetAttributes(path.c_str()) & vk::kAttrHidden, 0u);
 }
 
-// The entry a search delivers for the one file `name` in a fresh directory.
-vk::DirEntry OnlyEntry(const ScratchDir& dir, const std::string& name) {
-  vk::DirEntry entry{};
-  EXPECT_TRUE(vktest::WriteWholeFile(dir.Join(name), "hello"));
-  std::string pattern = dir.Join("*.*");
-  vk::SearchHandle s = vk::PlatFindFirst(pattern.c_str(), &entry);
-  EXPECT_NE(s, nullptr);
-  if (s != nullptr) vk::PlatFindClose(s);
-  return entry;
-}
-
-TEST(Win32Names, LongNameCarriesAWorkingShortAliasAnEightDotThreeNameNone) {
-  ScratchDir dir, plain;
-  vk::DirEntry entry = OnlyEntry(dir, "a rather long file name.message");
-  EXPECT_STREQ(entry.long_name, "a rather long file name.message");
-  // A volume may have 8.3 names switched off; when there is an alias it is
-  // one and it names the same file.
-  if (entry.short_name[0] != '\0') {
-    EXPECT_LE(std::strlen(entry.short_name), 12u);
-    EXPECT_EQ(std::strchr(entry.short_name, ' '), nullptr);
-    EXPECT_EQ(vktest::ReadWholeFile(dir.Join(entry.short_name)), "hello");
-  }
-  entry = OnlyEntry(plain, "KWZ0F3A");
-  EXPECT_STREQ(entry.long_name, "KWZ0F3A");
-  EXPECT_STREQ(entry.short_name, "");
-}
-
 TEST(Win32Names, TrailingPeriodNamesTheFileWithoutIt) {
   ScratchDir dir;
   std::string dotted = dir.Join("KWZ0f3a.");
@@ -128,20 +100,6 @@ TEST(Win32Names, TrailingPeriodNamesTheFileWithoutIt) {
                          vk::Disposition::kCreateNew),
             vk::kNoFile);
   EXPECT_EQ(vk::PlatLastError(), vk::PlatError::kExists);
-}
-
-TEST(Win32Names, BothSeparatorsAndAnyCaseNameOneFile) {
-  ScratchDir dir;
-  ASSERT_TRUE(vk::PlatMakeDir(dir.Join("USERS").c_str()));
-  ASSERT_TRUE(vktest::WriteWholeFile(dir.Join("USERS\\Ann"), "mail"));
-  std::string other = dir.path() + "/users/ANN";
-  vk::FileHandle h = vk::PlatOpen(other.c_str(), vk::kAccessRead, vk::ShareMode::kReadWrite,
-                                  vk::Disposition::kOpenExisting);
-  ASSERT_NE(h, vk::kNoFile);
-  EXPECT_EQ(vk::PlatFileSize(h), 4);
-  vk::PlatClose(h);
-  char native[260];
-  EXPECT_STREQ(vk::PlatNativePath(other.c_str(), native, sizeof(native)), other.c_str());
 }
 
 // --- The built DLL -------------------------------------------------------
