@@ -102,22 +102,6 @@ TEST_F(Road, BobSendsAnnReadsAndDeletesCarlKeepsHis) {
 }
 
 // An empty attachment arrives empty.
-TEST_F(Road, NamesWithoutAddressAreResolvedByTheLookUp) {
-  const std::string empty = Source("empty.dat", "");
-  ASSERT_EQ(LogOn("bob"), CMC_SUCCESS);
-  ASSERT_EQ(SendTo({To(nullptr, CMC_ROLE_TO, "Ann"), To(nullptr, CMC_ROLE_CC, "carl")}, "By name", nullptr, {empty}),
-            CMC_SUCCESS);
-  for (const char* user : {"ann", "carl"}) EXPECT_EQ(Read(Parcels(user) / Only(Parcels(user))), "") << user;
-  LogOff();
-  ASSERT_EQ(LogOn("ann"), CMC_SUCCESS);
-  vktest::ReadResult m = ReadMessage(OnlyListed());
-  EXPECT_EQ(m.subject, "By name");
-  ASSERT_EQ(m.attachments.size(), 1u);
-  EXPECT_EQ(m.attachments[0].title, "empty.dat");
-  EXPECT_EQ(fs::file_size(m.attachments[0].filename), 0u);
-  EXPECT_FALSE(m.has_text);
-}
-
 TEST_F(Road, SameUserTwiceGetsTwoCopiesWithTheirOwnParcels) {
   ASSERT_EQ(LogOn("bob"), CMC_SUCCESS);
   ASSERT_EQ(SendTo({To("ann"), To("ann", CMC_ROLE_CC)}, "Twice", "text", {attachment_}), CMC_SUCCESS);

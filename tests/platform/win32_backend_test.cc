@@ -1,6 +1,6 @@
 // Behaviour only the Win32 backend has: sharing modes enforced between
-// handles, a stored hidden attribute, the trailing period the system drops,
-// and the built DLL loaded by its plain export names.
+// handles, a stored hidden attribute, and the built DLL loaded by its plain
+// export names.
 #ifdef _WIN32
 
 #include <windows.h>
@@ -82,24 +82,6 @@ TEST(Win32Attributes, HiddenIsStoredAndReportedBySearch) {
 
   ASSERT_TRUE(vk::PlatSetAttributes(path.c_str(), vk::kAttrNormal));
   EXPECT_EQ(vk::PlatGetAttributes(path.c_str()) & vk::kAttrHidden, 0u);
-}
-
-TEST(Win32Names, TrailingPeriodNamesTheFileWithoutIt) {
-  ScratchDir dir;
-  std::string dotted = dir.Join("KWZ0f3a.");
-  vk::FileHandle h = vk::PlatOpen(dotted.c_str(), vk::kAccessReadWrite, vk::ShareMode::kReadWrite,
-                                  vk::Disposition::kCreateNew);
-  ASSERT_NE(h, vk::kNoFile);
-  EXPECT_EQ(vk::PlatWrite(h, "abc", 3), 3);
-  vk::PlatClose(h);
-
-  EXPECT_TRUE(fs::exists(fs::path(dir.path()) / "KWZ0f3a"));
-  EXPECT_EQ(vktest::ReadWholeFile(dir.Join("KWZ0f3a")), "abc");
-  // Creating it again under either spelling finds the name taken.
-  EXPECT_EQ(vk::PlatOpen(dotted.c_str(), vk::kAccessReadWrite, vk::ShareMode::kReadWrite,
-                         vk::Disposition::kCreateNew),
-            vk::kNoFile);
-  EXPECT_EQ(vk::PlatLastError(), vk::PlatError::kExists);
 }
 
 // --- The built DLL -------------------------------------------------------

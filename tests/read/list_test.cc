@@ -44,29 +44,6 @@ TEST_F(ListTest, OnlyMessageNamesAreListed) {
   EXPECT_EQ(List(CMC_LIST_UNREAD_ONLY).count, 3u);
 }
 
-TEST_F(ListTest, SummaryFieldsComeFromTheHeader) {
-  Put("KWZ0001", vktest::MessageBytes({"From: carol@far.example.org", "To: ann", "Subject: first",
-                                         "Subject: Budget", "Date-posted: 14-Dec-1996 19:05:07 -0500"},
-                                        "body\r\n"));
-  Put("KWZ0002", vktest::MessageBytes({"To: ann"}));
-  Listing l = List();
-  ASSERT_EQ(l.code, CMC_SUCCESS);
-  ASSERT_EQ(l.count, 2u);
-  for (const auto& item : l.items) {
-    SCOPED_TRACE(item.name);
-    if (item.name == "KWZ0001") {
-      EXPECT_EQ(item.subject, "Budget");  // the later field wins
-      EXPECT_EQ(item.originator_address, "carol@far.example.org");
-      EXPECT_EQ(item.originator_name, "carol");
-      EXPECT_EQ(vktest::When(item.time), "96-11-14 19:5:7 300");
-    } else {
-      EXPECT_FALSE(item.has_originator);
-      EXPECT_TRUE(item.subject.empty());
-      EXPECT_EQ(vktest::When(item.time), "0-0-0 0:0:0 0");
-    }
-  }
-}
-
 TEST_F(ListTest, OddHeaderLinesAndTheReadersWindowEdge) {
   // Header lines laid out so that a CR is the reader's last byte in its
   // first window and its LF the first byte of the next.
@@ -118,16 +95,6 @@ TEST_F(ListTest, MaximumAndSeedWalkTheMailbox) {
     EXPECT_EQ(none.count, 0u);
     EXPECT_TRUE(none.result_null);
   }
-}
-
-TEST_F(ListTest, AMissingMailboxListsNothing) {
-  std::error_code ec;
-  std::filesystem::remove_all(mailbox_, ec);
-  Listing l = List();
-  EXPECT_EQ(l.code, CMC_SUCCESS);
-  EXPECT_EQ(l.count, 0u);
-  EXPECT_TRUE(l.result_null);
-  EXPECT_EQ(Count(7), 0u);
 }
 
 TEST_F(ListTest, AMailboxTooBigForOneBlockIsListedInParts) {

@@ -109,23 +109,6 @@ TEST_F(Documents, TheCallsOwnSessionEndsWithIt) {
   EXPECT_TRUE(FileNames(Mailbox("ann")).empty());
 }
 
-TEST_F(Documents, WithoutSessionTheCallLogsOnSendsAndLogsOff) {
-  const std::string doc = Source("report.txt", "report contents");
-  ASSERT_EQ(SendDocs("ann;bob", doc.c_str(), "Report", ";", CMC_LOGON_UI_ALLOWED), CMC_SUCCESS);
-  EXPECT_EQ(login_.LoginsSeen(), 1);
-  EXPECT_EQ(vk::Session().session_id, 0u);
-  for (const char* user : {"ann", "bob"}) {
-    SCOPED_TRACE(user);
-    const std::string text = OnlyMessage(user);
-    for (const char* part : {"CMC: IPM", "Attachment-name: Report\r\n", "Subject: subject\r\n", "\r\n\r\nnote"}) {
-      EXPECT_NE(text.find(part), std::string::npos) << part;
-    }
-    EXPECT_EQ(Read(Parcels(user) / Only(Parcels(user))), "report contents");
-  }
-  ExpectStagingEmpty();
-  EXPECT_EQ(vktest::ReadWholeFile(doc), "report contents");
-}
-
 TEST_F(Documents, RecipientsAreLookedUpByName) {
   LogOn();
   // A piece is a user name, not an address.

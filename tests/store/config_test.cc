@@ -116,20 +116,6 @@ TEST_F(ConfigTest, NoUsableTreeIsACancelAndLeavesNoPaths) {
   EXPECT_EQ(vk::LoadConfig(), CMC_E_USER_CANCEL);
 }
 
-TEST_F(ConfigTest, PathBuildersJoinBelowTheMailDirAndCutAt127) {
-  MakeTree(dir_.path());
-  PointWinIniAt(dir_.path());
-  ASSERT_EQ(vk::LoadConfig(), 0);
-  std::string m = vk::g_mail_config.mail_dir;
-  char out[vk::kPathMax];
-  EXPECT_EQ(std::string(vk::BuildMailPath(out, vk::kSndDir)), m + "SND" + kSep);
-  EXPECT_EQ(std::string(vk::BuildUserPath(out, "ann", vk::kUserMailboxDir)),
-            m + "USERS" + kSep + "ann" + kSep + "MHS" + kSep);
-  EXPECT_STREQ(vk::BuildUserPath(out, "", nullptr), "");
-  std::string long_name(200, 'n');
-  EXPECT_EQ(std::strlen(vk::BuildMailPath(out, long_name.c_str())), 127u);
-}
-
 TEST_F(ConfigTest, SetupMakesTheWholeTreeAndKeepsARegistryWhenRunAgain) {
   ASSERT_EQ(bSetupMHSDirs(root_.path().c_str()), 1);
   const std::string mail = Mail();

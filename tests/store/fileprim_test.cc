@@ -54,34 +54,6 @@ TEST(OpenFileMode, ExistDeleteAndParseModes) {
   EXPECT_EQ(vk::CloseFile(vk::kNoFile), -1);
 }
 
-TEST(OpenFileMode, CreateNeverTruncatesAndTruncateKeepsThePosition) {
-  ScratchDir dir;
-  std::string path = dir.Join("f.txt");
-  ASSERT_TRUE(WriteWholeFile(path, "hello world"));
-  vk::FileHandle h = vk::OpenFileMode(path.c_str(), vk::kModeCreateReadWrite);
-  ASSERT_NE(h, vk::kNoFile);
-  EXPECT_EQ(vk::FileSize(h), 11u);
-  EXPECT_EQ(vk::WriteFileBytes(h, "J", 1), 1u);
-  EXPECT_EQ(vk::SeekFile(h, -3, nullptr, 2), 8u);
-  EXPECT_EQ(vk::TruncateFile(h, 5), 1);
-  EXPECT_EQ(vk::SeekFile(h, 0, nullptr, 1), 8u);
-  int32_t high = 0;
-  EXPECT_EQ(vk::SeekFile(h, 0, &high, 2), 5u);
-  EXPECT_EQ(high, 0);
-  char buf[8];
-  EXPECT_EQ(vk::ReadFileBytes(h, buf, sizeof buf), 0u);  // at end
-  EXPECT_EQ(vk::SeekFile(h, -1, nullptr, 0), 0xFFFFFFFFu);
-  EXPECT_EQ(vk::CloseFile(h), 0);
-  EXPECT_EQ(ReadWholeFile(path), "Jello");
-
-  std::string fresh = dir.Join("new.txt");
-  h = vk::OpenFileMode(fresh.c_str(), vk::kModeCreateReadWrite);
-  ASSERT_NE(h, vk::kNoFile);
-  EXPECT_EQ(vk::FileSize(h), 0u);
-  EXPECT_EQ(vk::CloseFile(h), 0);
-  EXPECT_TRUE(FileExists(fresh));
-}
-
 TEST(Directories, TrailingSeparatorGivesTheSameAnswerAndPlainFilesAreRefused) {
   ScratchDir dir;
   std::string sub = dir.Join("SUB");
