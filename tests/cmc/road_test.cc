@@ -102,22 +102,6 @@ TEST_F(Road, BobSendsAnnReadsAndDeletesCarlKeepsHis) {
 }
 
 // An empty attachment arrives empty.
-TEST_F(Road, SameUserTwiceGetsTwoCopiesWithTheirOwnParcels) {
-  ASSERT_EQ(LogOn("bob"), CMC_SUCCESS);
-  ASSERT_EQ(SendTo({To("ann"), To("ann", CMC_ROLE_CC)}, "Twice", "text", {attachment_}), CMC_SUCCESS);
-  EXPECT_EQ(CountFiles(Parcels("ann")), 2u);
-  LogOff();
-  ASSERT_EQ(LogOn("ann"), CMC_SUCCESS);
-  vktest::Listing listed = List();
-  ASSERT_EQ(listed.items.size(), 2u);
-  ASSERT_EQ(ActOn(listed.items[0].reference), CMC_SUCCESS);
-  // The other copy keeps its parcel.
-  EXPECT_EQ(CountFiles(Parcels("ann")), 1u);
-  vktest::ReadResult m = ReadMessage(listed.items[1].reference);
-  ASSERT_EQ(m.attachments.size(), 1u);
-  EXPECT_EQ(vktest::ReadWholeFile(m.attachments[0].filename), attachment_bytes_);
-}
-
 TEST_F(Road, ReferenceFromBeforeTheReadStillOpensTheMessage) {
   ASSERT_EQ(LogOn("bob"), CMC_SUCCESS);
   ASSERT_EQ(SendTo({To("ann")}, "Mark me", "body", {}), CMC_SUCCESS);

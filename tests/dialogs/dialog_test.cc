@@ -155,21 +155,4 @@ TEST(DialogControls, ListBoxesSelectAndNotify) {
   EXPECT_EQ(driver.calls(), 1);
 }
 
-TEST(DialogControls, StatusMessagesComeFromTheStringTable) {
-  Recorder r;
-  r.on_init = [](vk::Dialog* d) {
-    EXPECT_EQ(vk::ShowStatusMessage(d, 1553, 1563), 1);
-    EXPECT_EQ(vk::ShowStatusMessage(d, 1553, 9999), 0);
-    EXPECT_EQ(vk::ShowStatusMessage(d, 1607, 1563), 0);  // not in 1004
-  };
-  ScopedDriver driver([](VkDialog* d) { EXPECT_EQ(DialogText(d, 1553), "The new passwords do not match"); });
-  vk::RunDialog(nullptr, 1004, Recorder::Proc, &r);
-  EXPECT_EQ(driver.calls(), 1);
-  char buf[16];
-  EXPECT_EQ(vk::LoadStringText(1623, buf, sizeof buf), 15);
-  EXPECT_STREQ(buf, "Not enough memo");
-  EXPECT_EQ(vk::LoadStringText(1, buf, sizeof buf), 0);
-  EXPECT_STREQ(buf, "");
-}
-
 }  // namespace

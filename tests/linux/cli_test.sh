@@ -90,15 +90,12 @@ cmp -s "$parcel" "$scratch/report.bin" || fail "the attachment at '$parcel' diff
 
 ok "list after read" -- list
 lacks "new"
-ok "read again, keeping it" -- read 1 --keep-unread
-has "Quarterly report"
 
 ok "delete" -- delete 1
 [ -e "$parcel" ] && fail "the attachment outlived its message"
 refused "delete twice" CMC_E_INVALID_MESSAGE_REFERENCE -- delete 1
 ok "list empty" -- list
 has "no messages"
-refused "read past the listing" "last listing" -- read 3
 
 # carl still has his copy, addressed by the reference --refs shows.
 on a
@@ -112,14 +109,12 @@ has "Hello both,"
 refused "unknown recipient" CMC_E_RECIPIENT_NOT_FOUND -- send --to zed --text hi
 refused "missing attachment" "no such file" -- send --to bob --attach nothing.bin --text hi
 refused "wrong password" CMC_E_PASSWORD_REQUIRED -- list --password wrong
-refused "no recipient" "at least one recipient" -- send --text hi
 
 on b
 ok "lookup" -- lookup Bob
 has "Bob"
 ok "who am I" -- lookup
 has "ann"
-refused "lookup of a stranger" CMC_E_RECIPIENT_NOT_FOUND -- lookup zed
 
 on a
 ok "send documents" -- send-documents --to bob --to carl --subject Docs --text "two files" --attach report.bin

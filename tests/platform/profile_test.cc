@@ -147,18 +147,6 @@ TEST(PlatProfile, IntegersAndTheFlushCall) {
   EXPECT_EQ(43, PlatGetProfileInt(f.c_str(), "N", "a", 5));
 }
 
-TEST(PlatProfile, WorkstationProfileStandIn) {
-  ScratchDir dir;
-  {
-    vktest::PrivateProfile ws(dir);
-    ASSERT_TRUE(PlatWriteProfileString(nullptr, "Mail", "VeskMailPath", "S:\\GROUP\\MHS\\MAIL\\"));
-    EXPECT_EQ("S:\\GROUP\\MHS\\MAIL\\", Get("", "MAIL", "veskmailpath"));
-    EXPECT_EQ("S:\\GROUP\\MHS\\MAIL\\", Get(ws.path(), "Mail", "VeskMailPath"));
-    EXPECT_EQ(0, PlatGetProfileInt(nullptr, "MAIL", "IsVeskAdmin", 0));
-  }
-  EXPECT_FALSE(vktest::FileExists(dir.Join("win.ini")));
-}
-
 // Each would plant a key of its own choosing in the file.
 TEST(PlatProfile, WritesThatWouldBreakTheLinesAreRefused) {
   ScratchDir dir;

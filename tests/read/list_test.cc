@@ -68,35 +68,6 @@ TEST_F(ListTest, OddHeaderLinesAndTheReadersWindowEdge) {
   }
 }
 
-TEST_F(ListTest, MaximumAndSeedWalkTheMailbox) {
-  for (int i = 1; i <= 5; ++i) PutMessage("KWZ000" + std::to_string(i), "m" + std::to_string(i));
-  PutMessage("KWZ0009.tmp", "not a message");
-  Listing all = List();
-  ASSERT_EQ(all.count, 5u);
-  // A maximum counts summaries; a file that is no message takes no place.
-  Listing first = List(0, 2);
-  ASSERT_EQ(first.count, 2u);
-  EXPECT_EQ(first.items[0].name, all.items[0].name);
-  EXPECT_EQ(first.items[1].name, all.items[1].name);
-  EXPECT_TRUE(first.items[1].flags & CMC_SUM_LAST_ELEMENT);
-  EXPECT_FALSE(first.items[0].flags & CMC_SUM_LAST_ELEMENT);
-  // A seed starts at the message it names, that message included.
-  Listing rest = List(0, 0, &all.items[1].reference);
-  ASSERT_EQ(rest.count, 4u);
-  for (size_t i = 0; i < 4; ++i) EXPECT_EQ(rest.items[i].name, all.items[i + 1].name);
-  EXPECT_EQ(Count(0, &all.items[3].reference), 2u);
-  std::string empty;  // no seed
-  EXPECT_EQ(List(0, 0, &empty).count, 5u);
-  // A seed that names no file, or that is too long to name one, lists
-  // nothing.
-  for (const std::string& seed : {InBox("KWZ0fff"), std::string(200, 'a')}) {
-    Listing none = List(0, 0, &seed);
-    EXPECT_EQ(none.code, CMC_SUCCESS);
-    EXPECT_EQ(none.count, 0u);
-    EXPECT_TRUE(none.result_null);
-  }
-}
-
 TEST_F(ListTest, AMailboxTooBigForOneBlockIsListedInParts) {
   // Every summary carries about a kilobyte, so far fewer than all fit.
   const std::string subject(500, 's');

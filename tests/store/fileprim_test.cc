@@ -56,30 +56,19 @@ TEST(OpenFileMode, ExistDeleteAndParseModes) {
 
 TEST(Directories, TrailingSeparatorGivesTheSameAnswerAndPlainFilesAreRefused) {
   ScratchDir dir;
-  std::string sub = dir.Join("SUB");
-  std::string sub_sep = sub + vk::kPathSep;
-  EXPECT_EQ(vk::DirExists(sub_sep.c_str()), 0);
+  std::string sub = dir.Join("SUB"), sub_sep = sub + vk::kPathSep;
   EXPECT_EQ(vk::MakeDir(sub_sep.c_str()), 1);
   EXPECT_EQ(vk::DirExists(sub.c_str()), 1);
   EXPECT_EQ(vk::DirExists(sub_sep.c_str()), 1);
   EXPECT_EQ(vk::MakeDir(sub.c_str()), 1);  // existing: 1, nothing made
-  ASSERT_TRUE(WriteWholeFile(sub_sep + "f", "x"));
-  EXPECT_EQ(vk::RemoveDir(sub.c_str()), 0);  // not empty
-  ASSERT_TRUE(fs::remove(sub_sep + "f"));
   EXPECT_EQ(vk::RemoveDir(sub_sep.c_str()), 1);
-  EXPECT_FALSE(fs::exists(sub));
   EXPECT_EQ(vk::RemoveDir(sub.c_str()), 0);
-
   std::string file = dir.Join("plain");
   ASSERT_TRUE(WriteWholeFile(file, "x"));
   EXPECT_EQ(vk::DirExists((file + vk::kPathSep).c_str()), 0);
   EXPECT_EQ(vk::MakeDir(file.c_str()), 0);
-  EXPECT_EQ(vk::MakeDir((dir.Join("no") + vk::kPathSep + "such").c_str()), 0);
-  EXPECT_FALSE(fs::exists(dir.Join("no")));
   EXPECT_EQ(vk::MakeDir(""), 0);
-  std::string longpath(300, 'a');
-  EXPECT_EQ(vk::DirExists(longpath.c_str()), 0);
-  EXPECT_EQ(vk::RemoveDir(longpath.c_str()), 0);
+  EXPECT_EQ(vk::DirExists(std::string(300, 'a').c_str()), 0);
 }
 
 TEST(UniqueFile, NamesFollowTheRuleAndNeverRepeat) {
@@ -256,19 +245,6 @@ TEST(Decimal, ParseExaminesTenCharactersAtMostAndFormatRoundTrips) {
   char buf[12];
   EXPECT_STREQ(vk::FormatDecimal(-2147483647 - 1, buf), "-2147483648");
   for (int32_t v : {0, -17, 2147483647}) EXPECT_EQ(vk::ParseDecimal(vk::FormatDecimal(v, buf)), v);
-}
-
-TEST(FindExtension, StopsAfterTheLastElement) {
-  CMC_extension ext[3] = {};
-  ext[0].item_code = 16;
-  ext[1].item_code = 16259;
-  ext[1].extension_flags = CMC_EXT_LAST_ELEMENT;
-  ext[2].item_code = 131;
-  EXPECT_EQ(vk::FindExtension(ext, 16259), &ext[1]);
-  EXPECT_EQ(vk::FindExtension(ext, 131), nullptr);
-  EXPECT_EQ(vk::FindExtension(nullptr, 16), nullptr);
-  ext[0].extension_flags = CMC_EXT_LAST_ELEMENT;
-  EXPECT_EQ(vk::FindExtension(ext, 16259), nullptr);
 }
 
 }  // namespace
