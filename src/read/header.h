@@ -12,7 +12,6 @@
 
 #include "platform/file.h"
 #include "platform/memory.h"
-#include "send/smf_writer.h"
 #include "store/bufread.h"
 #include "store/smf_fields.h"
 #include "vkmsg/cmc.h"
