@@ -188,6 +188,15 @@ int RemoveDir(const char* path) {
 
 namespace {
 
+// Lets an emptied claim directory go; a refusal that passes (a share's
+// client still closing the file that was in it) gets one more try.
+bool DropClaimDir(const char* claim) {
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    if (PlatRemoveDir(claim) || PlatLastError() == PlatError::kNotFound) return true;
+  }
+  return false;
+}
+
 // The name built in `out` up to `stem_end` is free when its read twin is
 // absent, and, for a claim (a stand-in for the bare name), when the bare
 // name is absent too.
@@ -208,8 +217,19 @@ bool StemFree(const char* out, size_t stem_end, bool claim) {
 FileHandle TakeName(char* out, size_t stem_end, bool claim, PlatError* why) {
   FileHandle h = kNoFile;
   if (!claim) {
+    // Only a directory is made only-if-new by the server for every client
+    // (see ClaimMessageName), so the name is held by a short-lived guard
+    // directory "<name>.new" while its file is created.
+    char guard[kDirPathLimit + 8];
+    std::memcpy(guard, out, stem_end);
+    std::memcpy(guard + stem_end, kGuardExt, std::strlen(kGuardExt) + 1);
+    if (!PlatMakeDir(guard)) {
+      *why = PlatLastError();
+      return kNoFile;
+    }
     h = PlatOpen(out, kAccessReadWrite, ShareMode::kReadWrite, Disposition::kCreateNew, true);
     *why = PlatLastError();
+    DropClaimDir(guard);
     return h;
   }
   if (!PlatMakeDir(out)) {
@@ -325,14 +345,6 @@ bool ClaimDirOf(const char* path, char* out) {
   return true;
 }
 
-// Lets an emptied claim directory go; a refusal that passes (a share's
-// client still closing the file that was in it) gets one more try.
-bool DropClaimDir(const char* claim) {
-  for (int attempt = 0; attempt < 2; ++attempt) {
-    if (PlatRemoveDir(claim) || PlatLastError() == PlatError::kNotFound) return true;
-  }
-  return false;
-}
 
 }  // namespace
 

@@ -111,8 +111,9 @@ int RemoveDir(const char* path);
 // the dot opens the same file).  A candidate is taken when a file of that
 // name exists or when its read twin (the name + ".red") exists, so a message
 // name is never reused while its read copy lies there.  The file is created
-// only if new, open for reading and writing, others allowed to read and
-// write.  The handle, or kNoFile when the path does not fit (nothing is
+// only if new, while the guard directory name + ".new" holds the name
+// against writers on other workstations, open for reading and writing,
+// others allowed to read and write.  The handle, or kNoFile when the path does not fit (nothing is
 // touched then), the directory is unusable, or every candidate is taken.
 FileHandle UniqueFile(const char* dir, const char* prefix, char* out, size_t size);
 
@@ -140,6 +141,8 @@ bool ReleaseMessageClaim(const char* path);
 
 constexpr const char* kUniquePrefix = "KWZ";
 constexpr const char* kClaimExt = ".tmp";
+// The guard directory that holds a UniqueFile name while its file is made.
+constexpr const char* kGuardExt = ".new";
 // "KWZ" and four digits.
 constexpr size_t kUniqueNameLength = 7;
 // How many names UniqueFile and ClaimMessageName try at most.
