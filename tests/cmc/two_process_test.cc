@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <functional>
+#include <ostream>
 #include <set>
 #include <string>
 #include <thread>
@@ -162,6 +163,7 @@ std::vector<int> RunChildren(const std::vector<std::function<bool()>>& bodies) {
 }
 
 enum class Medium { kLocalDisk, kShare };
+void PrintTo(Medium m, std::ostream* os) { *os << (m == Medium::kShare ? "share" : "local disk"); }
 
 // A tree set up from workstation A, with the users given; workstation B
 // knows it from its own profile.  On the share, A and B reach it through
