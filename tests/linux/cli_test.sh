@@ -64,14 +64,15 @@ on a
 ok "add carl" -- add-user carl --password carl-pw
 
 printf 'report\000\001\376 bytes\n' >"$scratch/report.bin"
+printf 'second\n' >"$scratch/notes.txt"
 printf 'Hello both,\nthe numbers are attached.\n' |
   "$vkmsg" send --user bob --password bob-pw --to ann --cc carl --subject "Quarterly report" \
-    --attach report.bin >"$out" 2>"$err" || {
+    --attach report.bin --attach notes.txt >"$out" 2>"$err" || {
   # A library whose sending is not built yet: nothing further to try.
   grep -q CMC_E_NOT_SUPPORTED "$err" && { echo "sending is not built yet: skipped"; exit 77; }
   fail "send: exit $?"
 }
-has "sent to ann, carl with 1 attachment"
+has "sent to ann, carl with 2 attachments"
 
 on b
 export VKMSG_USER=ann VKMSG_PASSWORD=ann-pw
@@ -87,12 +88,14 @@ has "Cc:      carl"
 parcel=$(sed -n 's/^Attachment: report.bin  //p' "$out")
 [ -n "$parcel" ] || fail "read shows no attachment path"
 cmp -s "$parcel" "$scratch/report.bin" || fail "the attachment at '$parcel' differs from what was sent"
+second=$(sed -n 's/^Attachment: notes.txt  //p' "$out")
+cmp -s "$second" "$scratch/notes.txt" || fail "the second attachment at '$second' differs"
 
 ok "list after read" -- list
 lacks "new"
 
 ok "delete" -- delete 1
-[ -e "$parcel" ] && fail "the attachment outlived its message"
+for p in "$parcel" "$second"; do [ -e "$p" ] && fail "an attachment outlived its message"; done
 refused "delete twice" CMC_E_INVALID_MESSAGE_REFERENCE -- delete 1
 ok "list empty" -- list
 has "no messages"
