@@ -21,9 +21,6 @@ namespace vk {
 
 namespace {
 
-// "KWZxxxx.tmp" + separator + "KWZxxxx" + terminator: the claimed copy.
-constexpr size_t kCopyNameRoom = 20;
-
 CMC_return_code CancelledCompose(CMC_ui_id, ResultPool*, CMC_message*) { return CMC_E_USER_CANCEL; }
 ComposeDialogFn g_compose = CancelledCompose;
 
@@ -164,7 +161,7 @@ CMC_return_code RecipientDirs(const CMC_recipient* recipient, char* mailboxDir, 
   const size_t longest = std::strlen(kUserParcelDir) > std::strlen(kUserMailboxDir) ? std::strlen(kUserParcelDir)
                                                                                      : std::strlen(kUserMailboxDir);
   if (std::strlen(g_mail_config.mail_dir) + std::strlen(kUsersDir) + std::strlen(user) + 1 + longest +
-          kCopyNameRoom >
+          kClaimPathRoom >
       kPathMax)
     return CMC_E_FAILURE;
   BuildUserPath(mailboxDir, user, kUserMailboxDir);

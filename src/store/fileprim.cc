@@ -188,10 +188,12 @@ int RemoveDir(const char* path) {
 
 namespace {
 
-// Lets an emptied claim directory go; a refusal that passes (a share's
-// client still closing the file that was in it) gets one more try.
-bool DropClaimDir(const char* claim) {
+// Lets a claim (or guard) directory go, deleting `file` in it first when
+// one is given; a refusal that passes (a share's client still closing the
+// file) gets one more try.
+bool DropClaim(const char* claim, const char* file) {
   for (int attempt = 0; attempt < 2; ++attempt) {
+    if (file != nullptr && !PlatDeleteFile(file) && PlatLastError() != PlatError::kNotFound) continue;
     if (PlatRemoveDir(claim) || PlatLastError() == PlatError::kNotFound) return true;
   }
   return false;
@@ -229,7 +231,7 @@ FileHandle TakeName(char* out, size_t stem_end, bool claim, PlatError* why) {
     }
     h = PlatOpen(out, kAccessReadWrite, ShareMode::kReadWrite, Disposition::kCreateNew, true);
     *why = PlatLastError();
-    DropClaimDir(guard);
+    DropClaim(guard, nullptr);
     return h;
   }
   if (!PlatMakeDir(out)) {
@@ -244,7 +246,7 @@ FileHandle TakeName(char* out, size_t stem_end, bool claim, PlatError* why) {
   if (h == kNoFile) {
     *why = PlatLastError();
     out[len] = '\0';
-    PlatRemoveDir(out);
+    DropClaim(out, nullptr);
     // Nobody else creates in a claim that is ours: count it as a refusal.
     if (*why == PlatError::kExists) *why = PlatError::kAccessDenied;
   }
@@ -356,15 +358,14 @@ bool PublishClaim(const char* path) {
   CopyBounded(target, claim, kPathMax);
   target[len - ext] = '\0';
   if (!PlatRenameNoReplace(path, target)) return false;
-  DropClaimDir(claim);
+  DropClaim(claim, nullptr);
   return true;
 }
 
 bool ReleaseMessageClaim(const char* path) {
   char claim[kPathMax];
   if (!ClaimDirOf(path, claim)) return false;
-  if (!PlatDeleteFile(path)) PlatDeleteFile(path);
-  return DropClaimDir(claim);
+  return DropClaim(claim, path);
 }
 
 int64_t CopyFileContents(FileHandle src, FileHandle dst) {

@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "platform/file.h"
 #include "vkmsg/cmc.h"
@@ -145,6 +146,10 @@ constexpr const char* kClaimExt = ".tmp";
 constexpr const char* kGuardExt = ".new";
 // "KWZ" and four digits.
 constexpr size_t kUniqueNameLength = 7;
+// What a claimed message file's path needs past its mailbox directory:
+// "KWZxxxx.tmp", a separator, "KWZxxxx" and the terminator.
+constexpr size_t kClaimPathRoom = kUniqueNameLength + std::char_traits<char>::length(kClaimExt) + 1 +
+                                  kUniqueNameLength + 1;
 // How many names UniqueFile and ClaimMessageName try at most.
 constexpr uint32_t kUniqueCandidates = 65535;
 
