@@ -61,7 +61,7 @@ bool TakeShare(int fd, bool reads, bool writes, bool others_read, bool others_wr
   return !conflict;
 }
 
-thread_local unsigned t_backoff_seed = static_cast<unsigned>(getpid()) ^ static_cast<unsigned>(PlatTickCount());
+thread_local unsigned t_backoff_seed = PlatRandomSeed();
 
 }  // namespace
 
