@@ -6,12 +6,18 @@
 
 namespace cli {
 
+namespace {
+// The one message a command names, in a session opened for it; false when
+// the command has already said why not.
+bool OpenMessage(const Args& a, const char* command, MailSession* s, std::string* ref_text) {
+  return OneMessageArg(a, command) && OpenSession(a, s) && ResolveMessage(s, a, command, ref_text);
+}
+}  // namespace
+
 int CmdRead(const Args& a) {
-  if (!OneMessageArg(a, "read")) return 1;
   MailSession s;
-  if (!OpenSession(a, &s)) return 1;
   std::string ref_text;
-  if (!ResolveMessage(&s, a, "read", &ref_text)) return 1;
+  if (!OpenMessage(a, "read", &s, &ref_text)) return 1;
   Reference ref = MakeReference(ref_text);
   CMC_message* m = nullptr;
   CMC_flags flags = a.Has("--keep-unread") ? CMC_DO_NOT_MARK_AS_READ : 0;
@@ -36,8 +42,8 @@ int CmdRead(const Args& a) {
       if (at->attach_flags & CMC_ATT_LAST_ELEMENT) break;
     }
   }
-  std::cout << "\n" << ToTerminal(m->text_note);
-  std::string body = ToTerminal(m->text_note);
+  const std::string body = ToTerminal(m->text_note);
+  std::cout << "\n" << body;
   if (!body.empty() && body.back() != '\n') std::cout << "\n";
   std::cout << std::flush;
   cmc_free(m);
@@ -45,11 +51,9 @@ int CmdRead(const Args& a) {
 }
 
 int CmdDelete(const Args& a) {
-  if (!OneMessageArg(a, "delete")) return 1;
   MailSession s;
-  if (!OpenSession(a, &s)) return 1;
   std::string ref_text;
-  if (!ResolveMessage(&s, a, "delete", &ref_text)) return 1;
+  if (!OpenMessage(a, "delete", &s, &ref_text)) return 1;
   Reference ref = MakeReference(ref_text);
   CMC_return_code r = cmc_act_on(s.id, ref.get(), CMC_ACT_ON_DELETE, 0, 0, nullptr);
   if (r == CMC_E_INVALID_MESSAGE_REFERENCE) return FailCode("delete: no such message (deleted already?)", r);
