@@ -123,8 +123,8 @@ class Tree {
       CMC_message_summary* sums = nullptr;
       CMC_return_code r = cmc_list(session_, nullptr, 0, s, &count, 0, &sums, nullptr);
       std::string last;
-      if (sums && count > 0) last.assign(sums[count - 1].message_reference->string,
-                                         sums[count - 1].message_reference->length);
+      if (sums && count > 0)
+        last.assign(sums[count - 1].message_reference->string, sums[count - 1].message_reference->length);
       *listed += count - ((!seed.empty() && count > 0) ? 1 : 0);
       if (sums) cmc_free(sums);
       if (r != CMC_SUCCESS || count < 100 || last == seed) return r;
@@ -210,8 +210,8 @@ void BM_ReadOneMessage(benchmark::State& state) {
   cmc_free(sums);
   for (auto _ : state) {
     CMC_message* m = nullptr;
-    if (cmc_read(tree.session(), reinterpret_cast<CMC_message_reference*>(ref.data()), CMC_DO_NOT_MARK_AS_READ, &m,
-                 0, nullptr) != CMC_SUCCESS)
+    if (cmc_read(tree.session(), reinterpret_cast<CMC_message_reference*>(ref.data()), CMC_DO_NOT_MARK_AS_READ, &m, 0,
+                 nullptr) != CMC_SUCCESS)
       return state.SkipWithError("reading failed");
     benchmark::DoNotOptimize(m->text_note);
     cmc_free(m);

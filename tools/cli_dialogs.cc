@@ -58,8 +58,7 @@ char Accelerator(const std::string& label) {
 bool SameNoCase(const std::string& a, const std::string& b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i)
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
+    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
   return true;
 }
 
@@ -95,8 +94,7 @@ void PlayInTerminal(VkDialog* d, int templ) {
     }
     std::vector<std::pair<int, std::string>> buttons;
     for (int id : kButtonIds) {
-      if (vk_dialog_is_visible(d, id) == 1 && vk_dialog_is_enabled(d, id) == 1)
-        buttons.emplace_back(id, Text(d, id));
+      if (vk_dialog_is_visible(d, id) == 1 && vk_dialog_is_enabled(d, id) == 1) buttons.emplace_back(id, Text(d, id));
     }
     if (buttons.empty()) return;
     std::string menu;
@@ -142,11 +140,11 @@ CMC_return_code Logon(DialogPlayer* player, CMC_session_id* session) {
   std::vector<char> password(player->password.begin(), player->password.end());
   user.push_back('\0');
   password.push_back('\0');
-  CMC_return_code r = cmc_logon(nullptr, player->have_user ? user.data() : nullptr,
-                                player->have_password ? password.data() : nullptr, nullptr, 0,
-                                CMC_VERSION, CMC_LOGON_UI_ALLOWED | CMC_ERROR_UI_ALLOWED, session, nullptr);
+  CMC_return_code r =
+      cmc_logon(nullptr, player->have_user ? user.data() : nullptr, player->have_password ? password.data() : nullptr,
+                nullptr, 0, CMC_VERSION, CMC_LOGON_UI_ALLOWED | CMC_ERROR_UI_ALLOWED, session, nullptr);
   if (r != CMC_SUCCESS) {
-    const char* why = r == CMC_E_USER_CANCEL        ? "cancelled, or no usable mail tree"
+    const char* why = r == CMC_E_USER_CANCEL         ? "cancelled, or no usable mail tree"
                       : r == CMC_E_PASSWORD_REQUIRED ? "user name or password not accepted"
                                                      : "failed";
     FailCode(std::string("logon ") + why, r);

@@ -31,8 +31,8 @@ int CmdList(const Args& a) {
     std::printf("%4s  %-4s  %-16s  %-16s  %s\n", "#", "", "FROM", "DATE", "SUBJECT");
     for (size_t i = 0; i < all.size(); ++i) {
       const Summary& m = all[i];
-      std::printf("%4zu  %-4s  %-16s  %-16s  %s\n", i + 1, m.read ? "" : "new", Cut(m.from, 16).c_str(),
-                  m.date.c_str(), m.subject.empty() ? "(no subject)" : m.subject.c_str());
+      std::printf("%4zu  %-4s  %-16s  %-16s  %s\n", i + 1, m.read ? "" : "new", Cut(m.from, 16).c_str(), m.date.c_str(),
+                  m.subject.empty() ? "(no subject)" : m.subject.c_str());
       if (with_refs) std::printf("      %s\n", m.ref.c_str());
     }
   }

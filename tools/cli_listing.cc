@@ -90,8 +90,8 @@ bool ResolveMessage(MailSession* s, const Args& a, const char* cmd, std::string*
     return false;
   }
   if (n < 1 || n > refs.size()) {
-    Fail(std::string(cmd) + ": there is no message " + w + " in the last listing (1 to " +
-         std::to_string(refs.size()) + ")");
+    Fail(std::string(cmd) + ": there is no message " + w + " in the last listing (1 to " + std::to_string(refs.size()) +
+         ")");
     return false;
   }
   *ref = refs[n - 1];

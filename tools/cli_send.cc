@@ -134,11 +134,10 @@ int CmdSendDocuments(const Args& a) {
 
   MailSession s;
   if (!OpenSession(a, &s)) return 1;
-  CMC_return_code r = cmc_send_documents(Mutable(recips), subject.empty() ? nullptr : Mutable(subject),
-                                         a.Has("--text") ? Mutable(text) : nullptr,
-                                         first_as_text ? CMC_FIRST_ATTACH_AS_TEXT_NOTE : 0,
-                                         paths.empty() ? nullptr : Mutable(paths),
-                                         names.empty() ? nullptr : Mutable(names), Mutable(delimiter), 0);
+  CMC_return_code r = cmc_send_documents(
+      Mutable(recips), subject.empty() ? nullptr : Mutable(subject), a.Has("--text") ? Mutable(text) : nullptr,
+      first_as_text ? CMC_FIRST_ATTACH_AS_TEXT_NOTE : 0, paths.empty() ? nullptr : Mutable(paths),
+      names.empty() ? nullptr : Mutable(names), Mutable(delimiter), 0);
   if (r != CMC_SUCCESS) {
     if (r == CMC_E_RECIPIENT_NOT_FOUND)
       return FailCode("send-documents: a recipient is not a user of this mail tree", r);

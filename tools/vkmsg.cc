@@ -63,24 +63,23 @@ const char* const kCodeNames[] = {
 const char* const kFlags[] = {"--keep-unread", "--refs", "--first-as-text", "--help"};
 
 int Usage() {
-  std::cerr <<
-      "usage: vkmsg COMMAND [options]\n"
-      "  setup DIR                      create a mail tree in DIR and point this workstation at it\n"
-      "  add-user NAME [--password P]   register a user\n"
-      "  remove-user NAME               remove a user and his directories\n"
-      "  users                          list the registered users\n"
-      "  logon [--user U] [--password P]  log on through the login dialog\n"
+  std::cerr << "usage: vkmsg COMMAND [options]\n"
+               "  setup DIR                      create a mail tree in DIR and point this workstation at it\n"
+               "  add-user NAME [--password P]   register a user\n"
+               "  remove-user NAME               remove a user and his directories\n"
+               "  users                          list the registered users\n"
+               "  logon [--user U] [--password P]  log on through the login dialog\n"
 #ifdef VKMSG_CLI_MAIL
-      "  send --to NAME... [--cc NAME] [--bcc NAME] [--subject S] [--attach FILE]... [--text T]\n"
-      "                                 (without --text the text is read from standard input)\n"
-      "  list [--refs]                  list the mailbox (N below counts in this listing)\n"
-      "  read N|REF [--keep-unread]     show a message (and mark it read)\n"
-      "  delete N|REF                   delete a message with its attachments\n"
-      "  lookup [NAME]                  resolve a name to a recipient (no NAME: who am I)\n"
-      "  send-documents --to NAME... [--attach FILE]... [--subject S] [--text T] [--first-as-text]\n"
-      "  (mail commands log on with --user/--password, or VKMSG_USER/VKMSG_PASSWORD, or ask)\n"
+               "  send --to NAME... [--cc NAME] [--bcc NAME] [--subject S] [--attach FILE]... [--text T]\n"
+               "                                 (without --text the text is read from standard input)\n"
+               "  list [--refs]                  list the mailbox (N below counts in this listing)\n"
+               "  read N|REF [--keep-unread]     show a message (and mark it read)\n"
+               "  delete N|REF                   delete a message with its attachments\n"
+               "  lookup [NAME]                  resolve a name to a recipient (no NAME: who am I)\n"
+               "  send-documents --to NAME... [--attach FILE]... [--subject S] [--text T] [--first-as-text]\n"
+               "  (mail commands log on with --user/--password, or VKMSG_USER/VKMSG_PASSWORD, or ask)\n"
 #endif
-      "The workstation profile is $VKMSG_WININI, else ~/.config/vkmsg/win.ini.\n";
+               "The workstation profile is $VKMSG_WININI, else ~/.config/vkmsg/win.ini.\n";
   return 2;
 }
 
@@ -234,8 +233,7 @@ int CmdAddUser(const Args& a) {
     password = a.Get("--password");
   } else if (StdinIsTerminal()) {
     std::string again;
-    if (!ReadLine("Password for " + a.positional[0] + ": ", true, &password) ||
-        !ReadLine("Again: ", true, &again))
+    if (!ReadLine("Password for " + a.positional[0] + ": ", true, &password) || !ReadLine("Again: ", true, &again))
       return Fail("add-user: no password given");
     if (password != again) return Fail("add-user: the two passwords differ");
   } else if (!ReadLine("", false, &password)) {
@@ -289,18 +287,11 @@ int main(int argc, char** argv) {
   if (!cli::ParseArgs(argc, argv, 2, &args)) return 2;
   using Cmd = int (*)(const cli::Args&);
   static const std::map<std::string, Cmd> commands = {
-      {"setup", cli::CmdSetup},
-      {"add-user", cli::CmdAddUser},
-      {"remove-user", cli::CmdRemoveUser},
-      {"users", cli::CmdUsers},
-      {"logon", cli::CmdLogon},
+      {"setup", cli::CmdSetup},   {"add-user", cli::CmdAddUser}, {"remove-user", cli::CmdRemoveUser},
+      {"users", cli::CmdUsers},   {"logon", cli::CmdLogon},
 #ifdef VKMSG_CLI_MAIL
-      {"send", cli::CmdSend},
-      {"list", cli::CmdList},
-      {"read", cli::CmdRead},
-      {"delete", cli::CmdDelete},
-      {"lookup", cli::CmdLookup},
-      {"send-documents", cli::CmdSendDocuments},
+      {"send", cli::CmdSend},     {"list", cli::CmdList},        {"read", cli::CmdRead},
+      {"delete", cli::CmdDelete}, {"lookup", cli::CmdLookup},    {"send-documents", cli::CmdSendDocuments},
 #endif
   };
   auto it = commands.find(cmd);

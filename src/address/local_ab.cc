@@ -43,8 +43,7 @@ NameList* LoadAddressBook() {
   const int copied = PlatGetProfileString(path, kAddressBookSection, nullptr, "", keys, kAddressBookKeysSize);
   if (copied > 0) {
     list = CreateNameList(static_cast<unsigned>(copied) / 10, static_cast<std::size_t>(copied));
-    for (const char* key = keys; list != nullptr && key < keys + copied && *key != '\0';
-         key += std::strlen(key) + 1) {
+    for (const char* key = keys; list != nullptr && key < keys + copied && *key != '\0'; key += std::strlen(key) + 1) {
       // A key left without its value (an entry edited by hand) is not in
       // the book: the list agrees with IsInAddressBook.
       // Nor is a name that could not be delivered to: it would become a

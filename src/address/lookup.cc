@@ -16,8 +16,7 @@ namespace {
 
 // One record in a new result block: `name` and `address` (null stays null)
 // copied into it.
-CMC_return_code OneRecipient(const char* name, const char* address, CMC_uint32* count,
-                             CMC_recipient** recipient_out) {
+CMC_return_code OneRecipient(const char* name, const char* address, CMC_uint32* count, CMC_recipient** recipient_out) {
   ResultPool pool{};
   PoolInit(&pool, kResolveBlockSize);
   if (pool.next == nullptr) return CMC_E_INSUFFICIENT_MEMORY;
@@ -64,8 +63,8 @@ CMC_return_code ResolveIdentity(CMC_uint32* count, CMC_recipient** recipient_out
   return OneRecipient(SessionUserName(), nullptr, count, recipient_out);
 }
 
-CMC_return_code ResolveRecipient(CMC_recipient* recipient, CMC_flags look_up_flags, CMC_ui_id ui_id,
-                                 CMC_uint32* count, CMC_recipient** recipient_out) {
+CMC_return_code ResolveRecipient(CMC_recipient* recipient, CMC_flags look_up_flags, CMC_ui_id ui_id, CMC_uint32* count,
+                                 CMC_recipient** recipient_out) {
   if (recipient == nullptr || count == nullptr || recipient_out == nullptr) return CMC_E_INVALID_PARAMETER;
   const char* name = recipient->name;
   if (!IsEmpty(name)) {

@@ -30,8 +30,8 @@ constexpr uint32_t kResolveBlockSize = 280;
 // names of all recipients together, sorted and each once, come back as
 // records.  A cancelled dialog contributes no names.  Lives with the
 // select-users dialog.
-CMC_return_code PickFromMatches(CMC_recipient* recipients, CMC_flags look_up_flags, CMC_ui_id ui_id,
-                                CMC_uint32* count, CMC_recipient** recipient_out);
+CMC_return_code PickFromMatches(CMC_recipient* recipients, CMC_flags look_up_flags, CMC_ui_id ui_id, CMC_uint32* count,
+                                CMC_recipient** recipient_out);
 
 // 1 when the user part of `address` (before its first at-sign) can name a
 // user of the mail tree: a name the registry would accept and at most

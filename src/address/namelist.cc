@@ -29,30 +29,22 @@ constexpr std::size_t kCreateOverhead = 56;
 constexpr std::size_t kTextPerNewSlot = 32;
 
 // The host reads and writes lists by these offsets.
-static_assert(sizeof(void*) != 4 ||
-                  (offsetof(NameList, count) == 4 &&
-                   offsetof(NameList, capacity) == 6 &&
-                   offsetof(NameList, flags) == 8 &&
-                   offsetof(NameList, free) == 12 &&
-                   offsetof(NameList, next) == 16 &&
-                   offsetof(NameList, slots) == 20),
+static_assert(sizeof(void*) != 4 || (offsetof(NameList, count) == 4 && offsetof(NameList, capacity) == 6 &&
+                                     offsetof(NameList, flags) == 8 && offsetof(NameList, free) == 12 &&
+                                     offsetof(NameList, next) == 16 && offsetof(NameList, slots) == 20),
               "name list layout of 32-bit targets");
 
 std::size_t Widening(std::size_t capacity) {
-  return (kHeaderSize - kModelHeaderSize) +
-         (kSlotSize - kModelSlotSize) * capacity;
+  return (kHeaderSize - kModelHeaderSize) + (kSlotSize - kModelSlotSize) * capacity;
 }
 
 char* TextStart(const NameList* list) {
-  return const_cast<char*>(reinterpret_cast<const char*>(list)) + kHeaderSize +
-         kSlotSize * list->capacity;
+  return const_cast<char*>(reinterpret_cast<const char*>(list)) + kHeaderSize + kSlotSize * list->capacity;
 }
 
 std::size_t BlockSize(const NameList* list) { return NameListBlockSize(list); }
 
-bool IsSorted(const NameList* list) {
-  return (list->flags & VK_NAMELIST_SORTED) != 0;
-}
+bool IsSorted(const NameList* list) { return (list->flags & VK_NAMELIST_SORTED) != 0; }
 
 bool Fits(const NameList* list, std::size_t length) {
   // Strictly below `free`: the name's zero byte is taken from it too, and
@@ -61,17 +53,13 @@ bool Fits(const NameList* list, std::size_t length) {
 }
 
 // Stores the name at `position` in a list known to have room for it.
-void StoreName(NameList* list, const char* name, std::size_t length,
-               std::uint16_t position) {
+void StoreName(NameList* list, const char* name, std::size_t length, std::uint16_t position) {
   if (IsSorted(list)) {
-    bool inOrder = (position == 0 ||
-                    PlatCompareNoCase(list->slots[position - 1], name) <= 0) &&
-                   (position == list->count ||
-                    PlatCompareNoCase(name, list->slots[position]) <= 0);
+    bool inOrder = (position == 0 || PlatCompareNoCase(list->slots[position - 1], name) <= 0) &&
+                   (position == list->count || PlatCompareNoCase(name, list->slots[position]) <= 0);
     if (!inOrder) list->flags &= ~VK_NAMELIST_SORTED;
   }
-  std::memmove(&list->slots[position + 1], &list->slots[position],
-               kSlotSize * (list->count - position));
+  std::memmove(&list->slots[position + 1], &list->slots[position], kSlotSize * (list->count - position));
   char* text = list->next;
   std::memcpy(text, name, length + 1);
   list->slots[position] = text;
@@ -96,23 +84,18 @@ NameList* CopyNames(const NameList* list, std::size_t slots, std::size_t bytes) 
 }
 
 // CopyNameList with `room` more text bytes than the growth rule gives.
-NameList* CopyWithRoom(const NameList* list, unsigned capacity,
-                       std::size_t room) {
+NameList* CopyWithRoom(const NameList* list, unsigned capacity, std::size_t room) {
   if (list == nullptr) return nullptr;
   std::size_t n = capacity != 0 ? capacity : list->count;
   std::size_t extra = n > list->count ? kTextPerNewSlot * (n - list->count) : 0;
-  std::size_t bytes = BlockSize(list) - list->free -
-                      kModelSlotSize * list->count + extra + room;
+  std::size_t bytes = BlockSize(list) - list->free - kModelSlotSize * list->count + extra + room;
   return CopyNames(list, n, bytes);
 }
 
-std::size_t UsedText(const NameList* list) {
-  return static_cast<std::size_t>(list->next - TextStart(list));
-}
+std::size_t UsedText(const NameList* list) { return static_cast<std::size_t>(list->next - TextStart(list)); }
 
 NameList* AppendForUnion(NameList* list, const char* name, unsigned mode) {
-  if ((mode & kNameModeMarkPresent) && list->count > 0 &&
-      PlatCompareNoCase(list->slots[list->count - 1], name) == 0) {
+  if ((mode & kNameModeMarkPresent) && list->count > 0 && PlatCompareNoCase(list->slots[list->count - 1], name) == 0) {
     return list;
   }
   return InsertName(list, name, list->count);
@@ -128,8 +111,7 @@ std::size_t NameListBlockSize(const NameList* list) {
 }
 
 std::size_t GrowSize(std::size_t current, std::size_t a, std::size_t b) {
-  static const std::size_t kSteps[] = {16,   32,   64,    256,
-                                       1024, 4096, 16384, 32768};
+  static const std::size_t kSteps[] = {16, 32, 64, 256, 1024, 4096, 16384, 32768};
   std::size_t need = a + b;
   if (need <= current) return current;
   for (std::size_t step : kSteps) {
@@ -141,11 +123,9 @@ std::size_t GrowSize(std::size_t current, std::size_t a, std::size_t b) {
 NameList* CreateNameList(unsigned slots, std::size_t textBytes) {
   std::size_t capacity = GrowSize(0, 0, slots);
   if (capacity > 0xFFFF || textBytes > kNameListMaxBlock) return nullptr;
-  std::size_t size =
-      GrowSize(0, 0, kModelSlotSize * capacity + textBytes + kCreateOverhead);
+  std::size_t size = GrowSize(0, 0, kModelSlotSize * capacity + textBytes + kCreateOverhead);
   if (size > kNameListMaxBlock) return nullptr;
-  GlobalHandle handle =
-      PlatGlobalAlloc(kNameListAllocFlags, size + Widening(capacity));
+  GlobalHandle handle = PlatGlobalAlloc(kNameListAllocFlags, size + Widening(capacity));
   if (handle == nullptr) return nullptr;
   auto* list = static_cast<NameList*>(PlatGlobalLock(handle));
   if (list == nullptr) {
@@ -157,8 +137,7 @@ NameList* CreateNameList(unsigned slots, std::size_t textBytes) {
   list->capacity = static_cast<CMC_uint16>(capacity);
   list->flags = 0;
   list->next = TextStart(list);
-  list->free = static_cast<CMC_uint32>(
-      size - (kModelSlotSize * capacity + kModelHeaderSize + kFreeReserve));
+  list->free = static_cast<CMC_uint32>(size - (kModelSlotSize * capacity + kModelHeaderSize + kFreeReserve));
   return list;
 }
 
@@ -176,15 +155,12 @@ NameList* ClearNameList(NameList* list) {
   list->count = 0;
   list->flags &= ~VK_NAMELIST_SORTED;
   list->next = TextStart(list);
-  list->free = static_cast<CMC_uint32>(
-      BlockSize(list) - kModelHeaderSize - kFreeReserve -
-      kModelSlotSize * list->capacity);
+  list->free =
+      static_cast<CMC_uint32>(BlockSize(list) - kModelHeaderSize - kFreeReserve - kModelSlotSize * list->capacity);
   return list;
 }
 
-NameList* CopyNameList(const NameList* list, unsigned capacity) {
-  return CopyWithRoom(list, capacity, 0);
-}
+NameList* CopyNameList(const NameList* list, unsigned capacity) { return CopyWithRoom(list, capacity, 0); }
 
 NameList* InsertName(NameList* list, const char* name, std::uint16_t position) {
   if (list == nullptr || name == nullptr) return list;
@@ -266,11 +242,9 @@ std::uint16_t FindName(const NameList* list, const char* name, unsigned mode) {
     insertAt = list->count;
   }
   if (found >= 0) {
-    return (mode & kNameModeMarkPresent) ? kNamePresent
-                                         : static_cast<std::uint16_t>(found);
+    return (mode & kNameModeMarkPresent) ? kNamePresent : static_cast<std::uint16_t>(found);
   }
-  return (mode & kNameModeInsertPos) ? static_cast<std::uint16_t>(insertAt)
-                                     : kNameAbsent;
+  return (mode & kNameModeInsertPos) ? static_cast<std::uint16_t>(insertAt) : kNameAbsent;
 }
 
 NameList* RemoveName(NameList* list, const char* name) {
@@ -286,8 +260,7 @@ NameList* RemoveNameAt(NameList* list, std::uint16_t position) {
   std::size_t length = std::strlen(gone) + 1;
   char* after = gone + length;
   list->count--;
-  std::memmove(&list->slots[position], &list->slots[position + 1],
-               kSlotSize * (list->count - position));
+  std::memmove(&list->slots[position], &list->slots[position + 1], kSlotSize * (list->count - position));
   std::memmove(gone, after, static_cast<std::size_t>(list->next - after));
   for (unsigned i = 0; i < list->count; i++) {
     if (list->slots[i] > gone) list->slots[i] -= length;
@@ -304,9 +277,7 @@ NameList* SplitToNameList(char* text, const char* delimiters, unsigned mode) {
   if (length / 8 > 0xFFFF) return nullptr;
   NameList* list = CreateNameList(static_cast<unsigned>(length / 8), length);
   if (list == nullptr) return nullptr;
-  auto isDelimiter = [delimiters](char c) {
-    return c != '\0' && std::strchr(delimiters, c) != nullptr;
-  };
+  auto isDelimiter = [delimiters](char c) { return c != '\0' && std::strchr(delimiters, c) != nullptr; };
   char* p = text;
   for (;;) {
     while (isDelimiter(*p)) p++;
@@ -335,10 +306,8 @@ NameList* UnionNameLists(NameList* a, NameList* b, unsigned mode) {
   if (list == nullptr) return nullptr;
 
   if ((mode & (kNameModeInsertPos | kNameModeMarkPresent)) == 0) {
-    for (unsigned i = 0; i < a->count; i++)
-      list = InsertName(list, a->slots[i], list->count);
-    for (unsigned j = 0; j < b->count; j++)
-      list = InsertName(list, b->slots[j], list->count);
+    for (unsigned i = 0; i < a->count; i++) list = InsertName(list, a->slots[i], list->count);
+    for (unsigned j = 0; j < b->count; j++) list = InsertName(list, b->slots[j], list->count);
     return list;
   }
 
@@ -427,8 +396,7 @@ int AddToListBoxUnique(DialogRun* dialog, int listBox, const char* name) {
     char* text = small;
     GlobalHandle block = nullptr;
     if (length >= static_cast<int>(sizeof small)) {
-      block = PlatGlobalAlloc(kGmemMoveable | kGmemZeroInit,
-                              static_cast<std::size_t>(length) + 2);
+      block = PlatGlobalAlloc(kGmemMoveable | kGmemZeroInit, static_cast<std::size_t>(length) + 2);
       text = static_cast<char*>(PlatGlobalLock(block));
       if (text == nullptr) {
         if (block != nullptr) PlatGlobalFree(block);
@@ -436,8 +404,7 @@ int AddToListBoxUnique(DialogRun* dialog, int listBox, const char* name) {
       }
     }
     int size = block != nullptr ? length + 2 : static_cast<int>(sizeof small);
-    bool equal = GetListText(dialog, listBox, i, text, size) >= 0 &&
-                 PlatCompareNoCase(text, name) == 0;
+    bool equal = GetListText(dialog, listBox, i, text, size) >= 0 && PlatCompareNoCase(text, name) == 0;
     if (block != nullptr) {
       PlatGlobalUnlock(block);
       PlatGlobalFree(block);
@@ -459,6 +426,4 @@ void FillListBox(DialogRun* dialog, int listBox, const NameList* list) {
 
 }  // namespace vk
 
-extern "C" CMC_EXPORT void vk_free_name_list(NameList* list) {
-  vk::FreeNameList(list);
-}
+extern "C" CMC_EXPORT void vk_free_name_list(NameList* list) { vk::FreeNameList(list); }

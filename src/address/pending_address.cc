@@ -10,8 +10,6 @@ CMC_return_code PickFromMatches(CMC_recipient*, CMC_flags, CMC_ui_id, CMC_uint32
   return CMC_E_USER_CANCEL;
 }
 
-CMC_return_code AddressingDialog(CMC_recipient*, CMC_ui_id, CMC_uint32*, CMC_recipient**) {
-  return CMC_E_USER_CANCEL;
-}
+CMC_return_code AddressingDialog(CMC_recipient*, CMC_ui_id, CMC_uint32*, CMC_recipient**) { return CMC_E_USER_CANCEL; }
 
 }  // namespace vk

@@ -10,8 +10,7 @@
 namespace vk {
 namespace {
 
-#define VK_ORDERED(type, a, b) \
-  static_assert(offsetof(type, a) < offsetof(type, b), #type ": " #a " before " #b)
+#define VK_ORDERED(type, a, b) static_assert(offsetof(type, a) < offsetof(type, b), #type ": " #a " before " #b)
 
 // Fields without pointers have one layout everywhere.
 static_assert(sizeof(CMC_time) == 12, "CMC_time size");

@@ -19,9 +19,9 @@ void Attach() { vk::ModuleAttach(nullptr); }
 extern "C" {
 
 CMC_EXPORT CMC_return_code CMC_CALL cmc_logon(CMC_string service, CMC_string user, CMC_string password,
-                                              CMC_string character_set, CMC_ui_id ui_id,
-                                              CMC_uint16 caller_cmc_version, CMC_flags logon_flags,
-                                              CMC_session_id* session, CMC_extension* logon_extensions) {
+                                              CMC_string character_set, CMC_ui_id ui_id, CMC_uint16 caller_cmc_version,
+                                              CMC_flags logon_flags, CMC_session_id* session,
+                                              CMC_extension* logon_extensions) {
   (void)service;
   (void)character_set;
   (void)logon_flags;
@@ -68,8 +68,7 @@ CMC_EXPORT CMC_return_code CMC_CALL cmc_free(CMC_buffer memory) {
   return vk::PoolReleaseBlock(memory) ? CMC_SUCCESS : CMC_E_INVALID_MEMORY;
 }
 
-CMC_EXPORT CMC_return_code CMC_CALL cmc_query_configuration(CMC_session_id session, CMC_enum item,
-                                                            CMC_buffer reference,
+CMC_EXPORT CMC_return_code CMC_CALL cmc_query_configuration(CMC_session_id session, CMC_enum item, CMC_buffer reference,
                                                             CMC_extension* config_extensions) {
   (void)session;
   (void)item;
@@ -95,8 +94,8 @@ CMC_EXPORT CMC_return_code CMC_CALL cmc_send_documents(CMC_string recipient_addr
                                                        CMC_string delimiter, CMC_ui_id ui_id) {
   Attach();
   vk::ClearErrorSlots();
-  return vk::SendDocuments(recipient_addresses, subject, text_note, send_doc_flags, file_paths, file_names,
-                           delimiter, ui_id);
+  return vk::SendDocuments(recipient_addresses, subject, text_note, send_doc_flags, file_paths, file_names, delimiter,
+                           ui_id);
 }
 
 CMC_EXPORT CMC_return_code CMC_CALL cmc_act_on(CMC_session_id session, CMC_message_reference* message_reference,
@@ -113,10 +112,9 @@ CMC_EXPORT CMC_return_code CMC_CALL cmc_act_on(CMC_session_id session, CMC_messa
   return CMC_SUCCESS;
 }
 
-CMC_EXPORT CMC_return_code CMC_CALL cmc_list(CMC_session_id session, CMC_string message_type,
-                                             CMC_flags list_flags, CMC_message_reference* seed,
-                                             CMC_uint32* count, CMC_ui_id ui_id, CMC_message_summary** result,
-                                             CMC_extension* list_extensions) {
+CMC_EXPORT CMC_return_code CMC_CALL cmc_list(CMC_session_id session, CMC_string message_type, CMC_flags list_flags,
+                                             CMC_message_reference* seed, CMC_uint32* count, CMC_ui_id ui_id,
+                                             CMC_message_summary** result, CMC_extension* list_extensions) {
   (void)message_type;
   (void)ui_id;
   (void)list_extensions;
@@ -163,8 +161,7 @@ CMC_EXPORT CMC_return_code CMC_CALL cmc_read(CMC_session_id session, CMC_message
 
 CMC_EXPORT CMC_return_code CMC_CALL cmc_look_up(CMC_session_id session, CMC_recipient* recipient_in,
                                                 CMC_flags look_up_flags, CMC_ui_id ui_id, CMC_uint32* count,
-                                                CMC_recipient** recipient_out,
-                                                CMC_extension* look_up_extensions) {
+                                                CMC_recipient** recipient_out, CMC_extension* look_up_extensions) {
   (void)look_up_extensions;
   Attach();
   vk::ClearErrorSlots();

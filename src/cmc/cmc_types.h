@@ -18,8 +18,7 @@ constexpr CMC_flags kAlwaysAcceptedFlags = CMC_ERROR_UI_ALLOWED | CMC_LOGON_UI_A
 // The calls' own bits.
 constexpr CMC_flags kSendOwnFlags = CMC_SEND_UI_REQUESTED;
 constexpr CMC_flags kActOnOwnFlags = 0x00000001;
-constexpr CMC_flags kLookUpOwnFlags =
-    CMC_LOOKUP_RESOLVE_IDENTITY | CMC_LOOKUP_RESOLVE_UI | CMC_LOOKUP_ADDRESSING_UI;
+constexpr CMC_flags kLookUpOwnFlags = CMC_LOOKUP_RESOLVE_IDENTITY | CMC_LOOKUP_RESOLVE_UI | CMC_LOOKUP_ADDRESSING_UI;
 
 // Logon working buffers (65 and 33 characters).
 constexpr int kLogonNameSize = 66;

@@ -21,9 +21,7 @@ enum class ExtensionMode {
 CMC_return_code ProcessExtensions(CMC_extension* extensions, ExtensionMode mode);
 
 // True when `flags` has no bit outside the always-accepted ones and `own`.
-inline bool FlagsAccepted(CMC_flags flags, CMC_flags own) {
-  return (flags & ~(kAlwaysAcceptedFlags | own)) == 0;
-}
+inline bool FlagsAccepted(CMC_flags flags, CMC_flags own) { return (flags & ~(kAlwaysAcceptedFlags | own)) == 0; }
 
 }  // namespace vk
 

@@ -17,8 +17,8 @@ CMC_return_code SendDocuments(CMC_string recipient_addresses, CMC_string subject
 CMC_return_code DeleteMessage(CMC_message_reference* message_reference);
 // cmc_list after its checks: *count in = the maximum; `result` may be null
 // only with CMC_LIST_COUNT_ONLY.  *count and *result are already 0/null.
-CMC_return_code ListMessages(CMC_flags list_flags, CMC_message_reference* seed, CMC_uint32 maximum,
-                             CMC_uint32* count, CMC_message_summary** result);
+CMC_return_code ListMessages(CMC_flags list_flags, CMC_message_reference* seed, CMC_uint32 maximum, CMC_uint32* count,
+                             CMC_message_summary** result);
 // cmc_read: the message into a new result block (*message set on success).
 CMC_return_code ReadMessage(CMC_message_reference* message_reference, CMC_message** message);
 // cmc_read without CMC_DO_NOT_MARK_AS_READ, after a successful read.
@@ -26,8 +26,8 @@ CMC_return_code MarkRead(CMC_message_reference* message_reference);
 // cmc_look_up with CMC_LOOKUP_RESOLVE_IDENTITY: one record for the user.
 CMC_return_code ResolveIdentity(CMC_uint32* count, CMC_recipient** recipient_out);
 // cmc_look_up without the addressing dialog: the first recipient of `recipients`.
-CMC_return_code ResolveRecipient(CMC_recipient* recipient, CMC_flags look_up_flags, CMC_ui_id ui_id,
-                                 CMC_uint32* count, CMC_recipient** recipient_out);
+CMC_return_code ResolveRecipient(CMC_recipient* recipient, CMC_flags look_up_flags, CMC_ui_id ui_id, CMC_uint32* count,
+                                 CMC_recipient** recipient_out);
 // cmc_look_up with CMC_LOOKUP_ADDRESSING_UI.
 CMC_return_code AddressingDialog(CMC_recipient* recipients, CMC_ui_id ui_id, CMC_uint32* count,
                                  CMC_recipient** recipient_out);

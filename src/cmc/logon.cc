@@ -36,9 +36,7 @@ void ClearUserPaths() {
 
 // A name the registry accepts with this password, and one that cannot lead
 // out of USERS when it becomes part of a path.
-bool Accepted(const char* name, const char* password) {
-  return IsSafeUserName(name) && bCheckPW(name, password) == 1;
-}
+bool Accepted(const char* name, const char* password) { return IsSafeUserName(name) && bCheckPW(name, password) == 1; }
 
 void Wipe(char* buffer, size_t size) {
   volatile char* p = buffer;

@@ -34,9 +34,8 @@ int FindBlock(const void* p) {
 
 // The strictest alignment among the records handed out.
 constexpr uintptr_t kRecordAlign = [] {
-  const uintptr_t each[] = {alignof(CMC_message), alignof(CMC_recipient), alignof(CMC_attachment),
-                            alignof(CMC_message_summary), alignof(CMC_message_reference),
-                            alignof(CMC_extension)};
+  const uintptr_t each[] = {alignof(CMC_message),         alignof(CMC_recipient),         alignof(CMC_attachment),
+                            alignof(CMC_message_summary), alignof(CMC_message_reference), alignof(CMC_extension)};
   uintptr_t most = 1;
   for (uintptr_t a : each) most = a > most ? a : most;
   return most;

@@ -22,11 +22,11 @@ namespace vk {
 
 // The record a builder keeps while it fills a block; start it zeroed.
 struct ResultPool {
-  unsigned char* base;   // start of the 64 KB reservation
-  uint32_t committed;    // committed bytes of the data area (header not counted)
-  uint32_t free;         // bytes between next and the end of the committed area
-  unsigned char* data;   // start of the data area, past the header
-  unsigned char* next;   // next byte to hand out
+  unsigned char* base;  // start of the 64 KB reservation
+  uint32_t committed;   // committed bytes of the data area (header not counted)
+  uint32_t free;        // bytes between next and the end of the committed area
+  unsigned char* data;  // start of the data area, past the header
+  unsigned char* next;  // next byte to hand out
 };
 
 constexpr uint32_t kPoolHeaderSize = 8;

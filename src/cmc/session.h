@@ -26,13 +26,13 @@ struct SessionRecord {
   CMC_session_id session_id;  // 0 = none; 1 while a user is logged on
   int32_t dialog_left;        // select-users dialog; (-1, -1) = not yet placed
   int32_t dialog_top;
-  uint32_t config_loaded;     // nonzero once LoadConfig succeeded
-  ResultPool pool;            // the session pool, made at module load
-  char* user_name_copy;       // UserNameCopy: 64 bytes holding the user name
-  char* identity_address;     // the identity's address, if look-up keeps one
+  uint32_t config_loaded;  // nonzero once LoadConfig succeeded
+  ResultPool pool;         // the session pool, made at module load
+  char* user_name_copy;    // UserNameCopy: 64 bytes holding the user name
+  char* identity_address;  // the identity's address, if look-up keeps one
   uint16_t last_error;
-  ErrorSlot slot[2];          // chosen by bit 0 of an extension's flags
-  NameList* user_list;        // cached registered users (null = none)
+  ErrorSlot slot[2];              // chosen by bit 0 of an extension's flags
+  NameList* user_list;            // cached registered users (null = none)
   char local_ab_path[kPathSize];  // <mail>USERS\<name>\local.ab
 };
 

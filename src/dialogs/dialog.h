@@ -21,9 +21,9 @@ struct DialogRun;
 using Dialog = DialogRun;
 
 enum DialogEvent {
-    kDlgInit = kUiInit,        // after the controls exist
-    kDlgCommand = kUiCommand,  // id: the control, code: its notification
-    kDlgClose = kUiClose,      // the close box, or an automated run ending
+  kDlgInit = kUiInit,        // after the controls exist
+  kDlgCommand = kUiCommand,  // id: the control, code: its notification
+  kDlgClose = kUiClose,      // the close box, or an automated run ending
 };
 
 // Returns nonzero when it handled the event.  An unhandled close request

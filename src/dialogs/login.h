@@ -10,14 +10,14 @@ namespace vk {
 // The record of one running LoginDialog; runs nest (the administrator prompt
 // runs inside a login dialog) and each remembers the one it replaced.
 struct LoginDialogState {
-    int template_id;    // 1001, 1006 or 1007
-    char* name;         // caller's buffer, at least 64 characters
-    char* password;     // caller's buffer, at least 32 characters
-    UiWindow parent;
-    Dialog* dialog;     // the running dialog (its fields are 1501, 1502, 1)
-    bool has_name_field;
-    int result;         // 1 once "&Login" / "OK" was pressed
-    LoginDialogState* previous;
+  int template_id;  // 1001, 1006 or 1007
+  char* name;       // caller's buffer, at least 64 characters
+  char* password;   // caller's buffer, at least 32 characters
+  UiWindow parent;
+  Dialog* dialog;  // the running dialog (its fields are 1501, 1502, 1)
+  bool has_name_field;
+  int result;  // 1 once "&Login" / "OK" was pressed
+  LoginDialogState* previous;
 };
 
 // Runs the dialog `template_id` owned by `parent`.  1 when the user

@@ -16,8 +16,7 @@ constexpr unsigned long kField = kWsBorder | kWsTabStop | kEsAutoHScroll | V;
 constexpr unsigned long kPasswordField = kField | kEsPassword;
 constexpr unsigned long kPush = kBsPushButton | kWsTabStop | V;
 constexpr unsigned long kDefault = kBsDefPushButton | kWsTabStop | V;
-constexpr unsigned long kPickList =
-    kLbsNotify | kLbsExtendedSel | kWsVScroll | kWsBorder | kWsTabStop | V;
+constexpr unsigned long kPickList = kLbsNotify | kLbsExtendedSel | kWsVScroll | kWsBorder | kWsTabStop | V;
 
 constexpr const char* kFont = "MS Sans Serif";
 
@@ -72,17 +71,15 @@ const UiControlDef kAdministerUsers1005[] = {
     {-1, kUiStatic, "Current &Users", kLabel, 142, 3, 81, 8},
     {kAdminUserList, kUiListBox, "", kPickList, 142, 16, 81, 169},
     {kIdOk, kUiButton, "&Close", kDefault, 180, 194, 40, 14},
-    {-1, kUiStatic,
-     "To add a new user, enter a 1-8 character name (alphanumeric only)  and press \"Add User\".",
+    {-1, kUiStatic, "To add a new user, enter a 1-8 character name (alphanumeric only)  and press \"Add User\".",
      kLabel, 3, 95, 135, 23},
-    {-1, kUiStatic, "To remove a user, select the name in the list and press \"Remove User\".",
-     kLabel, 3, 121, 135, 19},
+    {-1, kUiStatic, "To remove a user, select the name in the list and press \"Remove User\".", kLabel, 3, 121, 135,
+     19},
     {-1, kUiStatic,
      "If no password is provided to Add User or Change Password, the password will be the same "
      "as the user name.",
      kLabel, 3, 140, 135, 27},
-    {-1, kUiStatic, "To change a user's name, remove the old name and add a new one.", kLabel, 3,
-     167, 135, 19},
+    {-1, kUiStatic, "To change a user's name, remove the old name and add a new one.", kLabel, 3, 167, 135, 19},
     {-1, kUiStatic,
      "Note: When removing users, be sure to delete their .VKO, .VKG, .VKB and .VKC files in the "
      "group directory",
@@ -106,12 +103,11 @@ const UiControlDef kCompose1002[] = {
     {-1, kUiStatic, "&Subject:", kLabel, 4, 6, 36, 8},
     {kComposeSubject, kUiEdit, "", kField, 42, 4, 150, 12},
     {-1, kUiStatic, "&Message:", kLabel, 4, 22, 60, 8},
-    {kComposeText, kUiEdit, "",
-     kEsMultiline | kEsAutoVScroll | kEsWantReturn | kWsVScroll | kWsBorder | kWsTabStop | V, 4,
-     32, 188, 120},
+    {kComposeText, kUiEdit, "", kEsMultiline | kEsAutoVScroll | kEsWantReturn | kWsVScroll | kWsBorder | kWsTabStop | V,
+     4, 32, 188, 120},
     {-1, kUiStatic, "&Recipients:", kLabel, 4, 156, 80, 8},
-    {kComposeRecipients, kUiListBox, "",
-     kLbsNoIntegralHeight | kWsVScroll | kWsBorder | kWsTabStop | V, 4, 166, 188, 42},
+    {kComposeRecipients, kUiListBox, "", kLbsNoIntegralHeight | kWsVScroll | kWsBorder | kWsTabStop | V, 4, 166, 188,
+     42},
     {kIdOk, kUiButton, "OK", kDefault, 200, 4, 52, 14},
     {kIdCancel, kUiButton, "Cancel", kPush, 200, 21, 52, 14},
     {kComposeTo, kUiButton, "&To...", kPush, 200, 44, 52, 14},
@@ -119,14 +115,11 @@ const UiControlDef kCompose1002[] = {
 };
 
 const UiControlDef kLocate1008[] = {
-    {101, kUiStatic,
-     "To enable Parley Mail with other Vesk users, please locate the Vesk_Msg mail directory.",
-     kLabel, 6, 4, 268, 16},
-    {1117, kUiStatic,
-     "If you are unsure which directory to use, consult your network administrator.", kLabel, 6,
-     20, 268, 16},
-    {103, kUiStatic, "If the Vesk_Msg mail directory exists, select it now.", kLabel, 6, 38, 268,
-     8},
+    {101, kUiStatic, "To enable Parley Mail with other Vesk users, please locate the Vesk_Msg mail directory.", kLabel,
+     6, 4, 268, 16},
+    {1117, kUiStatic, "If you are unsure which directory to use, consult your network administrator.", kLabel, 6, 20,
+     268, 16},
+    {103, kUiStatic, "If the Vesk_Msg mail directory exists, select it now.", kLabel, 6, 38, 268, 8},
     {1118, kUiStatic,
      "If it does not exist, select a common network directory to be used as the mail directory "
      "and press Setup.  Setup will create the necessary files and the admin user (password "
@@ -135,13 +128,13 @@ const UiControlDef kLocate1008[] = {
     {102, kUiButton, "Network Directory", kBsGroupBox | V, 6, 76, 160, 118},
     {kLocateDirectory, kUiStatic, "c:\\", kLabel, 12, 88, 148, 8},
     {kLocateDirList, kUiListBox, "",
-     kLbsSort | kLbsOwnerDrawFixed | kLbsHasStrings | kLbsNotify | kLbsDisableNoScroll |
-         kWsVScroll | kWsBorder | kWsTabStop | V,
+     kLbsSort | kLbsOwnerDrawFixed | kLbsHasStrings | kLbsNotify | kLbsDisableNoScroll | kWsVScroll | kWsBorder |
+         kWsTabStop | V,
      12, 100, 148, 64},
     {1091, kUiStatic, "Dri&ves:", kLabel, 12, 168, 148, 8},
     {kLocateDrives, kUiComboBox, "",
-     kCbsDropDownList | kCbsOwnerDrawFixed | kCbsAutoHScroll | kCbsSort | kCbsHasStrings |
-         kWsVScroll | kWsBorder | kWsTabStop | V,
+     kCbsDropDownList | kCbsOwnerDrawFixed | kCbsAutoHScroll | kCbsSort | kCbsHasStrings | kWsVScroll | kWsBorder |
+         kWsTabStop | V,
      12, 178, 148, 68},
     {kIdOk, kUiButton, "OK", kDefault, 176, 82, 50, 14},
     {kLocateSetup, kUiButton, "Setup", kPush, 176, 100, 50, 14},
@@ -150,12 +143,10 @@ const UiControlDef kLocate1008[] = {
     {1090, kUiStatic, "File &Name:", kSsLeft, 232, 82, 40, 8},
     {kLocateFileName, kUiEdit, "", kWsBorder | kWsTabStop | kEsAutoHScroll, 232, 92, 40, 12},
     {1120, kUiListBox, "",
-     kLbsSort | kLbsOwnerDrawFixed | kLbsHasStrings | kLbsNotify | kWsVScroll | kWsBorder |
-         kWsTabStop,
-     232, 106, 40, 20},
+     kLbsSort | kLbsOwnerDrawFixed | kLbsHasStrings | kLbsNotify | kWsVScroll | kWsBorder | kWsTabStop, 232, 106, 40,
+     20},
     {1089, kUiStatic, "Save File as &Type:", kSsLeft, 232, 128, 40, 8},
-    {1136, kUiComboBox, "",
-     kCbsDropDownList | kCbsAutoHScroll | kWsVScroll | kWsBorder | kWsTabStop, 232, 138, 40, 40},
+    {1136, kUiComboBox, "", kCbsDropDownList | kCbsAutoHScroll | kWsVScroll | kWsBorder | kWsTabStop, 232, 138, 40, 40},
     {1040, kUiButton, "&Read Only", kBsAutoCheckBox | kWsTabStop, 232, 152, 40, 12},
     {1119, kUiStatic, "", kSsLeft, 232, 166, 40, 8},
     {kIdCancel, kUiButton, "Cancel", kPush & ~V, 232, 176, 40, 14},
@@ -167,9 +158,8 @@ const UiControlDef kConfirmSetup1010[] = {
      "following location:",
      kLabel, 8, 6, 204, 18},
     {kConfirmPath, kUiStatic, "<path>", kLabel, 8, 28, 204, 10},
-    {-1, kUiStatic,
-     "All users who wish to exchange Parley Mail must be connected to this directory.", kLabel, 8,
-     42, 204, 18},
+    {-1, kUiStatic, "All users who wish to exchange Parley Mail must be connected to this directory.", kLabel, 8, 42,
+     204, 18},
     {kIdOk, kUiButton, "Setup", kDefault, 56, 68, 48, 14},
     {kIdCancel, kUiButton, "Cancel", kPush, 116, 68, 48, 14},
 };
@@ -177,21 +167,16 @@ const UiControlDef kConfirmSetup1010[] = {
 #define VK_CONTROLS(a) a, static_cast<int>(sizeof(a) / sizeof((a)[0]))
 
 const UiDialogDef kTemplates[] = {
-    {kSelectUsersTemplate, "Select Vesk Users   ", kSysMenuFrame, kFont, 8, 266, 153,
-     VK_CONTROLS(kSelectUsers1000)},
-    {kLoginAdminTemplate, "Please Login", kLoginFrame, kFont, 8, 189, 98,
-     VK_CONTROLS(kLogin1001)},
-    {kComposeTemplate, "Send Mail", kSysMenuFrame, kFont, 8, 260, 212,
-     VK_CONTROLS(kCompose1002)},
-    {kChangePasswordTemplate, "Change Password", kPlainFrame, kFont, 8, 196, 81,
-     VK_CONTROLS(kChangePassword1004)},
+    {kSelectUsersTemplate, "Select Vesk Users   ", kSysMenuFrame, kFont, 8, 266, 153, VK_CONTROLS(kSelectUsers1000)},
+    {kLoginAdminTemplate, "Please Login", kLoginFrame, kFont, 8, 189, 98, VK_CONTROLS(kLogin1001)},
+    {kComposeTemplate, "Send Mail", kSysMenuFrame, kFont, 8, 260, 212, VK_CONTROLS(kCompose1002)},
+    {kChangePasswordTemplate, "Change Password", kPlainFrame, kFont, 8, 196, 81, VK_CONTROLS(kChangePassword1004)},
     {kAdministerUsersTemplate, "Administer Users", kSysMenuFrame, kFont, 8, 232, 214,
      VK_CONTROLS(kAdministerUsers1005)},
     {kLoginTemplate, "Please Login", kLoginFrame, kFont, 8, 189, 98, VK_CONTROLS(kLogin1006)},
     {kAdminPasswordTemplate, "Please provide Admin password", kLoginFrame, kFont, 8, 189, 49,
      VK_CONTROLS(kAdminPassword1007)},
-    {kLocateTemplate, "Locate Vesk_Msg Directory ", kSysMenuFrame, kFont, 8, 280, 200,
-     VK_CONTROLS(kLocate1008)},
+    {kLocateTemplate, "Locate Vesk_Msg Directory ", kSysMenuFrame, kFont, 8, 280, 200, VK_CONTROLS(kLocate1008)},
     {kConfirmSetupTemplate, "Set Up New Vesk_Msg Directory ?", kSysMenuFrame, kFont, 8, 220, 90,
      VK_CONTROLS(kConfirmSetup1010)},
 };
@@ -210,27 +195,27 @@ const UiStringDef kStrings[] = {
 }  // namespace
 
 const UiDialogDef* DialogTemplates(int* count) {
-    if (count) *count = static_cast<int>(sizeof(kTemplates) / sizeof(kTemplates[0]));
-    return kTemplates;
+  if (count) *count = static_cast<int>(sizeof(kTemplates) / sizeof(kTemplates[0]));
+  return kTemplates;
 }
 
 const UiStringDef* StringTable(int* count) {
-    if (count) *count = static_cast<int>(sizeof(kStrings) / sizeof(kStrings[0]));
-    return kStrings;
+  if (count) *count = static_cast<int>(sizeof(kStrings) / sizeof(kStrings[0]));
+  return kStrings;
 }
 
 const UiDialogDef* FindDialogTemplate(int id) {
-    for (const UiDialogDef& t : kTemplates) {
-        if (t.id == id) return &t;
-    }
-    return nullptr;
+  for (const UiDialogDef& t : kTemplates) {
+    if (t.id == id) return &t;
+  }
+  return nullptr;
 }
 
 const char* FindString(int id) {
-    for (const UiStringDef& s : kStrings) {
-        if (s.id == id) return s.text;
-    }
-    return nullptr;
+  for (const UiStringDef& s : kStrings) {
+    if (s.id == id) return s.text;
+  }
+  return nullptr;
 }
 
 }  // namespace vk

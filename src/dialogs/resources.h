@@ -10,11 +10,11 @@ namespace vk {
 
 // Templates.
 constexpr int kSelectUsersTemplate = 1000;
-constexpr int kLoginAdminTemplate = 1001;    // with "&Administer Users"
+constexpr int kLoginAdminTemplate = 1001;  // with "&Administer Users"
 constexpr int kComposeTemplate = 1002;
 constexpr int kChangePasswordTemplate = 1004;
 constexpr int kAdministerUsersTemplate = 1005;
-constexpr int kLoginTemplate = 1006;         // without it
+constexpr int kLoginTemplate = 1006;  // without it
 constexpr int kAdminPasswordTemplate = 1007;
 constexpr int kLocateTemplate = 1008;
 constexpr int kConfirmSetupTemplate = 1010;
@@ -79,8 +79,8 @@ constexpr int kStrNewPasswordsDiffer = 1563;
 constexpr int kStrNoMemoryUserList = 1623;
 
 struct UiStringDef {
-    int id;
-    const char* text;
+  int id;
+  const char* text;
 };
 
 // The tables, in the order the resource script lists them.

@@ -38,8 +38,8 @@ enum class PlatError {
   kAccessDenied,      // permissions, read-only medium, or a directory where a file was expected
   kSharingViolation,  // another opener's sharing mode refuses this open
   kDiskFull,
-  kNotEmpty,          // removing a directory that still holds entries
-  kInjected,          // a fault made by the test hook (fault.h)
+  kNotEmpty,  // removing a directory that still holds entries
+  kInjected,  // a fault made by the test hook (fault.h)
   kOther,
 };
 PlatError PlatLastError();
@@ -81,8 +81,7 @@ enum class Disposition {
 // programs, which take no such locks; deleting or renaming an open file
 // (POSIX allows it, Windows refuses); a write-only handle opens for reading
 // and writing when it can, so that it can carry its locks.
-FileHandle PlatOpen(const char* path, unsigned access, ShareMode share, Disposition disposition,
-                    bool inherit = false);
+FileHandle PlatOpen(const char* path, unsigned access, ShareMode share, Disposition disposition, bool inherit = false);
 // 0 on success, -1 when closing failed.  The handle is gone either way.
 int PlatClose(FileHandle h);
 // Reads up to `count` bytes; the number read (0 at end of file), -1 on error.

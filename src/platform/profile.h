@@ -38,8 +38,7 @@
 namespace vk {
 
 // `file` null means the workstation profile.
-int PlatGetProfileString(const char* file, const char* section, const char* key, const char* def,
-                         char* out, int size);
+int PlatGetProfileString(const char* file, const char* section, const char* key, const char* def, char* out, int size);
 // The value read as a decimal integer (leading digits, optional sign), the
 // default when the key is missing or empty, 0 when it does not start with a
 // number.

@@ -15,11 +15,11 @@ using UiWindow = void*;
 
 // Control kinds of a template, each with its window class.
 enum UiControlKind {
-    kUiStatic = 0,    // "Static"
-    kUiEdit = 1,      // "Edit"
-    kUiButton = 2,    // "Button": push buttons, group boxes, check boxes
-    kUiListBox = 3,   // "ListBox"
-    kUiComboBox = 4,  // "ComboBox"
+  kUiStatic = 0,    // "Static"
+  kUiEdit = 1,      // "Edit"
+  kUiButton = 2,    // "Button": push buttons, group boxes, check boxes
+  kUiListBox = 3,   // "ListBox"
+  kUiComboBox = 4,  // "ComboBox"
 };
 
 // Window styles, with the Win32 values so that a template can be handed to
@@ -81,22 +81,22 @@ constexpr int kLbnSetFocus = 4;
 // One control of a template.  `style` holds the class's own bits and the
 // window bits (kWsVisible, kWsTabStop, ...); kWsChild is implied.
 struct UiControlDef {
-    int id;  // -1 for a static text nobody addresses
-    UiControlKind kind;
-    const char* text;
-    unsigned long style;
-    short x, y, cx, cy;  // dialog units
+  int id;  // -1 for a static text nobody addresses
+  UiControlKind kind;
+  const char* text;
+  unsigned long style;
+  short x, y, cx, cy;  // dialog units
 };
 
 struct UiDialogDef {
-    int id;
-    const char* caption;
-    unsigned long style;
-    const char* font;
-    short point_size;
-    short cx, cy;  // dialog units
-    const UiControlDef* controls;
-    int control_count;
+  int id;
+  const char* caption;
+  unsigned long style;
+  const char* font;
+  short point_size;
+  short cx, cy;  // dialog units
+  const UiControlDef* controls;
+  int control_count;
 };
 
 // What the backend reports to the procedure of a real dialog.

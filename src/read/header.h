@@ -69,8 +69,8 @@ int NameFromAddress(const char* address, char* out, size_t size);
 
 // 1 when `name` is a plain file name that stays inside the directory it is
 // joined to: not null, not empty, not made of dots only ("." or ".."), and
-// without "/", "\" or ":" (a trailing period, as in "KWZ1a2b.", is fine).  Names read from a message's "Attachment" field must pass this before
-// they are joined to a directory.
+// without "/", "\" or ":" (a trailing period, as in "KWZ1a2b.", is fine).  Names read from a message's "Attachment"
+// field must pass this before they are joined to a directory.
 int IsPlainFileName(const char* name);
 
 // Finds the header field `name` in the open file `h`: *start receives the

@@ -110,8 +110,7 @@ bool VisitMailboxFile(void* context, const char* name, const DirEntry& entry) {
 
 // One pass over the mailbox; see ListMessageFiles.  *matched tells whether
 // `start` was found.
-int ScanMailbox(const char* dir, const char* start, uint32_t keep, NameList** names, uint32_t* total,
-                bool* matched) {
+int ScanMailbox(const char* dir, const char* start, uint32_t keep, NameList** names, uint32_t* total, bool* matched) {
   *matched = false;
   if (std::strlen(dir) + 5 > kPathMax) return 1;
   MailboxScan s = {start, start == nullptr, keep, nullptr, false, false, 0};
@@ -303,8 +302,8 @@ int ListMessageFiles(const char* start, uint32_t keep, NameList** names, uint32_
   return 1;
 }
 
-CMC_return_code ListMessages(CMC_flags list_flags, CMC_message_reference* seed, CMC_uint32 maximum,
-                             CMC_uint32* count, CMC_message_summary** result) {
+CMC_return_code ListMessages(CMC_flags list_flags, CMC_message_reference* seed, CMC_uint32 maximum, CMC_uint32* count,
+                             CMC_message_summary** result) {
   if (count == nullptr) return CMC_E_INVALID_PARAMETER;
   *count = 0;
   if (result != nullptr) *result = nullptr;
@@ -340,7 +339,8 @@ CMC_return_code ListMessages(CMC_flags list_flags, CMC_message_reference* seed, 
     FreeNameList(names);
     return CMC_E_INSUFFICIENT_MEMORY;
   }
-  auto* array = static_cast<CMC_message_summary*>(PoolAllocRecord(&pool, n * static_cast<uint32_t>(sizeof(CMC_message_summary))));
+  auto* array =
+      static_cast<CMC_message_summary*>(PoolAllocRecord(&pool, n * static_cast<uint32_t>(sizeof(CMC_message_summary))));
   if (array == nullptr) {
     PoolReleaseBlock(pool.data);
     FreeNameList(names);

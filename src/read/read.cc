@@ -42,8 +42,8 @@ struct ReaderGuard {
 
 // Fills recipient records from `*index` on with the items of `value`, each
 // with `role`, and stops after the last record.
-CMC_return_code FillRecipients(char* value, CMC_enum role, CMC_recipient* records, uint32_t count,
-                               uint32_t* index, ResultPool* pool) {
+CMC_return_code FillRecipients(char* value, CMC_enum role, CMC_recipient* records, uint32_t count, uint32_t* index,
+                               ResultPool* pool) {
   if (*index >= count || value[0] == '\0') return CMC_SUCCESS;
   NameList* items = SplitToNameList(value, kRecipientDelimiters, kNameModeAppend);
   if (items == nullptr) return CMC_E_INSUFFICIENT_MEMORY;
@@ -71,8 +71,8 @@ CMC_return_code FillRecipients(char* value, CMC_enum role, CMC_recipient* record
 // with the items of `value`, from record 0 on.  A parcel name is handed out
 // only as a path into the user's parcel directory `parcels`, and only when
 // it is a plain file name that fits there whole.
-CMC_return_code FillAttachments(char* value, bool names, const char* parcels, CMC_attachment* records,
-                                uint32_t count, ResultPool* pool) {
+CMC_return_code FillAttachments(char* value, bool names, const char* parcels, CMC_attachment* records, uint32_t count,
+                                ResultPool* pool) {
   if (value[0] == '\0') return CMC_SUCCESS;
   NameList* items = SplitToNameList(value, kAttachmentDelimiters, kNameModeAppend);
   if (items == nullptr) return CMC_E_FAILURE;
@@ -195,13 +195,15 @@ CMC_return_code ReadMessageFile(CMC_message* message, ResultPool* pool) {
     return CMC_E_INSUFFICIENT_MEMORY;
   }
   const uint32_t records = static_cast<uint32_t>(recipient_count);
-  auto* recipients = static_cast<CMC_recipient*>(PoolAllocRecord(pool, records * static_cast<uint32_t>(sizeof(CMC_recipient))));
+  auto* recipients =
+      static_cast<CMC_recipient*>(PoolAllocRecord(pool, records * static_cast<uint32_t>(sizeof(CMC_recipient))));
   if (recipients == nullptr) return CMC_E_INSUFFICIENT_MEMORY;
   recipients[records - 1].recip_flags = CMC_RECIP_LAST_ELEMENT;
   message->recipients = recipients;
   CMC_attachment* attached = nullptr;
   if (attachments > 0) {
-    attached = static_cast<CMC_attachment*>(PoolAllocRecord(pool, attachments * static_cast<uint32_t>(sizeof(CMC_attachment))));
+    attached = static_cast<CMC_attachment*>(
+        PoolAllocRecord(pool, attachments * static_cast<uint32_t>(sizeof(CMC_attachment))));
     if (attached == nullptr) return CMC_E_INSUFFICIENT_MEMORY;
     attached[attachments - 1].attach_flags = CMC_ATT_LAST_ELEMENT;
   }

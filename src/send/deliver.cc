@@ -67,8 +67,8 @@ bool AttachmentFieldIs(FileHandle h, const NameList* names) {
   return same;
 }
 
-CMC_return_code DeliverAll(const char* stagedPath, CMC_recipient* recipients, CMC_ui_id ui_id,
-                           const NameList* parcels, bool* cleanedUp) {
+CMC_return_code DeliverAll(const char* stagedPath, CMC_recipient* recipients, CMC_ui_id ui_id, const NameList* parcels,
+                           bool* cleanedUp) {
   *cleanedUp = false;
   if (!stagedPath || !recipients) return CMC_E_FAILURE;
   char path[kPathMax];
@@ -159,9 +159,8 @@ CMC_return_code RecipientDirs(const CMC_recipient* recipient, char* mailboxDir, 
   if (std::strlen(user) > kRecipientUserMax || !IsSafeUserName(user)) return CMC_E_RECIPIENT_NOT_FOUND;
   if (!g_mail_config.mail_dir[0]) return CMC_E_FAILURE;
   const size_t longest = std::strlen(kUserParcelDir) > std::strlen(kUserMailboxDir) ? std::strlen(kUserParcelDir)
-                                                                                     : std::strlen(kUserMailboxDir);
-  if (std::strlen(g_mail_config.mail_dir) + std::strlen(kUsersDir) + std::strlen(user) + 1 + longest +
-          kClaimPathRoom >
+                                                                                    : std::strlen(kUserMailboxDir);
+  if (std::strlen(g_mail_config.mail_dir) + std::strlen(kUsersDir) + std::strlen(user) + 1 + longest + kClaimPathRoom >
       kPathMax)
     return CMC_E_FAILURE;
   BuildUserPath(mailboxDir, user, kUserMailboxDir);

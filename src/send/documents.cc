@@ -94,9 +94,9 @@ CMC_return_code ReadNoteFile(const char* path, GlobalHandle* block_out, char** t
 
 }  // namespace
 
-CMC_return_code BuildDocumentMessage(const char* recipient_addresses, const char* subject,
-                                     const char* text_note, CMC_flags send_doc_flags, const char* file_paths,
-                                     const char* file_names, const char* delimiter, DocumentMessage* out) {
+CMC_return_code BuildDocumentMessage(const char* recipient_addresses, const char* subject, const char* text_note,
+                                     CMC_flags send_doc_flags, const char* file_paths, const char* file_names,
+                                     const char* delimiter, DocumentMessage* out) {
   if (out == nullptr || delimiter == nullptr) return CMC_E_INVALID_PARAMETER;
   PoolInit(&out->pool, kDocumentsPoolSize);
   if (out->pool.next == nullptr) return CMC_E_INSUFFICIENT_MEMORY;
@@ -127,8 +127,8 @@ CMC_return_code BuildDocumentMessage(const char* recipient_addresses, const char
 
   const unsigned recipients = out->recipients != nullptr ? out->recipients->count : 0;
   if (recipients > 0) {
-    CMC_recipient* r =
-        static_cast<CMC_recipient*>(PoolAllocRecord(&out->pool, static_cast<uint32_t>(recipients * sizeof(CMC_recipient))));
+    CMC_recipient* r = static_cast<CMC_recipient*>(
+        PoolAllocRecord(&out->pool, static_cast<uint32_t>(recipients * sizeof(CMC_recipient))));
     if (r == nullptr) return CMC_E_TOO_MANY_RECIPIENTS;
     for (unsigned i = 0; i < recipients; ++i) {
       std::memset(&r[i], 0, sizeof r[i]);
@@ -141,8 +141,8 @@ CMC_return_code BuildDocumentMessage(const char* recipient_addresses, const char
 
   const unsigned files = out->paths != nullptr ? out->paths->count : 0;
   if (files > 0) {
-    CMC_attachment* a =
-        static_cast<CMC_attachment*>(PoolAllocRecord(&out->pool, static_cast<uint32_t>(files * sizeof(CMC_attachment))));
+    CMC_attachment* a = static_cast<CMC_attachment*>(
+        PoolAllocRecord(&out->pool, static_cast<uint32_t>(files * sizeof(CMC_attachment))));
     if (a == nullptr) return CMC_E_TOO_MANY_FILES;
     const bool titled = out->names != nullptr && out->names->count == files;
     for (unsigned i = 0; i < files; ++i) {

@@ -32,8 +32,8 @@ constexpr uint32_t kMaxTextNoteFile = 65536;
 // release it with ReleaseDocumentMessage once the message is sent.
 struct DocumentMessage {
   CMC_message message;
-  ResultPool pool;          // the arrays
-  NameList* recipients;     // the pieces of each delimited string
+  ResultPool pool;       // the arrays
+  NameList* recipients;  // the pieces of each delimited string
   NameList* paths;
   NameList* names;
   GlobalHandle note_block;  // the first file's contents, when it is the note
@@ -54,9 +54,9 @@ struct DocumentMessage {
 //   does not fit the working pool.
 // Whatever was built stays in `out` for ReleaseDocumentMessage on every
 // result.
-CMC_return_code BuildDocumentMessage(const char* recipient_addresses, const char* subject,
-                                     const char* text_note, CMC_flags send_doc_flags, const char* file_paths,
-                                     const char* file_names, const char* delimiter, DocumentMessage* out);
+CMC_return_code BuildDocumentMessage(const char* recipient_addresses, const char* subject, const char* text_note,
+                                     CMC_flags send_doc_flags, const char* file_paths, const char* file_names,
+                                     const char* delimiter, DocumentMessage* out);
 
 // Frees the name lists, the note and the pool, and zeroes `doc`.
 void ReleaseDocumentMessage(DocumentMessage* doc);

@@ -85,8 +85,7 @@ CMC_return_code WriteRecipientEntry(FileHandle h, const CMC_recipient& r) {
 // One address field: every recipient of `role` in array order, entries kept
 // apart by the separator.  With `always` the field is written even when no
 // recipient has the role.
-CMC_return_code WriteAddressField(FileHandle h, const CMC_message* m, const char* field, CMC_enum role,
-                                  bool always) {
+CMC_return_code WriteAddressField(FileHandle h, const CMC_message* m, const char* field, CMC_enum role, bool always) {
   if (!always) {
     bool any = false;
     ForEachElement(m->recipients, &CMC_recipient::recip_flags, [&](const CMC_recipient& r) {
@@ -135,8 +134,8 @@ CMC_return_code HWriteAttachmentFields(const SmfOutput* out, const CMC_message* 
   const FileHandle h = out->file;
   if (SmfHandlers.WriteFieldName(h, HeaderNames[kFieldAttachment]) != CMC_SUCCESS) return CMC_E_FAILURE;
   bool first = true;
-  CMC_return_code rc = ForEachElement(
-      m->attachments, &CMC_attachment::attach_flags, [&](const CMC_attachment& a) -> CMC_return_code {
+  CMC_return_code rc =
+      ForEachElement(m->attachments, &CMC_attachment::attach_flags, [&](const CMC_attachment& a) -> CMC_return_code {
         char parcel[kParcelNameSize] = {0};
         CMC_return_code copied = out->copy_parcel
                                      ? out->copy_parcel(out->copy_context, a.attach_filename, parcel, sizeof parcel)
@@ -151,18 +150,15 @@ CMC_return_code HWriteAttachmentFields(const SmfOutput* out, const CMC_message* 
 
   if (SmfHandlers.WriteFieldName(h, HeaderNames[kFieldAttachmentName]) != CMC_SUCCESS) return CMC_E_FAILURE;
   first = true;
-  rc = ForEachElement(m->attachments, &CMC_attachment::attach_flags,
-                      [&](const CMC_attachment& a) -> CMC_return_code {
-                        if (!first && SmfHandlers.WriteFieldValue(h, kEntrySeparator) != CMC_SUCCESS)
-                          return CMC_E_FAILURE;
-                        first = false;
-                        // A caller that gives no title still wants the
-                        // attachment to arrive under a recognisable name.
-                        const char* title = a.attach_title;
-                        if (!title) title = a.attach_filename ? FileNamePart(a.attach_filename) : "";
-                        return SmfHandlers.WriteFieldValue(h, title) == CMC_SUCCESS ? CMC_SUCCESS
-                                                                                    : CMC_E_FAILURE;
-                      });
+  rc = ForEachElement(m->attachments, &CMC_attachment::attach_flags, [&](const CMC_attachment& a) -> CMC_return_code {
+    if (!first && SmfHandlers.WriteFieldValue(h, kEntrySeparator) != CMC_SUCCESS) return CMC_E_FAILURE;
+    first = false;
+    // A caller that gives no title still wants the
+    // attachment to arrive under a recognisable name.
+    const char* title = a.attach_title;
+    if (!title) title = a.attach_filename ? FileNamePart(a.attach_filename) : "";
+    return SmfHandlers.WriteFieldValue(h, title) == CMC_SUCCESS ? CMC_SUCCESS : CMC_E_FAILURE;
+  });
   if (rc != CMC_SUCCESS) return rc;
   return SmfHandlers.WriteLineEnd(h, nullptr) == CMC_SUCCESS ? CMC_SUCCESS : CMC_E_FAILURE;
 }
@@ -223,8 +219,7 @@ CMC_return_code HWriteDescriptionFields(const SmfOutput* out, const CMC_message*
     if (SmfHandlers.WriteFieldValue(h, kImportance[importance->item_data]) != CMC_SUCCESS) return CMC_E_FAILURE;
   }
 
-  if (m->message_type && WriteSimpleField(h, kFieldMessageType, m->message_type) != CMC_SUCCESS)
-    return CMC_E_FAILURE;
+  if (m->message_type && WriteSimpleField(h, kFieldMessageType, m->message_type) != CMC_SUCCESS) return CMC_E_FAILURE;
 
   LocalTime now{};
   long zone = 0;
@@ -243,9 +238,14 @@ CMC_return_code HWriteBody(const SmfOutput* out, const CMC_message* m) {
 CMC_return_code HWriteTrailer(const SmfOutput*, const CMC_message*) { return CMC_SUCCESS; }
 
 constexpr SmfHandlerTable kDefaultHandlers = {
-    HWriteMessage,     HWriteTagLine,  HWriteHeader,  HWriteAttachmentFields, HWriteAddressFields, HWriteTo,
-    HWriteFrom,        HWriteCopiesTo, HWriteBcc,     HWriteDescriptionFields, HWriteBody,         HWriteTrailer,
-    DoWriteFieldName,  DoWriteFieldValue, DoWriteLineEnd, HeaderNames,
+    HWriteMessage,       HWriteTagLine,
+    HWriteHeader,        HWriteAttachmentFields,
+    HWriteAddressFields, HWriteTo,
+    HWriteFrom,          HWriteCopiesTo,
+    HWriteBcc,           HWriteDescriptionFields,
+    HWriteBody,          HWriteTrailer,
+    DoWriteFieldName,    DoWriteFieldValue,
+    DoWriteLineEnd,      HeaderNames,
 };
 
 }  // namespace

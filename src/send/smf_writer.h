@@ -73,10 +73,10 @@ struct SmfHandlerTable {
   SmfMessageHandler WriteAttachmentFields;
   // WriteFrom, WriteTo, WriteCopiesTo, WriteBcc.
   SmfMessageHandler WriteAddressFields;
-  SmfMessageHandler WriteTo;       // always written, possibly with an empty value
-  SmfMessageHandler WriteFrom;     // the logged-on user's name
-  SmfMessageHandler WriteCopiesTo; // only with a recipient of role Cc
-  SmfMessageHandler WriteBcc;      // only with a recipient of role Bcc
+  SmfMessageHandler WriteTo;        // always written, possibly with an empty value
+  SmfMessageHandler WriteFrom;      // the logged-on user's name
+  SmfMessageHandler WriteCopiesTo;  // only with a recipient of role Cc
+  SmfMessageHandler WriteBcc;       // only with a recipient of role Bcc
   // "Subject", "Importance", "X-XAPIA_CMC_MESSAGE_TYPE", "Date-posted".  An
   // X_IMPORTANCE value other than 0, 1, 2 fails with CMC_E_INVALID_FLAG after
   // "Importance: " CR LF; no local time fails with CMC_E_FAILURE.

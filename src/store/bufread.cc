@@ -32,9 +32,7 @@ void Refill(BufferedFile* f) {
   }
 }
 
-bool LineFeedUnread(BufferedFile* f) {
-  return std::memchr(BufferedBytes(f) + f->index, kLf, Unread(f)) != nullptr;
-}
+bool LineFeedUnread(BufferedFile* f) { return std::memchr(BufferedBytes(f) + f->index, kLf, Unread(f)) != nullptr; }
 
 }  // namespace
 

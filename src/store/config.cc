@@ -103,8 +103,7 @@ int LoadConfig() {
   }
   AddSlash(g_mail_config.mail_dir);
   SetPasswdPath();
-  if (g_mail_config.passwd_path[0] == '\0' ||
-      OpenFileMode(g_mail_config.passwd_path, kModeExist) != 1) {
+  if (g_mail_config.passwd_path[0] == '\0' || OpenFileMode(g_mail_config.passwd_path, kModeExist) != 1) {
     rc = LocateMailDir();
     if (rc != CMC_SUCCESS) {
       // Nothing half-known stays behind: callers that build paths from an
@@ -120,11 +119,10 @@ int LoadConfig() {
 
   if (CachedUserList() == nullptr) LoadCachedUserList();
 
-  PlatGetProfileString(g_mail_config.passwd_path, kServerSection, kServerNameKey, "",
-                       g_mail_config.server_name, sizeof g_mail_config.server_name);
+  PlatGetProfileString(g_mail_config.passwd_path, kServerSection, kServerNameKey, "", g_mail_config.server_name,
+                       sizeof g_mail_config.server_name);
   PlatGetProfileString(g_mail_config.passwd_path, kServerSection, kServerDescriptionKey, "",
-                       g_mail_config.server_description,
-                       sizeof g_mail_config.server_description);
+                       g_mail_config.server_description, sizeof g_mail_config.server_description);
   MarkConfigLoaded(true);
   return CMC_SUCCESS;
 }

@@ -19,10 +19,10 @@ namespace vk {
 // regard to case, so the two spellings are one section; each is kept as its
 // writers have always spelled it.
 constexpr const char* kMailPathSection = "Mail";
-constexpr const char* kMailPathKey = "VeskMailPath";       // the mail directory
+constexpr const char* kMailPathKey = "VeskMailPath";  // the mail directory
 constexpr const char* kLogonSection = "MAIL";
 constexpr const char* kAdminWorkstationKey = "IsVeskAdmin";  // 1 on an administrator workstation
-constexpr const char* kLastUserKey = "MHS_USER";           // the last user who logged on
+constexpr const char* kLastUserKey = "MHS_USER";             // the last user who logged on
 
 // The server keys of the passwd file, and what setup writes into a new tree:
 // those keys and the password of the administrator it starts with.
@@ -39,12 +39,12 @@ constexpr int kSetupMakeDirFailed = 8;
 // The process-wide configuration record.  The user fields are the session's
 // (logon fills them); the rest is filled by LoadConfig and setup.
 struct MailConfig {
-  char user_name[10];            // the logged-on user, at most 9 characters
-  char server_name[12];          // passwd [Server] ServerName
-  char server_description[32];   // passwd [Server] ServerDescription
-  char user_dir[kPathMax];       // <mail>USERS/<name>/MHS/, the user's mailbox
-  char mail_dir[kPathMax];       // <root>/MHS/MAIL/, absolute, with trailing separator
-  char passwd_path[kPathMax];    // <mail>PUBLIC/passwd
+  char user_name[10];           // the logged-on user, at most 9 characters
+  char server_name[12];         // passwd [Server] ServerName
+  char server_description[32];  // passwd [Server] ServerDescription
+  char user_dir[kPathMax];      // <mail>USERS/<name>/MHS/, the user's mailbox
+  char mail_dir[kPathMax];      // <root>/MHS/MAIL/, absolute, with trailing separator
+  char passwd_path[kPathMax];   // <mail>PUBLIC/passwd
 };
 
 // The one configuration of the process.
@@ -81,7 +81,6 @@ int ReadMailPath();
 // chosen, stores it in the configuration and WIN.INI and sets the passwd
 // path.  0, or CMC_E_USER_CANCEL (36).
 int LocateMailDir();
-
 
 // Path builders, each into a kPathMax buffer `out` (bounded, cut at 127
 // characters), all returning `out`.  An empty mail directory (no

@@ -347,7 +347,6 @@ bool ClaimDirOf(const char* path, char* out) {
   return true;
 }
 
-
 }  // namespace
 
 bool PublishClaim(const char* path) {

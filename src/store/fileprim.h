@@ -44,7 +44,7 @@ constexpr OpenMode kOpenExist = 0x4000;   // open and close at once; result 1 ex
 constexpr OpenMode kOpenReopen = 0x8000;  // nothing is opened; result 0
 
 // The modes the library uses.
-constexpr OpenMode kModeReadShared = kOpenRead | kOpenShareDenyNone;    // 0x0040
+constexpr OpenMode kModeReadShared = kOpenRead | kOpenShareDenyNone;      // 0x0040
 constexpr OpenMode kModeReadExclusive = kOpenRead | kOpenShareExclusive;  // 0x0010
 constexpr OpenMode kModeCreateReadWrite = kOpenCreate | kOpenReadWrite;   // 0x1002
 constexpr OpenMode kModeDelete = kOpenDelete;                             // 0x0200
@@ -148,8 +148,8 @@ constexpr const char* kGuardExt = ".new";
 constexpr size_t kUniqueNameLength = 7;
 // What a claimed message file's path needs past its mailbox directory:
 // "KWZxxxx.tmp", a separator, "KWZxxxx" and the terminator.
-constexpr size_t kClaimPathRoom = kUniqueNameLength + std::char_traits<char>::length(kClaimExt) + 1 +
-                                  kUniqueNameLength + 1;
+constexpr size_t kClaimPathRoom =
+    kUniqueNameLength + std::char_traits<char>::length(kClaimExt) + 1 + kUniqueNameLength + 1;
 // How many names UniqueFile and ClaimMessageName try at most.
 constexpr uint32_t kUniqueCandidates = 65535;
 

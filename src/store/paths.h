@@ -32,9 +32,9 @@ constexpr const char* kPasswdRel = "PUBLIC" VK_SEP "passwd";  // below the mail 
 constexpr const char* kUsersDir = "USERS" VK_SEP;
 constexpr const char* kSndDir = "SND" VK_SEP;
 constexpr const char* kParcelDir = "PARCEL" VK_SEP;
-constexpr const char* kUserMailboxDir = "MHS" VK_SEP;      // below USERS/<name>/
-constexpr const char* kUserParcelDir = "IPARCEL" VK_SEP;   // below USERS/<name>/
-constexpr const char* kLocalAddressBook = "local.ab";      // below USERS/<name>/
+constexpr const char* kUserMailboxDir = "MHS" VK_SEP;     // below USERS/<name>/
+constexpr const char* kUserParcelDir = "IPARCEL" VK_SEP;  // below USERS/<name>/
+constexpr const char* kLocalAddressBook = "local.ab";     // below USERS/<name>/
 constexpr const char* kReadMarkExt = ".red";
 
 // Whether `c` separates path components: kPathSep, or a backslash anywhere.

@@ -73,8 +73,7 @@ NameList* ReadUserList(char* keys) {
   int copied = 0;
   if (PasswdKnown()) {
     FlushPasswd();
-    copied = PlatGetProfileString(g_mail_config.passwd_path, kPasswordsSection, nullptr, "", keys,
-                                  kKeyBufferSize);
+    copied = PlatGetProfileString(g_mail_config.passwd_path, kPasswordsSection, nullptr, "", keys, kKeyBufferSize);
   }
   if (copied <= 0) return CreateNameList(kFallbackSlots, kFallbackText);
   if (copied > kKeyBufferSize - 2) copied = kKeyBufferSize - 2;

@@ -138,8 +138,9 @@ TEST_F(LookUp, AddressBookKeepsUsableNamesOnceAndJoinsTheUsers) {
   }
   EXPECT_EQ(vk::LoadAddressBook(), nullptr);
   // Edited by hand: only usable entries of its own section, once each.
-  ASSERT_TRUE(vktest::WriteWholeFile(BookFile(), "[Other]\r\nzoe=zoe\r\n[Users]\r\nerin=erin\r\nempty=\r\n"
-                                                 "../evil=../evil\r\nfrank=somebody\r\nERIN=ERIN\r\n"));
+  ASSERT_TRUE(vktest::WriteWholeFile(BookFile(),
+                                     "[Other]\r\nzoe=zoe\r\n[Users]\r\nerin=erin\r\nempty=\r\n"
+                                     "../evil=../evil\r\nfrank=somebody\r\nERIN=ERIN\r\n"));
   NameList* book = vk::LoadAddressBook();
   EXPECT_EQ(Names(book), (std::vector<std::string>{"erin", "frank"}));
   vk::FreeNameList(book);

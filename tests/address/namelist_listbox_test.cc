@@ -31,8 +31,8 @@ TEST(AddToListBoxUnique, AddsEachNameOnceWithoutRegardToCase) {
   auto proc = [](vk::Dialog* d, int event, int id, int, void* param) -> int {
     if (event == vk::kDlgInit) {
       auto* r = static_cast<Seen*>(param);
-      for (const char* name : {"bob", "Ann", "BOB", "", "ann", "carl", static_cast<const char*>(nullptr),
-                               w63.c_str(), W63.c_str(), w64.c_str(), W64.c_str()})
+      for (const char* name : {"bob", "Ann", "BOB", "", "ann", "carl", static_cast<const char*>(nullptr), w63.c_str(),
+                               W63.c_str(), w64.c_str(), W64.c_str()})
         r->results.push_back(vk::AddToListBoxUnique(d, vk::kSelectChosen, name));
       r->results.push_back(vk::AddToListBoxUnique(nullptr, vk::kSelectChosen, "dora"));
     }

@@ -110,8 +110,8 @@ TEST_F(Frame, ExtensionWalkAnswersEachPairAndGoesOnPastMalformedElements) {
   CMC_extension ext[7] = {
       {CMC_X_COM_SUPPORT_EXT, 3, nullptr, 0},  // malformed
       {X_ERROR_TEXT, 0, &request, 0},
-      {X_ERROR_TEXT, 0, nullptr, 0},  // malformed
-      {12345, 8, nullptr, 0},         // unknown: ignored, even without data
+      {X_ERROR_TEXT, 0, nullptr, 0},         // malformed
+      {12345, 8, nullptr, 0},                // unknown: ignored, even without data
       {CMC_X_COM_SUPPORT_EXT, 0, pairs, 0},  // no pairs at all is well formed
       {CMC_X_COM_SUPPORT_EXT, 4, pairs, CMC_EXT_LAST_ELEMENT},
       {CMC_X_COM_SUPPORT_EXT, 1, after, 0},  // past the last element
@@ -138,8 +138,8 @@ TEST_F(Frame, ErrorTextIsCutToTheBufferAndTellsItsWholeLength) {
     const char* text;  // null: nothing written
     CMC_uint32 length;
   };
-  const Case cases[] = {{0, 0, true, nullptr, 11},       {0, 10, false, nullptr, 11}, {0, 32, true, "first slot", 11},
-                        {1, 32, true, "second", 7},      {1, 4, true, "sec", 7},      {1, 1, true, "", 7}};
+  const Case cases[] = {{0, 0, true, nullptr, 11},  {0, 10, false, nullptr, 11}, {0, 32, true, "first slot", 11},
+                        {1, 32, true, "second", 7}, {1, 4, true, "sec", 7},      {1, 1, true, "", 7}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.size);
     std::memset(buffer, 'Q', sizeof buffer);

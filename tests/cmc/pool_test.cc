@@ -84,8 +84,8 @@ TEST_F(CmcFree, ForeignAddressesAndTheSessionPoolAreRefusedAndLeftAlone) {
   // block signature is still not a result of this library, and not a byte
   // of it may change.
   std::unique_ptr<unsigned char[]> big(new unsigned char[3 * 65536]);
-  unsigned char* aligned = reinterpret_cast<unsigned char*>(
-      (reinterpret_cast<uintptr_t>(big.get()) + 0xFFFF) & ~static_cast<uintptr_t>(0xFFFF));
+  unsigned char* aligned = reinterpret_cast<unsigned char*>((reinterpret_cast<uintptr_t>(big.get()) + 0xFFFF) &
+                                                            ~static_cast<uintptr_t>(0xFFFF));
   for (size_t i = 0; i < 65536; ++i) aligned[i] = static_cast<unsigned char>(i * 7);
   std::memcpy(aligned, "\xF8\x0F\x00\x00kvvk", 8);
   const std::vector<unsigned char> before(aligned, aligned + 65536);

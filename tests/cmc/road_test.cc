@@ -50,9 +50,9 @@ class Road : public vktest::MailTreeTest {
 
 TEST_F(Road, BobSendsAnnReadsAndDeletesCarlKeepsHis) {
   ASSERT_EQ(LogOn("bob"), CMC_SUCCESS);
-  ASSERT_EQ(SendTo({To("ann"), To("carl")}, "Quarterly report", "Hello both,\r\nthe numbers are attached.",
-                   {attachment_}),
-            CMC_SUCCESS);
+  ASSERT_EQ(
+      SendTo({To("ann"), To("carl")}, "Quarterly report", "Hello both,\r\nthe numbers are attached.", {attachment_}),
+      CMC_SUCCESS);
   ExpectStagingEmpty();
   for (const char* user : {"ann", "carl"}) {
     EXPECT_EQ(CountFiles(Mailbox(user)), 1u) << user;

@@ -125,8 +125,7 @@ class Workstation {
   CMC_return_code Read(const std::string& ref, CMC_flags flags, std::string* subject, std::string* body) {
     std::vector<char> b = RefBytes(ref);
     CMC_message* m = nullptr;
-    CMC_return_code r =
-        cmc_read(session_, reinterpret_cast<CMC_message_reference*>(b.data()), flags, &m, 0, nullptr);
+    CMC_return_code r = cmc_read(session_, reinterpret_cast<CMC_message_reference*>(b.data()), flags, &m, 0, nullptr);
     if (r == CMC_SUCCESS && m) {
       *subject = m->subject ? m->subject : "";
       *body = m->text_note ? m->text_note : "";

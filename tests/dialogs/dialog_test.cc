@@ -115,8 +115,8 @@ TEST(DialogControls, DisabledHiddenAndAbsentControlsRefuseTheDriver) {
     EXPECT_EQ(vk_dialog_set_text(d, 1504, "x") + vk_dialog_set_text(d, vk::kIdCancel, "x"), 0);
     EXPECT_EQ(vk_dialog_get_text(d, 1504, nullptr, 0), -1);
     EXPECT_TRUE(r.events.empty());
-    EXPECT_EQ(vk_dialog_is_enabled(d, 1501) * 8 + vk_dialog_is_visible(d, 1501) * 4 + vk_dialog_is_visible(d, 1503) * 2 +
-                  vk_dialog_is_enabled(d, 1502),
+    EXPECT_EQ(vk_dialog_is_enabled(d, 1501) * 8 + vk_dialog_is_visible(d, 1501) * 4 +
+                  vk_dialog_is_visible(d, 1503) * 2 + vk_dialog_is_enabled(d, 1502),
               0b0101);
   });
   vk::RunDialog(nullptr, 1006, Recorder::Proc, &r);

@@ -159,9 +159,9 @@ TEST(PlatProfile, WritesThatWouldBreakTheLinesAreRefused) {
     const char* value;
   } cases[] = {
       {"Passwords", "eve", "x\r\nadmin=known"}, {"Passwords", "eve", "x\nadmin=known"},
-      {"Passwords", "eve\nadmin", "x"},        {"Passwords", "ann\r\nadmin", nullptr},
-      {"Passwords", "admin=known", "x"},       {"Passwords\r\nadmin=known", "eve", "x"},
-      {"Passwords]\r\n", "eve", "x"},          {"Pass]words", "admin", "known"},
+      {"Passwords", "eve\nadmin", "x"},         {"Passwords", "ann\r\nadmin", nullptr},
+      {"Passwords", "admin=known", "x"},        {"Passwords\r\nadmin=known", "eve", "x"},
+      {"Passwords]\r\n", "eve", "x"},           {"Pass]words", "admin", "known"},
   };
   for (const auto& c : cases) {
     EXPECT_FALSE(PlatWriteProfileString(f.c_str(), c.section, c.key, c.value)) << c.section << "/" << c.key;
@@ -203,8 +203,14 @@ TEST(PlatProfilePosix, WorkstationProfileFromTheEnvironment) {
     vktest::PrivateProfile ws(dir);
     EXPECT_EQ("none", Get("", "Mail", "MHS_USER", "none"));
   }
-  if (old_winini) setenv("VKMSG_WININI", saved_winini.c_str(), 1); else unsetenv("VKMSG_WININI");
-  if (old_xdg) setenv("XDG_CONFIG_HOME", saved_xdg.c_str(), 1); else unsetenv("XDG_CONFIG_HOME");
+  if (old_winini)
+    setenv("VKMSG_WININI", saved_winini.c_str(), 1);
+  else
+    unsetenv("VKMSG_WININI");
+  if (old_xdg)
+    setenv("XDG_CONFIG_HOME", saved_xdg.c_str(), 1);
+  else
+    unsetenv("XDG_CONFIG_HOME");
 }
 
 // A writer that died holding the lock leaves it behind; the next writer

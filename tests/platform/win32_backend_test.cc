@@ -30,16 +30,16 @@ TEST(Win32Sharing, BriefExclusiveHoldIsWaitedOut) {
   ScratchDir dir;
   std::string path = dir.Join("scanned");
   ASSERT_TRUE(vktest::WriteWholeFile(path, "abc"));
-  vk::FileHandle holder = vk::PlatOpen(path.c_str(), vk::kAccessRead, vk::ShareMode::kNone,
-                                       vk::Disposition::kOpenExisting);
+  vk::FileHandle holder =
+      vk::PlatOpen(path.c_str(), vk::kAccessRead, vk::ShareMode::kNone, vk::Disposition::kOpenExisting);
   ASSERT_NE(holder, vk::kNoFile);
 
   std::thread scanner([holder] {
     Sleep(20);
     vk::PlatClose(holder);
   });
-  vk::FileHandle h = vk::PlatOpen(path.c_str(), vk::kAccessReadWrite, vk::ShareMode::kReadWrite,
-                                  vk::Disposition::kOpenExisting);
+  vk::FileHandle h =
+      vk::PlatOpen(path.c_str(), vk::kAccessReadWrite, vk::ShareMode::kReadWrite, vk::Disposition::kOpenExisting);
   scanner.join();
   ASSERT_NE(h, vk::kNoFile) << vk::PlatErrorName(vk::PlatLastError());
   EXPECT_EQ(vk::PlatFileSize(h), 3);
@@ -101,8 +101,8 @@ std::string FindBuiltDll() {
 }
 
 // A few of the exports; scripts/check-dll compares the whole table.
-const char* const kExports[] = {"DllMain", "cmc_logon", "cmc_look_up", "bCheckPW", "isVeskMsgDir",
-                                "vk_free_name_list", "vk_dialog_rect"};
+const char* const kExports[] = {"DllMain",      "cmc_logon",         "cmc_look_up",   "bCheckPW",
+                                "isVeskMsgDir", "vk_free_name_list", "vk_dialog_rect"};
 
 TEST(Win32Dll, ExportsThePlainNamesOnly) {
   std::string path = FindBuiltDll();
@@ -121,8 +121,7 @@ TEST(Win32Dll, ExportsThePlainNamesOnly) {
   using Logoff = CMC_return_code(CMC_CALL*)(CMC_session_id, CMC_ui_id, CMC_flags, CMC_extension*);
   using Query = CMC_return_code(CMC_CALL*)(CMC_session_id, CMC_enum, CMC_buffer, CMC_extension*);
   auto logoff = reinterpret_cast<Logoff>(reinterpret_cast<void*>(GetProcAddress(dll, "cmc_logoff")));
-  auto query =
-      reinterpret_cast<Query>(reinterpret_cast<void*>(GetProcAddress(dll, "cmc_query_configuration")));
+  auto query = reinterpret_cast<Query>(reinterpret_cast<void*>(GetProcAddress(dll, "cmc_query_configuration")));
   ASSERT_NE(logoff, nullptr);
   ASSERT_NE(query, nullptr);
   EXPECT_EQ(logoff(0, 0, 0, nullptr), 17u);

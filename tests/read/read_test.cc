@@ -37,10 +37,10 @@ const std::string kTo = "/" + std::to_string(CMC_ROLE_TO);
 const std::string kCc = "/" + std::to_string(CMC_ROLE_CC);
 
 TEST_F(ReadTest, TheWholeMessage) {
-  Put("KWZ0001", MessageBytes({"From: carol@far.example.org", "To: alice, ", " bob", "Copies-To: dave",
-                               "BCC: eve", "Attachment: KWZaaaa, ", " KWZbbbb", "Attachment-name: a.txt, ",
-                               " b.doc", "Subject: Budget", "Importance: High",
-                               "X-XAPIA_CMC_MESSAGE_TYPE: CMC: IPM", "Date-posted:  4-Dec-1996  9:05:07 -0500"},
+  Put("KWZ0001", MessageBytes({"From: carol@far.example.org", "To: alice, ", " bob", "Copies-To: dave", "BCC: eve",
+                               "Attachment: KWZaaaa, ", " KWZbbbb", "Attachment-name: a.txt, ", " b.doc",
+                               "Subject: Budget", "Importance: High", "X-XAPIA_CMC_MESSAGE_TYPE: CMC: IPM",
+                               "Date-posted:  4-Dec-1996  9:05:07 -0500"},
                               "Hi,\r\nAttachment: KWZzzzz\r\n"));
   vktest::ReadResult r = Read(InBox("KWZ0001"));
   ASSERT_EQ(r.code, CMC_SUCCESS);
@@ -50,8 +50,8 @@ TEST_F(ReadTest, TheWholeMessage) {
   EXPECT_EQ(vktest::When(r.time), "96-11-4 9:5:7 300");
   EXPECT_EQ(r.flags, CMC_MSG_LAST_ELEMENT);  // not read before this call
   // Blanks stay part of an item; the blind copies are not handed out.
-  EXPECT_EQ(Roles(r), (std::vector<std::string>{"carol@far.example.org" + kFrom, "alice" + kTo, " bob" + kTo,
-                                                "dave" + kCc}));
+  EXPECT_EQ(Roles(r),
+            (std::vector<std::string>{"carol@far.example.org" + kFrom, "alice" + kTo, " bob" + kTo, "dave" + kCc}));
   EXPECT_EQ(r.recipients[0].name, "carol");
   EXPECT_EQ(r.recipients[3].flags, CMC_RECIP_LAST_ELEMENT);
   ASSERT_EQ(r.attachments.size(), 2u);
@@ -188,8 +188,7 @@ TEST_F(ReadTest, AMessageTooBigForOneBlockHandsOutNothing) {
   // one result block holds.
   std::string parcels;
   for (int i = 0; i < 511; ++i) parcels += "K,";
-  Put("KWZ0001", MessageBytes({"From: carol", vktest::Folded("Attachment", parcels)},
-                              std::string(vk::kBodyMax, 'b')));
+  Put("KWZ0001", MessageBytes({"From: carol", vktest::Folded("Attachment", parcels)}, std::string(vk::kBodyMax, 'b')));
   const int before = vk::PoolLiveBlockCount();
   vktest::ReadResult r = Read(InBox("KWZ0001"));
   EXPECT_EQ(r.code, CMC_E_INSUFFICIENT_MEMORY);

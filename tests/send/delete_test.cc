@@ -71,9 +71,10 @@ TEST_F(Delete, ReferencesOutsideTheUsersMailboxAreRefused) {
   EXPECT_EQ(ActOn(own), CMC_SUCCESS);
   // Nor do parcel names in a crafted message lead out of the parcels.
   const std::string crafted = box + "KWZ0bad";
-  ASSERT_TRUE(vktest::WriteWholeFile(
-      crafted, "SMF-71\r\nFrom: eve\r\nTo: bob\r\nAttachment: .." + sep + ".." + sep + "ann" + sep + "MHS" + sep +
-                   fs::path(anns).filename().string() + ", ..\\..\\ann\\MHS\\" + fs::path(anns).filename().string() + ", ..\r\nAttachment-name: x\r\n\r\n"));
+  ASSERT_TRUE(vktest::WriteWholeFile(crafted, "SMF-71\r\nFrom: eve\r\nTo: bob\r\nAttachment: .." + sep + ".." + sep +
+                                                  "ann" + sep + "MHS" + sep + fs::path(anns).filename().string() +
+                                                  ", ..\\..\\ann\\MHS\\" + fs::path(anns).filename().string() +
+                                                  ", ..\r\nAttachment-name: x\r\n\r\n"));
   EXPECT_EQ(ActOn(crafted), CMC_SUCCESS);
   EXPECT_FALSE(fs::exists(crafted));
   EXPECT_TRUE(fs::exists(anns));

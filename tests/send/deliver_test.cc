@@ -16,10 +16,10 @@ namespace {
 
 namespace fs = std::filesystem;
 using sendtest::Attach;
-using sendtest::fs::path;
 using sendtest::kFixedDateLine;
 using sendtest::Message;
 using sendtest::To;
+using sendtest::fs::path;
 
 using Deliver = sendtest::MailTree;
 
@@ -86,9 +86,8 @@ TEST_F(Deliver, FailedSendsLeaveOnlyTheCopiesDeliveredBefore) {
     CMC_message m = Message(r, &a, nullptr, nullptr);
     EXPECT_EQ(Send(&m, c.flags), c.rc);
     for (const char* user : {"ann", "carl"}) {
-      const bool got = std::find_if(c.delivered.begin(), c.delivered.end(), [&](const char* d) {
-                         return std::string(d) == user;
-                       }) != c.delivered.end();
+      const bool got = std::find_if(c.delivered.begin(), c.delivered.end(),
+                                    [&](const char* d) { return std::string(d) == user; }) != c.delivered.end();
       EXPECT_EQ(FileNames(Mailbox(user)).size(), got ? 1u : 0u) << user;
       EXPECT_EQ(FileNames(Parcels(user)).size(), got ? 1u : 0u) << user;
       for (const path& d : {Mailbox(user), Parcels(user)}) {

@@ -16,11 +16,11 @@ namespace fs = std::filesystem;
 class Documents : public vktest::SenderTree {
  protected:
   bool LogOnAtStart() const override { return false; }
-  static CMC_return_code SendDocs(const char* recipients, const char* paths, const char* names,
-                                  const char* delimiter, CMC_flags flags = 0) {
-    return cmc_send_documents(const_cast<char*>(recipients), const_cast<char*>("subject"),
-                              const_cast<char*>("note"), flags, const_cast<char*>(paths),
-                              const_cast<char*>(names), const_cast<char*>(delimiter), 0);
+  static CMC_return_code SendDocs(const char* recipients, const char* paths, const char* names, const char* delimiter,
+                                  CMC_flags flags = 0) {
+    return cmc_send_documents(const_cast<char*>(recipients), const_cast<char*>("subject"), const_cast<char*>("note"),
+                              flags, const_cast<char*>(paths), const_cast<char*>(names), const_cast<char*>(delimiter),
+                              0);
   }
 };
 
@@ -46,8 +46,7 @@ TEST_F(Documents, DelimitedStringsBecomeTheDeliveredMessage) {
       {";ann,,", ab, "First,Second;", ";,", 0, CMC_SUCCESS, "Attachment-name: First, \r\n Second\r\n"},
       {"ann", ab, "Only", ";", 0, CMC_SUCCESS, "Attachment-name: a.txt, \r\n b.doc\r\n"},
       // The first file is the text; the first name goes with it.
-      {"ann", text + ";" + ab, "Note;First;Second", ";", note, CMC_SUCCESS,
-       "Attachment-name: First, \r\n Second\r\n"},
+      {"ann", text + ";" + ab, "Note;First;Second", ";", note, CMC_SUCCESS, "Attachment-name: First, \r\n Second\r\n"},
       {"ann", text, nullptr, ";", note, CMC_SUCCESS, "\r\n\r\nline one\r\n\r\n"},
       {"ann", largest, nullptr, ";", note, CMC_SUCCESS, std::string(65535, 'n')},
       {"ann", large, nullptr, ";", note, CMC_E_ATTACHMENT_READ_FAILURE, ""},

@@ -80,6 +80,8 @@ TEST_F(SmfWriterTest, EveryFieldByteForByte) {
     int importance;  // -1: no extension
     std::string fields, body;
   };
+  // One case a line reads best as a table.
+  // clang-format off
   const Case cases[] = {
       {"three To", {To("a"), To("b"), To("c")}, nullptr, nullptr, nullptr, -1, "To: a, \r\n b, \r\n c\r\n", ""},
       {"only Cc: an empty To field",
@@ -113,6 +115,7 @@ TEST_F(SmfWriterTest, EveryFieldByteForByte) {
       {"line ends stay as they are", {To("ann")}, nullptr, nullptr, "a\nb\r\n\rc", -1, "To: ann\r\n",
        "a\nb\r\n\rc\r\n"},
   };
+  // clang-format on
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     std::vector<CMC_recipient> r = c.to;

@@ -72,8 +72,8 @@ TEST(IsVeskMsgDir, RootOrMailDirInAnyCaseOfACompleteTreeOnly) {
   MakeTree(no_passwd.path(), true, false);
   const std::string file = empty.Join("plain");
   WriteWholeFile(file, "x");
-  for (const std::string& p : {no_parcel.path(), no_passwd.path(), empty.path(), empty.Join("missing"), file,
-                               std::string()}) {
+  for (const std::string& p :
+       {no_parcel.path(), no_passwd.path(), empty.path(), empty.Join("missing"), file, std::string()}) {
     EXPECT_EQ(isVeskMsgDir(p.c_str()), 0) << p;
   }
   EXPECT_EQ(isVeskMsgDir(nullptr), 0);

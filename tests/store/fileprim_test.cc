@@ -13,7 +13,6 @@
 #include "platform/file.h"
 #include "support/test_support.h"
 
-
 namespace fs = std::filesystem;
 using vktest::FileExists;
 using vktest::ReadWholeFile;
@@ -101,9 +100,7 @@ TEST(UniqueFile, PrefixAndSizeLimits) {
   EXPECT_EQ(vk::UniqueFile(dir.path().c_str(), "AB", out, sizeof out), vk::kNoFile);
 
   // Paths that cannot fit are refused before any file operation.
-  const struct {
-    size_t dir_length, size;
-  } too_long[] = {{120, 128}, {60, 61}};
+  const struct { size_t dir_length, size; } too_long[] = {{120, 128}, {60, 61}};
   for (const auto& c : too_long) {
     SCOPED_TRACE(c.dir_length);
     vk::PlatFaultArm(1, true);
@@ -194,7 +191,7 @@ TEST_F(CopyFileContentsTest, CopiesFromTheStartOverTheDestination) {
   ASSERT_TRUE(WriteWholeFile(dst_, std::string(80000, 'Z')));
   EXPECT_EQ(Copy(vk::kModeCreateReadWrite), static_cast<int64_t>(data_.size()));
   EXPECT_EQ(ReadWholeFile(dst_), data_ + std::string(80000 - data_.size(), 'Z'));  // not truncated
-  EXPECT_EQ(Copy(vk::kModeReadShared), -2);  // opened for reading only
+  EXPECT_EQ(Copy(vk::kModeReadShared), -2);                                        // opened for reading only
   EXPECT_EQ(vk::CopyFileContents(vk::kNoFile, vk::kNoFile), -1);
 }
 
@@ -239,8 +236,8 @@ TEST(Decimal, ParseExaminesTenCharactersAtMostAndFormatRoundTrips) {
   const struct {
     const char* text;
     int32_t value;
-  } cases[] = {{"  -42x", -42},  {"12345678901", 1234567890}, {nullptr, 0},   {"abc", 0},
-               {"1-2", 1},       {"--3", 0},                  {"\t 19 ", 19}, {"-2147483648", -214748364}};
+  } cases[] = {{"  -42x", -42}, {"12345678901", 1234567890}, {nullptr, 0}, {"abc", 0}, {"1-2", 1}, {"--3", 0},
+               {"\t 19 ", 19},  {"-2147483648", -214748364}};
   for (const auto& c : cases) EXPECT_EQ(vk::ParseDecimal(c.text), c.value) << (c.text ? c.text : "(null)");
   char buf[12];
   EXPECT_STREQ(vk::FormatDecimal(-2147483647 - 1, buf), "-2147483648");

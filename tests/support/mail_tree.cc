@@ -136,12 +136,19 @@ const size_t kUnsafeNameCount = sizeof kUnsafeNames / sizeof kUnsafeNames[0];
 
 std::vector<std::string> RefusedReferences(const std::string& pending, const std::string& other,
                                            const std::string& outside) {
-  const std::string up = std::string("..") + vk::kPathSep, box = fs::path(pending).parent_path().string() + vk::kPathSep;
+  const std::string up = std::string("..") + vk::kPathSep,
+                    box = fs::path(pending).parent_path().string() + vk::kPathSep;
   const fs::path o(other);
-  return {other, box + up + up + o.parent_path().parent_path().filename().string() + vk::kPathSep + "MHS" +
-                     vk::kPathSep + o.filename().string(),
-          o.filename().string(), outside, box + up + up + up + up + up + fs::path(outside).filename().string(),
-          pending, box, box + "..", ""};
+  return {other,
+          box + up + up + o.parent_path().parent_path().filename().string() + vk::kPathSep + "MHS" + vk::kPathSep +
+              o.filename().string(),
+          o.filename().string(),
+          outside,
+          box + up + up + up + up + up + fs::path(outside).filename().string(),
+          pending,
+          box,
+          box + "..",
+          ""};
 }
 
 void MailTreeTest::MakeTree(const Users& users) {
@@ -169,8 +176,7 @@ void MailTreeTest::CloseTree() {
   vk::SetCachedUserList(nullptr);
 }
 
-CMC_return_code MailTreeTest::LogOn(const char* name, const char* password, CMC_extension* ext,
-                                    CMC_uint16 version) {
+CMC_return_code MailTreeTest::LogOn(const char* name, const char* password, CMC_extension* ext, CMC_uint16 version) {
   session_ = 0xDEAD;
   return cmc_logon(nullptr, const_cast<char*>(name), const_cast<char*>(password), nullptr, 0, version, 0, &session_,
                    ext);
@@ -233,9 +239,9 @@ Listing MailTreeTest::List(CMC_flags flags, CMC_uint32 maximum, const std::strin
 CMC_uint32 MailTreeTest::Count(CMC_uint32 maximum, const std::string* seed) {
   std::vector<char> seed_bytes = RefBytes(seed ? *seed : "");
   CMC_uint32 count = maximum;
-  EXPECT_EQ(cmc_list(session_, nullptr, CMC_LIST_COUNT_ONLY, seed ? AsRef(seed_bytes) : nullptr, &count, 0, nullptr,
-                     nullptr),
-            CMC_SUCCESS);
+  EXPECT_EQ(
+      cmc_list(session_, nullptr, CMC_LIST_COUNT_ONLY, seed ? AsRef(seed_bytes) : nullptr, &count, 0, nullptr, nullptr),
+      CMC_SUCCESS);
   return count;
 }
 

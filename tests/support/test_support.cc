@@ -36,9 +36,7 @@ ScratchDir::~ScratchDir() {
   fs::remove_all(path_, ec);
 }
 
-std::string ScratchDir::Join(const std::string& name) const {
-  return (fs::path(path_) / name).string();
-}
+std::string ScratchDir::Join(const std::string& name) const { return (fs::path(path_) / name).string(); }
 
 PrivateProfile::PrivateProfile(const ScratchDir& dir) : path_(dir.Join("win.ini")) {
   vk::PlatSetWorkstationProfile(path_.c_str());

@@ -8,21 +8,21 @@
 #include "dialogs/rcgen/rcscript.h"
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: rcgen OUTPUT.rc\n");
-        return 2;
-    }
-    std::string rc = vkrc::ResourceScript();
-    std::FILE* f = std::fopen(argv[1], "wb");
-    if (!f) {
-        std::perror(argv[1]);
-        return 1;
-    }
-    bool ok = std::fwrite(rc.data(), 1, rc.size(), f) == rc.size();
-    ok = std::fclose(f) == 0 && ok;
-    if (!ok) {
-        std::fprintf(stderr, "rcgen: cannot write %s\n", argv[1]);
-        return 1;
-    }
-    return 0;
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: rcgen OUTPUT.rc\n");
+    return 2;
+  }
+  std::string rc = vkrc::ResourceScript();
+  std::FILE* f = std::fopen(argv[1], "wb");
+  if (!f) {
+    std::perror(argv[1]);
+    return 1;
+  }
+  bool ok = std::fwrite(rc.data(), 1, rc.size(), f) == rc.size();
+  ok = std::fclose(f) == 0 && ok;
+  if (!ok) {
+    std::fprintf(stderr, "rcgen: cannot write %s\n", argv[1]);
+    return 1;
+  }
+  return 0;
 }

@@ -280,8 +280,8 @@ bool PlatRenameNoReplace(const char* from, const char* to) {
   }
   if (ResolvePath(to, &dst)) {
     struct stat a, b;
-    bool same = lstat(src.c_str(), &a) == 0 && lstat(dst.c_str(), &b) == 0 && a.st_dev == b.st_dev &&
-                a.st_ino == b.st_ino;
+    bool same =
+        lstat(src.c_str(), &a) == 0 && lstat(dst.c_str(), &b) == 0 && a.st_dev == b.st_dev && a.st_ino == b.st_ino;
     if (!same) {
       SetError(PlatError::kExists);
       return false;

@@ -28,8 +28,8 @@ bool WildMatch(const char* pat, const char* name) {
     if (*pat == '*') {
       star = pat++;
       resume = name;
-    } else if (*pat == '?' || (*pat != '\0' && posix::NamesEqualNoCase(std::string(1, *pat).c_str(),
-                                                                         std::string(1, *name).c_str()))) {
+    } else if (*pat == '?' ||
+               (*pat != '\0' && posix::NamesEqualNoCase(std::string(1, *pat).c_str(), std::string(1, *name).c_str()))) {
       ++pat;
       ++name;
     } else if (star != nullptr) {

@@ -87,7 +87,8 @@ void* PlatReserve() {
   uintptr_t base = (start + kReservationSize - 1) & ~(static_cast<uintptr_t>(kReservationSize) - 1);
   if (base > start) munmap(raw, base - start);
   uintptr_t end = start + span;
-  if (end > base + kReservationSize) munmap(reinterpret_cast<void*>(base + kReservationSize), end - base - kReservationSize);
+  if (end > base + kReservationSize)
+    munmap(reinterpret_cast<void*>(base + kReservationSize), end - base - kReservationSize);
   std::lock_guard<std::mutex> lock(g_reservations_mu);
   if (g_reservations == nullptr) g_reservations = new (std::nothrow) std::map<uintptr_t, size_t>;
   bool stored = false;

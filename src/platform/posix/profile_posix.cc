@@ -36,7 +36,6 @@ std::mutex g_workstation_mu;
 bool g_workstation_set = false;
 std::string g_workstation_path;
 
-
 std::string WorkstationPath() {
   {
     std::lock_guard<std::mutex> lock(g_workstation_mu);
@@ -284,7 +283,6 @@ bool WriteAll(int fd, const std::string& text) {
   return true;
 }
 
-
 // Writers of one profile exclude each other with a lock directory beside
 // it, "<profile>.lck", made with mkdir.  Byte-range locks would be simpler,
 // but a second workstation's SMB client never sees them, and a file created
@@ -495,8 +493,7 @@ bool HasLineBreak(const char* s) { return s != nullptr && std::strpbrk(s, "\r\n"
 
 }  // namespace
 
-int PlatGetProfileString(const char* file, const char* section, const char* key, const char* def, char* out,
-                         int size) {
+int PlatGetProfileString(const char* file, const char* section, const char* key, const char* def, char* out, int size) {
   bool injected = PlatFaultHit();
   if (injected) SetError(PlatError::kInjected);
   if (out == nullptr || size <= 0) return 0;
@@ -569,7 +566,8 @@ bool PlatWriteProfileString(const char* file, const char* section, const char* k
   }
   std::string sec = Trim(section);
   if (HasLineBreak(section) || HasLineBreak(key) || HasLineBreak(value) || sec.empty() ||
-      sec.find(']') != std::string::npos || (key != nullptr && (std::strchr(key, '=') != nullptr || Trim(key).empty()))) {
+      sec.find(']') != std::string::npos ||
+      (key != nullptr && (std::strchr(key, '=') != nullptr || Trim(key).empty()))) {
     SetError(PlatError::kOther);
     return false;
   }

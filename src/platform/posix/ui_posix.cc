@@ -10,8 +10,8 @@ void PlatEndDialog(UiWindow, int) {}
 
 bool PlatHasControl(UiWindow, int) { return false; }
 int PlatGetControlText(UiWindow, int, char* buf, int size) {
-    if (buf && size > 0) buf[0] = '\0';
-    return -1;
+  if (buf && size > 0) buf[0] = '\0';
+  return -1;
 }
 bool PlatSetControlText(UiWindow, int, const char*) { return false; }
 void PlatEnableControl(UiWindow, int, bool) {}
@@ -31,8 +31,8 @@ int PlatListReset(UiWindow, int) { return -1; }
 int PlatListCount(UiWindow, int) { return -1; }
 int PlatListTextLength(UiWindow, int, int) { return -1; }
 int PlatListText(UiWindow, int, int, char* buf) {
-    if (buf) buf[0] = '\0';
-    return -1;
+  if (buf) buf[0] = '\0';
+  return -1;
 }
 int PlatListSetSel(UiWindow, int, int, bool) { return -1; }
 int PlatListGetSel(UiWindow, int, int) { return -1; }
@@ -44,15 +44,15 @@ bool PlatGetWindowRect(UiWindow, int*, int*, int*, int*) { return false; }
 bool PlatMoveWindow(UiWindow, int, int) { return false; }
 
 void PlatScreenSize(int* width, int* height) {
-    if (width) *width = 1024;
-    if (height) *height = 768;
+  if (width) *width = 1024;
+  if (height) *height = 768;
 }
 int PlatMenuBarHeight() { return 19; }
 int PlatCaptionHeight() { return 18; }
 int PlatFrameWidth(bool thick) { return thick ? 4 : 3; }
 void PlatCursorPos(int* x, int* y) {
-    if (x) *x = 512;
-    if (y) *y = 384;
+  if (x) *x = 512;
+  if (y) *y = 384;
 }
 
 }  // namespace vk

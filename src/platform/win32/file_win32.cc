@@ -160,8 +160,7 @@ bool NextRealEntry(HANDLE find, WIN32_FIND_DATAA* data) {
 
 PlatError PlatLastError() { return win32::t_last_error; }
 
-FileHandle PlatOpen(const char* path, unsigned access, ShareMode share, Disposition disposition,
-                    bool inherit) {
+FileHandle PlatOpen(const char* path, unsigned access, ShareMode share, Disposition disposition, bool inherit) {
   if (Injected()) return kNoFile;
   if (NullPath(path)) return kNoFile;
   // Windows refuses to write a read-only file; Wine running as root would

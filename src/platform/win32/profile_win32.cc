@@ -28,8 +28,7 @@ bool Holds(const char* text, const char* chars) { return text != nullptr && std:
 
 }  // namespace
 
-int PlatGetProfileString(const char* file, const char* section, const char* key, const char* def,
-                         char* out, int size) {
+int PlatGetProfileString(const char* file, const char* section, const char* key, const char* def, char* out, int size) {
   if (def == nullptr) def = "";
   if (win32::Injected()) {
     // A failed read looks like a missing key: the default, or an empty run.
@@ -47,9 +46,8 @@ int PlatGetProfileString(const char* file, const char* section, const char* key,
   }
   if (out == nullptr || size <= 0) return 0;
   const char* target = TargetFile(file);
-  DWORD n = target == nullptr
-                ? GetProfileStringA(section, key, def, out, static_cast<DWORD>(size))
-                : GetPrivateProfileStringA(section, key, def, out, static_cast<DWORD>(size), target);
+  DWORD n = target == nullptr ? GetProfileStringA(section, key, def, out, static_cast<DWORD>(size))
+                              : GetPrivateProfileStringA(section, key, def, out, static_cast<DWORD>(size), target);
   // A run of names that was cut ends in two zeros; Wine's narrow-character
   // calls leave the second one out.
   if ((key == nullptr || section == nullptr) && size >= 2 && n == static_cast<DWORD>(size - 2)) {
@@ -61,8 +59,7 @@ int PlatGetProfileString(const char* file, const char* section, const char* key,
 int PlatGetProfileInt(const char* file, const char* section, const char* key, int def) {
   if (win32::Injected()) return def;
   const char* target = TargetFile(file);
-  UINT n = target == nullptr ? GetProfileIntA(section, key, def)
-                             : GetPrivateProfileIntA(section, key, def, target);
+  UINT n = target == nullptr ? GetProfileIntA(section, key, def) : GetPrivateProfileIntA(section, key, def, target);
   return static_cast<int>(n);
 }
 

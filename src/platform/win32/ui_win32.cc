@@ -15,112 +15,116 @@ namespace vk {
 namespace {
 
 struct RealDialog {
-    UiEventHandler handler;
-    void* context;
+  UiEventHandler handler;
+  void* context;
 };
 
 HINSTANCE OwnModule() {
-    HMODULE module = nullptr;
-    if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                            reinterpret_cast<LPCSTR>(&OwnModule), &module)) {
-        module = GetModuleHandleA(nullptr);
-    }
-    return module;
+  HMODULE module = nullptr;
+  if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                          reinterpret_cast<LPCSTR>(&OwnModule), &module)) {
+    module = GetModuleHandleA(nullptr);
+  }
+  return module;
 }
 
 INT_PTR CALLBACK RealDialogProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-    RealDialog* real;
-    if (message == WM_INITDIALOG) {
-        SetWindowLongPtrA(window, DWLP_USER, lparam);
-        real = reinterpret_cast<RealDialog*>(lparam);
-    } else {
-        real = reinterpret_cast<RealDialog*>(GetWindowLongPtrA(window, DWLP_USER));
-    }
-    if (!real) return FALSE;
-    try {
-        switch (message) {
-            case WM_INITDIALOG:
-                real->handler(real->context, window, kUiInit, 0, 0);
-                // The system puts the focus on the first tab stop.
-                return TRUE;
-            case WM_COMMAND:
-                return real->handler(real->context, window, kUiCommand, LOWORD(wparam), HIWORD(wparam)) ? TRUE
-                                                                                                        : FALSE;
-            case WM_CLOSE:
-                return real->handler(real->context, window, kUiClose, 0, 0) ? TRUE : FALSE;
-            default:
-                return FALSE;
-        }
-    } catch (...) {
+  RealDialog* real;
+  if (message == WM_INITDIALOG) {
+    SetWindowLongPtrA(window, DWLP_USER, lparam);
+    real = reinterpret_cast<RealDialog*>(lparam);
+  } else {
+    real = reinterpret_cast<RealDialog*>(GetWindowLongPtrA(window, DWLP_USER));
+  }
+  if (!real) return FALSE;
+  try {
+    switch (message) {
+      case WM_INITDIALOG:
+        real->handler(real->context, window, kUiInit, 0, 0);
+        // The system puts the focus on the first tab stop.
+        return TRUE;
+      case WM_COMMAND:
+        return real->handler(real->context, window, kUiCommand, LOWORD(wparam), HIWORD(wparam)) ? TRUE : FALSE;
+      case WM_CLOSE:
+        return real->handler(real->context, window, kUiClose, 0, 0) ? TRUE : FALSE;
+      default:
         return FALSE;
     }
+  } catch (...) {
+    return FALSE;
+  }
 }
 
 void PutWord(std::vector<WORD>& t, unsigned value) { t.push_back(static_cast<WORD>(value)); }
 
 void PutDword(std::vector<WORD>& t, unsigned long value) {
-    PutWord(t, static_cast<unsigned>(value & 0xFFFF));
-    PutWord(t, static_cast<unsigned>((value >> 16) & 0xFFFF));
+  PutWord(t, static_cast<unsigned>(value & 0xFFFF));
+  PutWord(t, static_cast<unsigned>((value >> 16) & 0xFFFF));
 }
 
 void PutText(std::vector<WORD>& t, const char* text) {
-    const char* s = text ? text : "";
-    int n = MultiByteToWideChar(CP_ACP, 0, s, -1, nullptr, 0);
-    if (n <= 0) {
-        PutWord(t, 0);
-        return;
-    }
-    std::vector<WCHAR> wide(static_cast<size_t>(n));
-    MultiByteToWideChar(CP_ACP, 0, s, -1, wide.data(), n);
-    for (WCHAR c : wide) PutWord(t, c);
+  const char* s = text ? text : "";
+  int n = MultiByteToWideChar(CP_ACP, 0, s, -1, nullptr, 0);
+  if (n <= 0) {
+    PutWord(t, 0);
+    return;
+  }
+  std::vector<WCHAR> wide(static_cast<size_t>(n));
+  MultiByteToWideChar(CP_ACP, 0, s, -1, wide.data(), n);
+  for (WCHAR c : wide) PutWord(t, c);
 }
 
 unsigned ClassAtom(UiControlKind kind) {
-    switch (kind) {
-        case kUiButton: return 0x0080;
-        case kUiEdit: return 0x0081;
-        case kUiStatic: return 0x0082;
-        case kUiListBox: return 0x0083;
-        case kUiComboBox: return 0x0085;
-    }
-    return 0x0082;
+  switch (kind) {
+    case kUiButton:
+      return 0x0080;
+    case kUiEdit:
+      return 0x0081;
+    case kUiStatic:
+      return 0x0082;
+    case kUiListBox:
+      return 0x0083;
+    case kUiComboBox:
+      return 0x0085;
+  }
+  return 0x0082;
 }
 
 // A DLGTEMPLATE with its items, laid out as the resource compiler does.
 void BuildTemplate(const UiDialogDef* def, std::vector<WORD>& t) {
-    PutDword(t, def->style | kDsSetFont);
-    PutDword(t, 0);  // extended style
-    PutWord(t, static_cast<unsigned>(def->control_count));
-    PutWord(t, 0);
-    PutWord(t, 0);
-    PutWord(t, static_cast<unsigned>(def->cx));
-    PutWord(t, static_cast<unsigned>(def->cy));
-    PutWord(t, 0);  // no menu
-    PutWord(t, 0);  // the dialog class
-    PutText(t, def->caption);
-    PutWord(t, static_cast<unsigned>(def->point_size));
-    PutText(t, def->font);
-    for (int i = 0; i < def->control_count; ++i) {
-        const UiControlDef& c = def->controls[i];
-        if (t.size() % 2) PutWord(t, 0);  // items start on a DWORD boundary
-        PutDword(t, c.style | kWsChild);
-        PutDword(t, 0);
-        PutWord(t, static_cast<unsigned>(c.x));
-        PutWord(t, static_cast<unsigned>(c.y));
-        PutWord(t, static_cast<unsigned>(c.cx));
-        PutWord(t, static_cast<unsigned>(c.cy));
-        PutWord(t, static_cast<unsigned>(c.id & 0xFFFF));
-        PutWord(t, 0xFFFF);
-        PutWord(t, ClassAtom(c.kind));
-        PutText(t, c.text);
-        PutWord(t, 0);  // no creation data
-    }
+  PutDword(t, def->style | kDsSetFont);
+  PutDword(t, 0);  // extended style
+  PutWord(t, static_cast<unsigned>(def->control_count));
+  PutWord(t, 0);
+  PutWord(t, 0);
+  PutWord(t, static_cast<unsigned>(def->cx));
+  PutWord(t, static_cast<unsigned>(def->cy));
+  PutWord(t, 0);  // no menu
+  PutWord(t, 0);  // the dialog class
+  PutText(t, def->caption);
+  PutWord(t, static_cast<unsigned>(def->point_size));
+  PutText(t, def->font);
+  for (int i = 0; i < def->control_count; ++i) {
+    const UiControlDef& c = def->controls[i];
+    if (t.size() % 2) PutWord(t, 0);  // items start on a DWORD boundary
+    PutDword(t, c.style | kWsChild);
+    PutDword(t, 0);
+    PutWord(t, static_cast<unsigned>(c.x));
+    PutWord(t, static_cast<unsigned>(c.y));
+    PutWord(t, static_cast<unsigned>(c.cx));
+    PutWord(t, static_cast<unsigned>(c.cy));
+    PutWord(t, static_cast<unsigned>(c.id & 0xFFFF));
+    PutWord(t, 0xFFFF);
+    PutWord(t, ClassAtom(c.kind));
+    PutText(t, c.text);
+    PutWord(t, 0);  // no creation data
+  }
 }
 
 HWND Item(UiWindow dialog, int id) { return dialog ? GetDlgItem(static_cast<HWND>(dialog), id) : nullptr; }
 
 LRESULT SendItem(UiWindow dialog, int id, UINT message, WPARAM wparam, LPARAM lparam) {
-    return SendDlgItemMessageA(static_cast<HWND>(dialog), id, message, wparam, lparam);
+  return SendDlgItemMessageA(static_cast<HWND>(dialog), id, message, wparam, lparam);
 }
 
 int ListResult(LRESULT r) { return r == LB_ERR ? -1 : static_cast<int>(r); }
@@ -128,190 +132,191 @@ int ListResult(LRESULT r) { return r == LB_ERR ? -1 : static_cast<int>(r); }
 }  // namespace
 
 int PlatRunDialog(UiWindow owner, const UiDialogDef* def, UiEventHandler handler, void* context) {
-    if (!def || !handler) return -1;
-    RealDialog real = {handler, context};
-    HINSTANCE module = OwnModule();
-    HWND parent = owner && IsWindow(static_cast<HWND>(owner)) ? static_cast<HWND>(owner) : nullptr;
-    LPCSTR name = MAKEINTRESOURCEA(def->id);
-    if (FindResourceA(module, name, MAKEINTRESOURCEA(5) /* RT_DIALOG */)) {
-        return static_cast<int>(DialogBoxParamA(module, name, parent, RealDialogProc, reinterpret_cast<LPARAM>(&real)));
-    }
-    std::vector<WORD> t;
-    try {
-        BuildTemplate(def, t);
-    } catch (...) {
-        return -1;
-    }
-    return static_cast<int>(DialogBoxIndirectParamA(module, reinterpret_cast<LPCDLGTEMPLATEA>(t.data()), parent,
-                                                    RealDialogProc, reinterpret_cast<LPARAM>(&real)));
+  if (!def || !handler) return -1;
+  RealDialog real = {handler, context};
+  HINSTANCE module = OwnModule();
+  HWND parent = owner && IsWindow(static_cast<HWND>(owner)) ? static_cast<HWND>(owner) : nullptr;
+  LPCSTR name = MAKEINTRESOURCEA(def->id);
+  if (FindResourceA(module, name, MAKEINTRESOURCEA(5) /* RT_DIALOG */)) {
+    return static_cast<int>(DialogBoxParamA(module, name, parent, RealDialogProc, reinterpret_cast<LPARAM>(&real)));
+  }
+  std::vector<WORD> t;
+  try {
+    BuildTemplate(def, t);
+  } catch (...) {
+    return -1;
+  }
+  return static_cast<int>(DialogBoxIndirectParamA(module, reinterpret_cast<LPCDLGTEMPLATEA>(t.data()), parent,
+                                                  RealDialogProc, reinterpret_cast<LPARAM>(&real)));
 }
 
 void PlatEndDialog(UiWindow dialog, int result) {
-    if (dialog) ::EndDialog(static_cast<HWND>(dialog), result);
+  if (dialog) ::EndDialog(static_cast<HWND>(dialog), result);
 }
 
 bool PlatHasControl(UiWindow dialog, int id) { return Item(dialog, id) != nullptr; }
 
 int PlatGetControlText(UiWindow dialog, int id, char* buf, int size) {
-    if (buf && size > 0) buf[0] = '\0';
-    HWND w = id == -1 ? static_cast<HWND>(dialog) : Item(dialog, id);
-    if (!w) return -1;
-    int length = GetWindowTextLengthA(w);
-    if (buf && size > 0) {
-        int got = GetWindowTextA(w, buf, size);
-        buf[got < size ? (got < 0 ? 0 : got) : size - 1] = '\0';
-    }
-    return length;
+  if (buf && size > 0) buf[0] = '\0';
+  HWND w = id == -1 ? static_cast<HWND>(dialog) : Item(dialog, id);
+  if (!w) return -1;
+  int length = GetWindowTextLengthA(w);
+  if (buf && size > 0) {
+    int got = GetWindowTextA(w, buf, size);
+    buf[got < size ? (got < 0 ? 0 : got) : size - 1] = '\0';
+  }
+  return length;
 }
 
 bool PlatSetControlText(UiWindow dialog, int id, const char* text) {
-    HWND w = id == -1 ? static_cast<HWND>(dialog) : Item(dialog, id);
-    return w && SetWindowTextA(w, text ? text : "");
+  HWND w = id == -1 ? static_cast<HWND>(dialog) : Item(dialog, id);
+  return w && SetWindowTextA(w, text ? text : "");
 }
 
 void PlatEnableControl(UiWindow dialog, int id, bool enable) {
-    if (HWND w = Item(dialog, id)) EnableWindow(w, enable ? TRUE : FALSE);
+  if (HWND w = Item(dialog, id)) EnableWindow(w, enable ? TRUE : FALSE);
 }
 
 void PlatShowControl(UiWindow dialog, int id, bool show) {
-    if (HWND w = Item(dialog, id)) ShowWindow(w, show ? SW_SHOW : SW_HIDE);
+  if (HWND w = Item(dialog, id)) ShowWindow(w, show ? SW_SHOW : SW_HIDE);
 }
 
 bool PlatIsControlEnabled(UiWindow dialog, int id) {
-    HWND w = Item(dialog, id);
-    return w && IsWindowEnabled(w);
+  HWND w = Item(dialog, id);
+  return w && IsWindowEnabled(w);
 }
 
 bool PlatIsControlVisible(UiWindow dialog, int id) {
-    HWND w = Item(dialog, id);
-    return w && (GetWindowLongA(w, GWL_STYLE) & WS_VISIBLE) != 0;
+  HWND w = Item(dialog, id);
+  return w && (GetWindowLongA(w, GWL_STYLE) & WS_VISIBLE) != 0;
 }
 
 void PlatLimitText(UiWindow dialog, int id, int limit) {
-    if (Item(dialog, id)) SendItem(dialog, id, EM_LIMITTEXT, static_cast<WPARAM>(limit > 0 ? limit : 0), 0);
+  if (Item(dialog, id)) SendItem(dialog, id, EM_LIMITTEXT, static_cast<WPARAM>(limit > 0 ? limit : 0), 0);
 }
 
 void PlatSelectAllText(UiWindow dialog, int id) {
-    if (Item(dialog, id)) SendItem(dialog, id, EM_SETSEL, 0, -1);
+  if (Item(dialog, id)) SendItem(dialog, id, EM_SETSEL, 0, -1);
 }
 
 void PlatSetDefaultButton(UiWindow dialog, int id) {
-    if (dialog) SendMessageA(static_cast<HWND>(dialog), DM_SETDEFID, static_cast<WPARAM>(id), 0);
+  if (dialog) SendMessageA(static_cast<HWND>(dialog), DM_SETDEFID, static_cast<WPARAM>(id), 0);
 }
 
 void PlatSetFocus(UiWindow dialog, int id) {
-    if (HWND w = Item(dialog, id)) SendMessageA(static_cast<HWND>(dialog), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(w), TRUE);
+  if (HWND w = Item(dialog, id))
+    SendMessageA(static_cast<HWND>(dialog), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(w), TRUE);
 }
 
 void PlatSendCommand(UiWindow dialog, int id, int code) {
-    if (dialog) {
-        SendMessageA(static_cast<HWND>(dialog), WM_COMMAND, MAKEWPARAM(id, code),
-                     reinterpret_cast<LPARAM>(Item(dialog, id)));
-    }
+  if (dialog) {
+    SendMessageA(static_cast<HWND>(dialog), WM_COMMAND, MAKEWPARAM(id, code),
+                 reinterpret_cast<LPARAM>(Item(dialog, id)));
+  }
 }
 
 void PlatSetRedraw(UiWindow dialog, int id, bool redraw) {
-    HWND w = Item(dialog, id);
-    if (!w) return;
-    SendMessageA(w, WM_SETREDRAW, redraw ? TRUE : FALSE, 0);
-    if (redraw) InvalidateRect(w, nullptr, TRUE);
+  HWND w = Item(dialog, id);
+  if (!w) return;
+  SendMessageA(w, WM_SETREDRAW, redraw ? TRUE : FALSE, 0);
+  if (redraw) InvalidateRect(w, nullptr, TRUE);
 }
 
 int PlatListAdd(UiWindow dialog, int id, const char* text) {
-    if (!Item(dialog, id)) return -1;
-    LRESULT r = SendItem(dialog, id, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text ? text : ""));
-    return r == LB_ERR || r == LB_ERRSPACE ? -1 : static_cast<int>(r);
+  if (!Item(dialog, id)) return -1;
+  LRESULT r = SendItem(dialog, id, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text ? text : ""));
+  return r == LB_ERR || r == LB_ERRSPACE ? -1 : static_cast<int>(r);
 }
 
 int PlatListDelete(UiWindow dialog, int id, int index) {
-    if (!Item(dialog, id)) return -1;
-    return ListResult(SendItem(dialog, id, LB_DELETESTRING, static_cast<WPARAM>(index), 0));
+  if (!Item(dialog, id)) return -1;
+  return ListResult(SendItem(dialog, id, LB_DELETESTRING, static_cast<WPARAM>(index), 0));
 }
 
 int PlatListReset(UiWindow dialog, int id) {
-    if (!Item(dialog, id)) return -1;
-    SendItem(dialog, id, LB_RESETCONTENT, 0, 0);
-    return 0;
+  if (!Item(dialog, id)) return -1;
+  SendItem(dialog, id, LB_RESETCONTENT, 0, 0);
+  return 0;
 }
 
 int PlatListCount(UiWindow dialog, int id) {
-    if (!Item(dialog, id)) return -1;
-    return ListResult(SendItem(dialog, id, LB_GETCOUNT, 0, 0));
+  if (!Item(dialog, id)) return -1;
+  return ListResult(SendItem(dialog, id, LB_GETCOUNT, 0, 0));
 }
 
 int PlatListTextLength(UiWindow dialog, int id, int index) {
-    if (!Item(dialog, id)) return -1;
-    return ListResult(SendItem(dialog, id, LB_GETTEXTLEN, static_cast<WPARAM>(index), 0));
+  if (!Item(dialog, id)) return -1;
+  return ListResult(SendItem(dialog, id, LB_GETTEXTLEN, static_cast<WPARAM>(index), 0));
 }
 
 int PlatListText(UiWindow dialog, int id, int index, char* buf) {
-    if (buf) buf[0] = '\0';
-    if (!buf || !Item(dialog, id)) return -1;
-    return ListResult(SendItem(dialog, id, LB_GETTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(buf)));
+  if (buf) buf[0] = '\0';
+  if (!buf || !Item(dialog, id)) return -1;
+  return ListResult(SendItem(dialog, id, LB_GETTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(buf)));
 }
 
 int PlatListSetSel(UiWindow dialog, int id, int index, bool selected) {
-    HWND w = Item(dialog, id);
-    if (!w) return -1;
-    LONG style = GetWindowLongA(w, GWL_STYLE);
-    if (style & (LBS_EXTENDEDSEL | LBS_MULTIPLESEL)) {
-        return ListResult(SendMessageA(w, LB_SETSEL, selected ? TRUE : FALSE, static_cast<LPARAM>(index)));
-    }
-    SendMessageA(w, LB_SETCURSEL, static_cast<WPARAM>(selected ? index : -1), 0);
-    return 0;
+  HWND w = Item(dialog, id);
+  if (!w) return -1;
+  LONG style = GetWindowLongA(w, GWL_STYLE);
+  if (style & (LBS_EXTENDEDSEL | LBS_MULTIPLESEL)) {
+    return ListResult(SendMessageA(w, LB_SETSEL, selected ? TRUE : FALSE, static_cast<LPARAM>(index)));
+  }
+  SendMessageA(w, LB_SETCURSEL, static_cast<WPARAM>(selected ? index : -1), 0);
+  return 0;
 }
 
 int PlatListGetSel(UiWindow dialog, int id, int index) {
-    if (!Item(dialog, id)) return -1;
-    LRESULT r = SendItem(dialog, id, LB_GETSEL, static_cast<WPARAM>(index), 0);
-    return r == LB_ERR ? -1 : (r > 0 ? 1 : 0);
+  if (!Item(dialog, id)) return -1;
+  LRESULT r = SendItem(dialog, id, LB_GETSEL, static_cast<WPARAM>(index), 0);
+  return r == LB_ERR ? -1 : (r > 0 ? 1 : 0);
 }
 
 int PlatListSelCount(UiWindow dialog, int id) {
-    HWND w = Item(dialog, id);
-    if (!w) return -1;
-    if (GetWindowLongA(w, GWL_STYLE) & (LBS_EXTENDEDSEL | LBS_MULTIPLESEL)) {
-        return ListResult(SendMessageA(w, LB_GETSELCOUNT, 0, 0));
-    }
-    return SendMessageA(w, LB_GETCURSEL, 0, 0) == LB_ERR ? 0 : 1;
+  HWND w = Item(dialog, id);
+  if (!w) return -1;
+  if (GetWindowLongA(w, GWL_STYLE) & (LBS_EXTENDEDSEL | LBS_MULTIPLESEL)) {
+    return ListResult(SendMessageA(w, LB_GETSELCOUNT, 0, 0));
+  }
+  return SendMessageA(w, LB_GETCURSEL, 0, 0) == LB_ERR ? 0 : 1;
 }
 
 int PlatListSelItems(UiWindow dialog, int id, int* items, int max) {
-    HWND w = Item(dialog, id);
-    if (!w || max < 0) return -1;
-    if (GetWindowLongA(w, GWL_STYLE) & (LBS_EXTENDEDSEL | LBS_MULTIPLESEL)) {
-        return ListResult(SendMessageA(w, LB_GETSELITEMS, static_cast<WPARAM>(max), reinterpret_cast<LPARAM>(items)));
-    }
-    LRESULT cur = SendMessageA(w, LB_GETCURSEL, 0, 0);
-    if (cur == LB_ERR || max == 0) return 0;
-    if (items) items[0] = static_cast<int>(cur);
-    return 1;
+  HWND w = Item(dialog, id);
+  if (!w || max < 0) return -1;
+  if (GetWindowLongA(w, GWL_STYLE) & (LBS_EXTENDEDSEL | LBS_MULTIPLESEL)) {
+    return ListResult(SendMessageA(w, LB_GETSELITEMS, static_cast<WPARAM>(max), reinterpret_cast<LPARAM>(items)));
+  }
+  LRESULT cur = SendMessageA(w, LB_GETCURSEL, 0, 0);
+  if (cur == LB_ERR || max == 0) return 0;
+  if (items) items[0] = static_cast<int>(cur);
+  return 1;
 }
 
 int PlatListFindExact(UiWindow dialog, int id, const char* text) {
-    if (!Item(dialog, id)) return -1;
-    return ListResult(SendItem(dialog, id, LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
-                               reinterpret_cast<LPARAM>(text ? text : "")));
+  if (!Item(dialog, id)) return -1;
+  return ListResult(
+      SendItem(dialog, id, LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(text ? text : "")));
 }
 
 bool PlatGetWindowRect(UiWindow window, int* left, int* top, int* width, int* height) {
-    RECT r;
-    if (!window || !GetWindowRect(static_cast<HWND>(window), &r)) return false;
-    if (left) *left = r.left;
-    if (top) *top = r.top;
-    if (width) *width = r.right - r.left;
-    if (height) *height = r.bottom - r.top;
-    return true;
+  RECT r;
+  if (!window || !GetWindowRect(static_cast<HWND>(window), &r)) return false;
+  if (left) *left = r.left;
+  if (top) *top = r.top;
+  if (width) *width = r.right - r.left;
+  if (height) *height = r.bottom - r.top;
+  return true;
 }
 
 bool PlatMoveWindow(UiWindow window, int left, int top) {
-    return window && SetWindowPos(static_cast<HWND>(window), nullptr, left, top, 0, 0,
-                                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW);
+  return window && SetWindowPos(static_cast<HWND>(window), nullptr, left, top, 0, 0,
+                                SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW);
 }
 
 void PlatScreenSize(int* width, int* height) {
-    if (width) *width = GetSystemMetrics(SM_CXSCREEN);
-    if (height) *height = GetSystemMetrics(SM_CYSCREEN);
+  if (width) *width = GetSystemMetrics(SM_CXSCREEN);
+  if (height) *height = GetSystemMetrics(SM_CYSCREEN);
 }
 
 int PlatMenuBarHeight() { return GetSystemMetrics(SM_CYMENU); }
@@ -321,10 +326,10 @@ int PlatCaptionHeight() { return GetSystemMetrics(SM_CYCAPTION); }
 int PlatFrameWidth(bool thick) { return GetSystemMetrics(thick ? SM_CXFRAME : SM_CXDLGFRAME); }
 
 void PlatCursorPos(int* x, int* y) {
-    POINT p = {0, 0};
-    GetCursorPos(&p);
-    if (x) *x = p.x;
-    if (y) *y = p.y;
+  POINT p = {0, 0};
+  GetCursorPos(&p);
+  if (x) *x = p.x;
+  if (y) *y = p.y;
 }
 
 }  // namespace vk
