@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "address/lookup.h"
-#include "address/namelist.h"
+#include "store/namelist.h"
 #include "cmc/session.h"
 #include "platform/memory.h"
 #include "platform/profile.h"

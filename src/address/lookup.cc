@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "address/namelist.h"
+#include "store/namelist.h"
 #include "cmc/handlers.h"
 #include "cmc/pool.h"
 #include "cmc/session.h"

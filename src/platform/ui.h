@@ -105,6 +105,10 @@ enum UiEvent { kUiInit = 0, kUiCommand = 1, kUiClose = 2 };
 // becomes a Cancel command, as the system's dialog handling does).
 using UiEventHandler = int (*)(void* context, UiWindow dialog, int event, int id, int code);
 
+// True where the platform has real dialogs (Win32); elsewhere every dialog
+// runs in memory.
+bool PlatHasRealDialogs();
+
 // Runs `def` as a real modal dialog owned by `owner`: the template of the
 // module's resources when the module has one of that id, else the same
 // template built in memory.  Answers the value the dialog ended with, -1

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "address/namelist.h"
+#include "store/namelist.h"
 #include "platform/text.h"
 #include "store/fileprim.h"
 
@@ -34,6 +34,18 @@ void AppendValue(char* value, uint32_t* length, uint32_t limit, const char* text
 const char* SkipWhite(const char* p) {
   while (*p && IsWhite(static_cast<unsigned char>(*p))) ++p;
   return p;
+}
+
+// The rest of a physical line longer than the line buffer: appended to the
+// value (`value` non-null) or dropped.  Read as lines of their own, its
+// pieces could pass for header fields that the writer never wrote.
+void TakeRestOfLine(BufferedFile* reader, bool cut, char* value, uint32_t* length, uint32_t limit) {
+  char piece[kHeaderLineMax + 1];
+  while (cut) {
+    std::memset(piece, 0, sizeof piece);
+    if (ReadLine(reader, piece, kHeaderLineMax, &cut) == 0) break;
+    if (value != nullptr) AppendValue(value, length, limit, piece);
+  }
 }
 
 // Takes one or two characters of a date piece into `piece` (cleared, at
@@ -96,7 +108,8 @@ CMC_return_code ReadHeaderField(BufferedFile* reader, int* id, char* value, uint
   uint32_t length = 0;
 
   char line[kHeaderLineMax + 1] = {0};
-  if (ReadLine(reader, line, kHeaderLineMax) == 0) {
+  bool cut = false;
+  if (ReadLine(reader, line, kHeaderLineMax, &cut) == 0) {
     *id = kFieldEnd;
     return CMC_SUCCESS;
   }
@@ -105,6 +118,7 @@ CMC_return_code ReadHeaderField(BufferedFile* reader, int* id, char* value, uint
   if (!colon) {
     *id = (line[0] && EqualAsciiNoCase(line, HeaderNames[kFieldTag])) ? kFieldTag : kFieldUnknown;
     AppendValue(value, &length, limit, line);
+    TakeRestOfLine(reader, cut, nullptr, &length, limit);
     return CMC_SUCCESS;
   }
 
@@ -113,16 +127,21 @@ CMC_return_code ReadHeaderField(BufferedFile* reader, int* id, char* value, uint
   while (IsDigit(static_cast<unsigned char>(*name))) ++name;
   *id = HeaderFieldId(name);
   const char* text = colon + 1;
-  if (*id == kFieldUnknown || *text == '\0') return CMC_SUCCESS;
+  if (*id == kFieldUnknown || *text == '\0') {
+    TakeRestOfLine(reader, cut, nullptr, &length, limit);
+    return CMC_SUCCESS;
+  }
 
   AppendValue(value, &length, limit, SkipWhite(text));
+  TakeRestOfLine(reader, cut, value, &length, limit);
   uint32_t next = 0;
   for (;;) {
     next = BufferedTell(reader);
     std::memset(line, 0, sizeof line);
-    if (ReadLine(reader, line, kHeaderLineMax) == 0) break;
+    if (ReadLine(reader, line, kHeaderLineMax, &cut) == 0) break;
     if (!IsWhite(static_cast<unsigned char>(line[0]))) break;
     AppendValue(value, &length, limit, SkipWhite(line));
+    TakeRestOfLine(reader, cut, value, &length, limit);
   }
   // The line that ended the field is the next field's; at the end of the
   // file this leaves the reader there with nothing more to read.

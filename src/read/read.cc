@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstring>
 
-#include "address/namelist.h"
+#include "store/namelist.h"
 #include "platform/file.h"
 #include "platform/memory.h"
 #include "read/header.h"

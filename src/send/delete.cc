@@ -1,5 +1,5 @@
 // Deleting a message of the user's mailbox together with its parcels.
-#include "address/namelist.h"
+#include "store/namelist.h"
 #include "cmc/handlers.h"
 #include "read/header.h"
 #include "read/list.h"

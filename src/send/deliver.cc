@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "address/namelist.h"
+#include "store/namelist.h"
 #include "cmc/handlers.h"
 #include "cmc/session.h"
 #include "platform/clock.h"

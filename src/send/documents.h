@@ -15,7 +15,7 @@
 
 #include <cstdint>
 
-#include "address/namelist.h"
+#include "store/namelist.h"
 #include "cmc/pool.h"
 #include "platform/memory.h"
 #include "vkmsg/cmc.h"

@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "address/namelist.h"
+#include "store/namelist.h"
 #include "read/header.h"
 #include "store/config.h"
 #include "store/fileprim.h"

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "cmc/session.h"
+#include "platform/memory.h"
 #include "store/config.h"
 #include "store/fileprim.h"
 
@@ -54,9 +55,36 @@ CMC_return_code DoWriteFieldValue(FileHandle h, const char* text) {
     }
     if (WriteAll(h, text + offset, piece) != CMC_SUCCESS) return CMC_E_FAILURE;
     offset += piece;
+    // A piece that began its line without a blank would be read as a field
+    // of its own: a long title could then forge any header line.  With the
+    // blank the reader joins it to the value it belongs to.
     if (offset < length && SmfHandlers.WriteLineEnd(h, nullptr) != CMC_SUCCESS) return CMC_E_FAILURE;
+    if (offset < length && WriteAll(h, " ", 1) != CMC_SUCCESS) return CMC_E_FAILURE;
   }
   return CMC_SUCCESS;
+}
+
+bool IsLineBreak(char c) { return c == '\r' || c == '\n'; }
+
+// A value the caller chose (a subject, name, address, title or type) with
+// every run of CR and LF written as one blank: a line break of its own would
+// let the caller write header lines, a forged "From" or an "Attachment"
+// naming another message's parcel.
+CMC_return_code WriteCallerValue(FileHandle h, const char* text) {
+  if (!text || std::strpbrk(text, "\r\n") == nullptr) return SmfHandlers.WriteFieldValue(h, text);
+  const size_t length = std::strlen(text);
+  WorkBuffer flat(length + 1);
+  if (flat.bytes == nullptr) return CMC_E_FAILURE;
+  size_t n = 0;
+  for (size_t i = 0; i < length; ++i) {
+    if (!IsLineBreak(text[i])) {
+      flat.bytes[n++] = text[i];
+    } else if (i == 0 || !IsLineBreak(text[i - 1])) {
+      flat.bytes[n++] = ' ';
+    }
+  }
+  flat.bytes[n] = '\0';
+  return SmfHandlers.WriteFieldValue(h, flat.bytes);
 }
 
 CMC_return_code DoWriteLineEnd(FileHandle h, const char* text) {
@@ -76,10 +104,10 @@ CMC_return_code ForEachElement(const T* array, CMC_flags T::*flags, Fn fn) {
 }
 
 CMC_return_code WriteRecipientEntry(FileHandle h, const CMC_recipient& r) {
-  if (r.address) return SmfHandlers.WriteFieldValue(h, r.address);
+  if (r.address) return WriteCallerValue(h, r.address);
   char name[kRecipientNameMax + 1] = {0};
   if (r.name) CopyBounded(name, r.name, sizeof name);
-  return SmfHandlers.WriteFieldValue(h, name);
+  return WriteCallerValue(h, name);
 }
 
 // One address field: every recipient of `role` in array order, entries kept
@@ -157,7 +185,7 @@ CMC_return_code HWriteAttachmentFields(const SmfOutput* out, const CMC_message* 
     // attachment to arrive under a recognisable name.
     const char* title = a.attach_title;
     if (!title) title = a.attach_filename ? FileNamePart(a.attach_filename) : "";
-    return SmfHandlers.WriteFieldValue(h, title) == CMC_SUCCESS ? CMC_SUCCESS : CMC_E_FAILURE;
+    return WriteCallerValue(h, title) == CMC_SUCCESS ? CMC_SUCCESS : CMC_E_FAILURE;
   });
   if (rc != CMC_SUCCESS) return rc;
   return SmfHandlers.WriteLineEnd(h, nullptr) == CMC_SUCCESS ? CMC_SUCCESS : CMC_E_FAILURE;
@@ -196,7 +224,7 @@ CMC_return_code HWriteBcc(const SmfOutput* out, const CMC_message* m) {
 
 CMC_return_code WriteSimpleField(FileHandle h, int id, const char* value) {
   if (SmfHandlers.WriteFieldName(h, HeaderNames[id]) != CMC_SUCCESS) return CMC_E_FAILURE;
-  if (SmfHandlers.WriteFieldValue(h, value) != CMC_SUCCESS) return CMC_E_FAILURE;
+  if (WriteCallerValue(h, value) != CMC_SUCCESS) return CMC_E_FAILURE;
   return SmfHandlers.WriteLineEnd(h, nullptr);
 }
 

@@ -15,6 +15,10 @@
 //   (empty line)
 //   <text note> CR LF                       when there is a text note
 //
+// A line break in a value the caller chose (subject, recipient name or
+// address, attachment title, message type) is written as one blank: no
+// caller can start a header line of its own.
+//
 // Every file is written through the process-wide handler table SmfHandlers;
 // each handler returns a CMC code (0 success) and writing stops at the first
 // failure, leaving what was written in the file.
@@ -87,8 +91,9 @@ struct SmfHandlerTable {
   SmfMessageHandler WriteTrailer;
   // The name (null fails with CMC_E_FAILURE), then ": ".
   SmfTextHandler WriteFieldName;
-  // The text, folded into pieces of at most 74 characters with CR LF
-  // between them and nothing else added: a piece of a run of 74 or more ends
+  // The text, folded into pieces of at most 74 characters with CR LF and
+  // one blank between them (so every piece continues the field): a piece of
+  // a run of 74 or more ends
   // after the last white-space character (space or 0x09..0x0D), comma or
   // semicolon at its 2nd to 74th position, else holds all 74.  Null fails
   // with CMC_E_FAILURE; empty writes nothing.

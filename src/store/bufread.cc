@@ -92,7 +92,8 @@ uint32_t ReadBuffered(BufferedFile* f, void* dst, uint32_t n) {
   return done;
 }
 
-uint32_t ReadLine(BufferedFile* f, char* dst, uint32_t size) {
+uint32_t ReadLine(BufferedFile* f, char* dst, uint32_t size, bool* cut) {
+  if (cut != nullptr) *cut = false;
   if (!f || !dst || size == 0) return 0;
   if (f->index > 0 && Unread(f) < size && !LineFeedUnread(f)) Refill(f);
   std::memset(dst, 0, size);
@@ -103,6 +104,13 @@ uint32_t ReadLine(BufferedFile* f, char* dst, uint32_t size) {
     if (c == kCr || c == kLf) break;
     dst[copied++] = static_cast<char>(c);
     ++f->index;
+  }
+  if (copied == size && cut != nullptr) {
+    if (f->index == f->fill) {
+      Refill(f);
+      buf = BufferedBytes(f);
+    }
+    *cut = f->index < f->fill && buf[f->index] != kCr && buf[f->index] != kLf;
   }
   if (f->index < f->fill && buf[f->index] == kCr) {
     ++f->index;

@@ -71,8 +71,9 @@ uint32_t ReadBuffered(BufferedFile* f, void* dst, uint32_t n);
 // dst must hold size + 1 bytes when a full piece is to be read as a string
 // (callers pass 96 for a 100-byte buffer).  The result is the number of
 // characters copied: 0 for an empty line, at end of file, or for a null
-// reader or dst or size 0 (which read nothing).
-uint32_t ReadLine(BufferedFile* f, char* dst, uint32_t size);
+// reader or dst or size 0 (which read nothing).  With `cut`, *cut tells
+// whether the piece ended before its line did (more of it follows).
+uint32_t ReadLine(BufferedFile* f, char* dst, uint32_t size, bool* cut = nullptr);
 
 // Positions the read cursor at the absolute `offset`.  Inside the window
 // (position < offset < position + fill) only the cursor moves; otherwise the

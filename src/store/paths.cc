@@ -3,7 +3,7 @@
 #include <cctype>
 #include <cstring>
 
-#include "address/namelist.h"
+#include "store/namelist.h"
 #include "platform/text.h"
 
 namespace vk {

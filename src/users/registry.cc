@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "address/namelist.h"
+#include "store/namelist.h"
 #include "cmc/session.h"
 #include "platform/file.h"
 #include "platform/memory.h"

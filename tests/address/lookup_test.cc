@@ -7,7 +7,7 @@
 
 #include "address/local_ab.h"
 #include "address/lookup.h"
-#include "address/namelist.h"
+#include "store/namelist.h"
 #include "cmc/session.h"
 #include "platform/profile.h"
 #include "platform/text.h"

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "address/namelist.h"
+#include "store/namelist.h"
 #include "send/parcel.h"
 #include "send/send_test_util.h"
 

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "address/namelist.h"
+#include "store/namelist.h"
 #include "cmc/session.h"
 #include "platform/fault.h"
 #include "platform/memory.h"

@@ -5,6 +5,7 @@
 
 namespace vk {
 
+bool PlatHasRealDialogs() { return false; }
 int PlatRunDialog(UiWindow, const UiDialogDef*, UiEventHandler, void*) { return -1; }
 void PlatEndDialog(UiWindow, int) {}
 

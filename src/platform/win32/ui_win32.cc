@@ -131,6 +131,8 @@ int ListResult(LRESULT r) { return r == LB_ERR ? -1 : static_cast<int>(r); }
 
 }  // namespace
 
+bool PlatHasRealDialogs() { return true; }
+
 int PlatRunDialog(UiWindow owner, const UiDialogDef* def, UiEventHandler handler, void* context) {
   if (!def || !handler) return -1;
   RealDialog real = {handler, context};

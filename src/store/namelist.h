@@ -13,8 +13,8 @@
 //
 // All comparisons (equality, search order, sort order) are the platform's
 // case-insensitive comparison, PlatCompareNoCase.
-#ifndef VKMSG_ADDRESS_NAMELIST_H
-#define VKMSG_ADDRESS_NAMELIST_H
+#ifndef VKMSG_STORE_NAMELIST_H
+#define VKMSG_STORE_NAMELIST_H
 
 #include <cstddef>
 #include <cstdint>
@@ -142,19 +142,6 @@ class NameListSorter {
 
   NameList* list_;
 };
-
-// List boxes are controls of a dialog of the library's dialog layer
-// (dialogs/dialog.h), addressed by dialog and control id.
-struct DialogRun;
-
-// Appends `name` to the list box unless it is null or empty or the list box
-// already holds an equal name; 1 when it was added, 0 otherwise (also when
-// the dialog is null or memory fails).
-int AddToListBoxUnique(DialogRun* dialog, int listBox, const char* name);
-
-// Replaces the list box's contents with the list's names in list order,
-// with redrawing off meanwhile; nothing happens for a null dialog or list.
-void FillListBox(DialogRun* dialog, int listBox, const NameList* list);
 
 }  // namespace vk
 

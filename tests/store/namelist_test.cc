@@ -1,7 +1,7 @@
 // Name lists: inserts and removals against a plain model, and the limits of
 // the 64 KB block.  Searching and sorting without regard to case the look-up
 // and registry tests reach through the public calls.
-#include "address/namelist.h"
+#include "store/namelist.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "address/namelist.h"
+#include "dialogs/listbox.h"
+#include "store/namelist.h"
 #include "dialogs/dialog.h"
 #include "dialogs/dialog_test_util.h"
 #include "dialogs/resources.h"
