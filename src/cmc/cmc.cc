@@ -7,6 +7,7 @@
 #include "cmc/pool.h"
 #include "cmc/session.h"
 #include "store/config.h"
+#include "users/registry.h"
 
 namespace {
 
@@ -28,10 +29,8 @@ CMC_EXPORT CMC_return_code CMC_CALL cmc_logon(CMC_string service, CMC_string use
   Attach();
   vk::ClearErrorSlots();
   if (session == nullptr) return CMC_E_INVALID_PARAMETER;
-  if (!vk::ConfigLoaded()) {
-    const int code = vk::LoadConfig();
-    if (code != 0) return static_cast<CMC_return_code>(code);
-  }
+  const int code = vk::EnsureConfigLoaded();
+  if (code != 0) return static_cast<CMC_return_code>(code);
   if (caller_cmc_version > vk::kMaxCallerVersion) return CMC_E_UNSUPPORTED_VERSION;
   const CMC_return_code ext = vk::ProcessExtensions(logon_extensions, vk::ExtensionMode::kLogon);
   if (ext != CMC_SUCCESS) return ext;

@@ -3,11 +3,9 @@
 #include <cctype>
 #include <cstring>
 
-#include "store/namelist.h"
 #include "cmc/session.h"
 #include "platform/profile.h"
 #include "platform/text.h"
-#include "users/registry.h"
 #include "vkmsg/cmc.h"
 
 namespace vk {
@@ -116,8 +114,6 @@ int LoadConfig() {
     g_mail_config.mail_dir[0] = '\0';
     return CMC_E_USER_CANCEL;
   }
-
-  if (CachedUserList() == nullptr) LoadCachedUserList();
 
   PlatGetProfileString(g_mail_config.passwd_path, kServerSection, kServerNameKey, "", g_mail_config.server_name,
                        sizeof g_mail_config.server_name);

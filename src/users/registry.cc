@@ -62,10 +62,7 @@ bool NameFitsTree(const char* name) {
 void FlushPasswd() { PlatWriteProfileString(g_mail_config.passwd_path, nullptr, nullptr, nullptr); }
 
 // Makes sure the configuration is loaded; false when it cannot be.
-bool EnsureConfig() {
-  if (ConfigLoaded()) return true;
-  return LoadConfig() == 0;
-}
+bool EnsureConfig() { return EnsureConfigLoaded() == 0; }
 
 // Reads the key names of "Passwords" into a fresh sorted list without admin.
 // Null when the list cannot be created.
@@ -217,6 +214,13 @@ void LoadCachedUserList() {
   if (CachedUserList() == nullptr) ReplaceCachedUserList(lpmnlGetUserList(-1));
 }
 
+int EnsureConfigLoaded() {
+  if (ConfigLoaded()) return 0;
+  const int rc = LoadConfig();
+  if (rc == 0) LoadCachedUserList();
+  return rc;
+}
+
 void RefreshCachedUserList() {
   SetCachedUserList(nullptr);
   ReplaceCachedUserList(lpmnlGetUserList(-1));
@@ -229,10 +233,10 @@ using namespace vk;
 extern "C" {
 
 CMC_EXPORT NameList* CMC_CALL lpmnlGetUserList(CMC_sint32 selector) {
-  // The library asks with -1 while it loads the configuration itself.  A host
+  // The library asks with -1 while it loads the user cache itself.  A host
   // that asks before anything has loaded it would otherwise get an empty list
   // for a tree full of users; it gets the real list, or null without a tree.
-  if (selector != -1 && !ConfigLoaded() && LoadConfig() != 0) return nullptr;
+  if (selector != -1 && EnsureConfigLoaded() != 0) return nullptr;
   WorkBuffer buffer(kKeyBufferSize);
   char* keys = buffer.bytes;
 

@@ -59,9 +59,11 @@ CMC_return_code ResolveUser(const char* name);
 NameList* CachedUserList();
 // Replaces the cached list with `list` (may be null), freeing the old one.
 void SetCachedUserList(NameList* list);
-// Loads the cached list from the passwd file when there is none (used when
-// the configuration is loaded).
+// Loads the cached list from the passwd file when there is none.
 void LoadCachedUserList();
+// Loads the configuration unless it is loaded, and with it the cached user
+// list; 0, or what LoadConfig answered.
+int EnsureConfigLoaded();
 // Frees the cached list and reads it afresh from the passwd file.
 void RefreshCachedUserList();
 
