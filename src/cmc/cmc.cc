@@ -3,6 +3,7 @@
 // code that does the work.  Nothing here lets an exception out.
 #include "cmc/frame.h"
 #include "cmc/handlers.h"
+#include "cmc/logon.h"
 #include "cmc/module.h"
 #include "cmc/pool.h"
 #include "cmc/session.h"

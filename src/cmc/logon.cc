@@ -1,5 +1,7 @@
 // Logon proper and logoff: the login dialog, the registry check, and the
 // paths of the user who is logged on.
+#include "cmc/logon.h"
+
 #include <cstring>
 
 #include "cmc/frame.h"

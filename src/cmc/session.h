@@ -56,11 +56,6 @@ const char* SessionUserName();
 void MarkConfigLoaded(bool loaded);
 void ForgetSessionUser();
 
-// Logon proper and logoff, after the prologue's checks.
-CMC_return_code LogonUser(const char* user, const char* password, CMC_ui_id ui_id, CMC_session_id* session,
-                          CMC_extension* logon_extensions);
-CMC_return_code LogoffUser();
-
 }  // namespace vk
 
 #endif
