@@ -20,11 +20,33 @@ struct Args {
   std::vector<std::string> GetAll(const std::string& name) const;
 };
 
-// Options that take no value.
-bool IsFlag(const std::string& name);
+// One command of the tool.  Help, usage, the options each command accepts
+// and the manual page are all made from the table of these in vkmsg.cc, one
+// line per command, so they cannot disagree.  An option is known to a
+// command exactly when its `args` name it: "--to NAME" takes a value,
+// "--refs" does not.
+struct Command {
+  const char* name;
+  int (*run)(const Args&);
+  const char* args;     // as the usage shows them: "NAME [--password P]"
+  const char* summary;  // one line, lower case, no full stop
+  bool logs_on;         // also takes kLogonOptions
+};
+constexpr const char* kLogonOptions = "[--user U] [--password P]";
+extern const Command kCommands[];
+extern const size_t kCommandCount;
 
-// Parses argv[first..]; false (with a message printed) on a malformed line.
-bool ParseArgs(int argc, char** argv, int first, Args* out);
+// Exit statuses: done; failed (the library refused, or the arguments were
+// not usable); the command line itself was malformed.
+constexpr int kExitOk = 0;
+constexpr int kExitFailed = 1;
+constexpr int kExitUsage = 2;
+
+// Parses argv[first..] for command `c`: kParsed, kHelpAsked (--help or -h
+// among the words), or kExitUsage after printing what was wrong.
+constexpr int kParsed = -1;
+constexpr int kHelpAsked = -2;
+int ParseArgs(int argc, char** argv, int first, const Command& c, Args* out);
 
 // The CMC return code's name ("CMC_E_USER_CANCEL").
 const char* CodeName(CMC_return_code code);

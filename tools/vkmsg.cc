@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
-#include <map>
+#include <cctype>
 #include <string>
 
 #include "cli.h"
@@ -60,27 +60,62 @@ const char* const kCodeNames[] = {
     "CMC_E_USER_NOT_LOGGED_ON",
 };
 
-const char* const kFlags[] = {"--keep-unread", "--refs", "--first-as-text", "--help"};
+const Command* FindCommand(const std::string& name) {
+  for (size_t i = 0; i < kCommandCount; ++i)
+    if (name == kCommands[i].name) return &kCommands[i];
+  return nullptr;
+}
 
-int Usage() {
-  std::cerr << "usage: vkmsg COMMAND [options]\n"
-               "  setup DIR                      create a mail tree in DIR and point this workstation at it\n"
-               "  add-user NAME [--password P]   register a user\n"
-               "  remove-user NAME               remove a user and his directories\n"
-               "  users                          list the registered users\n"
-               "  logon [--user U] [--password P]  log on through the login dialog\n"
-#ifdef VKMSG_CLI_MAIL
-               "  send --to NAME... [--cc NAME] [--bcc NAME] [--subject S] [--attach FILE]... [--text T]\n"
-               "                                 (without --text the text is read from standard input)\n"
-               "  list [--refs]                  list the mailbox (N below counts in this listing)\n"
-               "  read N|REF [--keep-unread]     show a message (and mark it read)\n"
-               "  delete N|REF                   delete a message with its attachments\n"
-               "  lookup [NAME]                  resolve a name to a recipient (no NAME: who am I)\n"
-               "  send-documents --to NAME... [--attach FILE]... [--subject S] [--text T] [--first-as-text]\n"
-               "  (mail commands log on with --user/--password, or VKMSG_USER/VKMSG_PASSWORD, or ask)\n"
-#endif
-               "The workstation profile is $VKMSG_WININI, else ~/.config/vkmsg/win.ini.\n";
-  return 2;
+// The whole help, on standard output.  tools/man/make-man turns exactly this
+// text into the manual page: a line ending in ':' opens a section, a line
+// indented by two spaces names an item, one indented by six describes it.
+void Help() {
+  std::cout << "usage: vkmsg COMMAND [ARGUMENTS]\n"
+               "       vkmsg help [COMMAND]\n"
+               "       vkmsg --version\n"
+               "\n"
+               "vkmsg sets up a mail tree on a shared drive, administers its users and\n"
+               "uses the mail in it from a terminal, as one workstation of the workgroup.\n"
+               "\n"
+               "Commands:\n";
+  for (size_t i = 0; i < kCommandCount; ++i) {
+    const Command& c = kCommands[i];
+    std::cout << "  " << c.name << (*c.args ? " " : "") << c.args << (c.logs_on ? " " : "")
+              << (c.logs_on ? kLogonOptions : "") << "\n      " << c.summary << "\n";
+  }
+  std::cout << "\n"
+               "Commands that log on take --user and --password, else VKMSG_USER and\n"
+               "VKMSG_PASSWORD, else play the login dialog in the terminal; they log off\n"
+               "when done.  N is a message's position in your last listing.  Every\n"
+               "command takes --help.\n"
+               "\n"
+               "Environment:\n"
+               "  VKMSG_WININI\n"
+               "      the workstation profile (the WIN.INI of a Windows workstation); without\n"
+               "      it $XDG_CONFIG_HOME/vkmsg/win.ini, else ~/.config/vkmsg/win.ini\n"
+               "  VKMSG_USER, VKMSG_PASSWORD\n"
+               "      the user and the password that commands log on with\n"
+               "\n"
+               "Exit status:\n"
+               "  0\n"
+               "      the command did what it was asked\n"
+               "  1\n"
+               "      it failed, or its arguments were not usable; one line on standard\n"
+               "      error says why\n"
+               "  2\n"
+               "      the command line was malformed: an unknown command or option, or an\n"
+               "      option without its value\n";
+}
+
+int CommandHelp(const Command& c) {
+  std::cout << "usage: vkmsg " << c.name << (*c.args ? " " : "") << c.args << "\n  " << c.summary << "\n";
+  if (c.logs_on) std::cout << "  logs on with " << kLogonOptions << ", else VKMSG_USER and VKMSG_PASSWORD\n";
+  return kExitOk;
+}
+
+int UsageError(const Command& c, const std::string& text) {
+  std::cerr << "vkmsg: " << c.name << ": " << text << " (see vkmsg help " << c.name << ")\n";
+  return kExitUsage;
 }
 
 std::string Absolute(const std::string& path) {
@@ -130,32 +165,49 @@ std::vector<std::string> Args::GetAll(const std::string& name) const {
   return v;
 }
 
-bool IsFlag(const std::string& name) {
-  for (const char* f : kFlags)
-    if (name == f) return true;
+namespace {
+
+// The options a command accepts, read off its usage: "--to NAME" takes a
+// value, "--refs" does not.  Commands that log on also take the logon options.
+bool KnownOption(const Command& c, const std::string& name, bool* takes_value) {
+  std::string usage = c.args;
+  if (c.logs_on) usage += " " + std::string(kLogonOptions);
+  for (size_t at = usage.find("--"); at != std::string::npos; at = usage.find("--", at + 2)) {
+    size_t end = usage.find_first_of(" ]", at);
+    if (usage.compare(at, end == std::string::npos ? std::string::npos : end - at, name) != 0) continue;
+    *takes_value = end != std::string::npos && usage[end] == ' ' && end + 1 < usage.size() &&
+                   std::isupper(static_cast<unsigned char>(usage[end + 1]));
+    return true;
+  }
   return false;
 }
 
-bool ParseArgs(int argc, char** argv, int first, Args* out) {
+}  // namespace
+
+int ParseArgs(int argc, char** argv, int first, const Command& c, Args* out) {
   for (int i = first; i < argc; ++i) {
     std::string w = argv[i];
+    if (w == "--help" || w == "-h") return kHelpAsked;
     if (w.size() > 2 && w.compare(0, 2, "--") == 0) {
       size_t eq = w.find('=');
+      std::string name = w.substr(0, eq);
+      bool takes_value = false;
+      if (!KnownOption(c, name, &takes_value)) return UsageError(c, "unknown option " + name);
       if (eq != std::string::npos) {
-        out->options.emplace_back(w.substr(0, eq), w.substr(eq + 1));
-      } else if (IsFlag(w)) {
-        out->options.emplace_back(w, "");
+        if (!takes_value) return UsageError(c, "option " + name + " takes no value");
+        out->options.emplace_back(name, w.substr(eq + 1));
+      } else if (!takes_value) {
+        out->options.emplace_back(name, "");
       } else if (i + 1 < argc) {
-        out->options.emplace_back(w, argv[++i]);
+        out->options.emplace_back(name, argv[++i]);
       } else {
-        Fail("option " + w + " needs a value");
-        return false;
+        return UsageError(c, "option " + name + " needs a value");
       }
     } else {
       out->positional.push_back(w);
     }
   }
-  return true;
+  return kParsed;
 }
 
 const char* CodeName(CMC_return_code code) {
@@ -274,30 +326,54 @@ int CmdLogon(const Args& a) {
   return 0;
 }
 
+// The commands, one line each: name, function, arguments, summary, whether
+// it logs on.
+const Command kCommands[] = {
+    {"setup", CmdSetup, "DIR", "create a mail tree in DIR and point this workstation at it", false},
+    {"add-user", CmdAddUser, "NAME [--password P]", "register a user (without --password it is asked for)", false},
+    {"remove-user", CmdRemoveUser, "NAME", "remove a user and his directories", false},
+    {"users", CmdUsers, "", "list the registered users", false},
+    {"logon", CmdLogon, "", "log on through the login dialog, played in the terminal", true},
+#ifdef VKMSG_CLI_MAIL
+    {"send", CmdSend, "--to NAME... [--cc NAME] [--bcc NAME] [--subject S] [--attach FILE]... [--text T]",
+     "send a message; without --text the text is read from standard input", true},
+    {"list", CmdList, "[--refs]", "list the mailbox: read mark, sender, date, subject", true},
+    {"read", CmdRead, "N|REF [--keep-unread]", "show a message with its attachment paths and mark it read", true},
+    {"delete", CmdDelete, "N|REF", "delete a message with its attachments", true},
+    {"lookup", CmdLookup, "[NAME]", "resolve a name to a recipient (without NAME: who am I)", true},
+    {"send-documents", CmdSendDocuments, "--to NAME... [--attach FILE]... [--subject S] [--text T] [--first-as-text]",
+     "send files as a simple document message", true},
+#endif
+};
+const size_t kCommandCount = sizeof kCommands / sizeof kCommands[0];
+
 }  // namespace cli
 
 int main(int argc, char** argv) {
-  if (argc < 2) return cli::Usage();
-  std::string cmd = argv[1];
-  cli::Args args;
-  if (cmd == "--help" || cmd == "help" || cmd == "-h") {
-    cli::Usage();
-    return 0;
+  using namespace cli;
+  std::string word = argc > 1 ? argv[1] : "";
+  if (word == "--version") {
+    std::cout << "vkmsg " << VKMSG_VERSION << "\n";
+    return kExitOk;
   }
-  if (!cli::ParseArgs(argc, argv, 2, &args)) return 2;
-  using Cmd = int (*)(const cli::Args&);
-  static const std::map<std::string, Cmd> commands = {
-      {"setup", cli::CmdSetup},   {"add-user", cli::CmdAddUser}, {"remove-user", cli::CmdRemoveUser},
-      {"users", cli::CmdUsers},   {"logon", cli::CmdLogon},
-#ifdef VKMSG_CLI_MAIL
-      {"send", cli::CmdSend},     {"list", cli::CmdList},        {"read", cli::CmdRead},
-      {"delete", cli::CmdDelete}, {"lookup", cli::CmdLookup},    {"send-documents", cli::CmdSendDocuments},
-#endif
-  };
-  auto it = commands.find(cmd);
-  if (it == commands.end()) {
-    cli::Fail("unknown command '" + cmd + "'");
-    return cli::Usage();
+  if (word == "--help" || word == "-h" || (word == "help" && argc == 2)) {
+    Help();
+    return kExitOk;
   }
-  return it->second(args);
+  if (word == "help") {
+    const Command* c = FindCommand(argv[2]);
+    if (c) return CommandHelp(*c);
+    Fail(std::string("help: unknown command '") + argv[2] + "' (see vkmsg help)");
+    return kExitUsage;
+  }
+  const Command* c = FindCommand(word);
+  if (!c) {
+    Fail(word.empty() ? "no command given (see vkmsg help)" : "unknown command '" + word + "' (see vkmsg help)");
+    return kExitUsage;
+  }
+  Args args;
+  int parsed = ParseArgs(argc, argv, 2, *c, &args);
+  if (parsed == kHelpAsked) return CommandHelp(*c);
+  if (parsed != kParsed) return parsed;
+  return c->run(args);
 }
