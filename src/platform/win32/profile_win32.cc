@@ -2,11 +2,20 @@
 // writes that would break the file's lines added in front of them, since
 // Windows writes whatever it is given.  A stand-in file set by
 // PlatSetWorkstationProfile replaces WIN.INI for calls with a null file.
+//
+// A write to a profile file takes the same lock directory "<file>.lck" as
+// the POSIX backend, with the same token file and the same rules for stale
+// locks, so a Windows and a Linux workstation writing one file on a share
+// exclude each other.  The system's own write rewrites the file in place;
+// it runs with the lock held, after the profile cache is dropped, and is
+// read back before it is reported done.
 #include <windows.h>
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 
+#include "platform/clock.h"
 #include "platform/profile.h"
 #include "platform/win32/win32_internal.h"
 
@@ -25,6 +34,166 @@ const char* TargetFile(const char* file) {
 }
 
 bool Holds(const char* text, const char* chars) { return text != nullptr && std::strpbrk(text, chars) != nullptr; }
+
+// The lock's timing, shared with the POSIX backend: a lock whose token has
+// not changed for kLockStaleMs is stale; a holder gives up rather than write
+// once it has held the lock for kHoldLimitMs; a waiter waits kLockWaitMs and
+// reads the token every kLookEveryMs.
+constexpr DWORD kLockStaleMs = 10000;
+constexpr DWORD kHoldLimitMs = kLockStaleMs / 4;
+constexpr DWORD kLockWaitMs = kLockStaleMs + 5000;
+constexpr DWORD kLookEveryMs = 250;
+
+struct WriterLock {
+  std::string dir;
+  std::string owner;
+  std::string token;
+  DWORD taken_at = 0;
+  uint64_t seed = 0;
+};
+
+// Reads a small file shared with everyone; "" when it cannot be read.
+std::string ReadSmallFile(const std::string& path) {
+  HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return std::string();
+  char buf[256];
+  DWORD got = 0;
+  if (!ReadFile(h, buf, sizeof buf - 1, &got, nullptr)) got = 0;
+  CloseHandle(h);
+  return std::string(buf, got);
+}
+
+void BackOff(unsigned attempt, uint64_t* seed) {
+  *seed = *seed * 6364136223846793005ull + 1442695040888963407ull;
+  unsigned ceiling = attempt < 5 ? (2u << attempt) : 64u;
+  PlatSleepMs(1 + static_cast<unsigned>((*seed >> 33) % ceiling));
+}
+
+bool Gone(BOOL ok) {
+  DWORD e = GetLastError();
+  return ok || e == ERROR_FILE_NOT_FOUND || e == ERROR_PATH_NOT_FOUND;
+}
+
+// Removes the token file, then the directory; a reader of the token on
+// another workstation holds them up for a moment.  Gives up at `until`.
+void RemoveLock(const std::string& dir, const std::string& owner, DWORD until) {
+  uint64_t seed = until;
+  for (unsigned attempt = 0;; ++attempt) {
+    if (Gone(DeleteFileA(owner.c_str())) && Gone(RemoveDirectoryA(dir.c_str()))) return;
+    if (static_cast<int32_t>(PlatTickCount() - until) >= 0) return;
+    BackOff(attempt, &seed);
+  }
+}
+
+bool TakeLock(const std::string& profile, WriterLock* lock) {
+  uint64_t random = (static_cast<uint64_t>(PlatRandomSeed()) << 32) ^ PlatRandomSeed();
+  char host[MAX_COMPUTERNAME_LENGTH + 1] = "";
+  DWORD host_size = sizeof host;
+  if (!GetComputerNameA(host, &host_size)) host[0] = '\0';
+  char token[160];
+  std::snprintf(token, sizeof token, "%s %lu %016llx\n", host, static_cast<unsigned long>(GetCurrentProcessId()),
+                static_cast<unsigned long long>(random));
+  lock->dir = profile + ".lck";
+  lock->owner = lock->dir + "\\owner";
+  lock->token = token;
+  lock->seed = random;
+
+  const DWORD start = PlatTickCount();
+  std::string seen;
+  bool looked = false;
+  DWORD seen_since = start, looked_at = start - kLookEveryMs;
+  for (unsigned attempt = 0;; ++attempt) {
+    if (CreateDirectoryA(lock->dir.c_str(), nullptr)) {
+      HANDLE h = CreateFileA(lock->owner.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                             CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+      DWORD put = 0;
+      bool ok = h != INVALID_HANDLE_VALUE &&
+                WriteFile(h, lock->token.data(), static_cast<DWORD>(lock->token.size()), &put, nullptr) &&
+                put == lock->token.size();
+      DWORD err = GetLastError();
+      if (h != INVALID_HANDLE_VALUE && !CloseHandle(h) && ok) {
+        ok = false;
+        err = GetLastError();
+      }
+      if (!ok) {
+        RemoveLock(lock->dir, lock->owner, PlatTickCount() + kHoldLimitMs);
+        win32::SetSystemError(err);
+        return false;
+      }
+      lock->taken_at = PlatTickCount();
+      return true;
+    }
+    DWORD err = GetLastError();
+    if (err != ERROR_ALREADY_EXISTS && err != ERROR_ACCESS_DENIED && err != ERROR_SHARING_VIOLATION) {
+      win32::SetSystemError(err);
+      return false;
+    }
+    const DWORD now = PlatTickCount();
+    if (now - looked_at >= kLookEveryMs) {
+      looked_at = now;
+      std::string holder = ReadSmallFile(lock->owner);
+      if (!looked || holder != seen) {
+        looked = true;
+        seen = holder;
+        seen_since = now;
+      } else if (now - seen_since >= kLockStaleMs) {
+        // Its writer is gone; look once more so that a fresh lock stays.
+        if (ReadSmallFile(lock->owner) == seen) RemoveLock(lock->dir, lock->owner, now + kHoldLimitMs);
+        looked = false;
+        continue;
+      }
+    }
+    if (now - start >= kLockWaitMs) {
+      win32::SetError(PlatError::kSharingViolation);
+      return false;
+    }
+    BackOff(attempt, &lock->seed);
+  }
+}
+
+void DropLock(const WriterLock& lock) {
+  if (ReadSmallFile(lock.owner) == lock.token) RemoveLock(lock.dir, lock.owner, PlatTickCount() + kHoldLimitMs);
+}
+
+// The write itself, under the lock: the cache dropped first so that the
+// system rewrites what is on the disk now, and the key read back after.
+bool LockedWrite(const char* target, const char* section, const char* key, const char* value) {
+  WriterLock lock;
+  if (!TakeLock(target, &lock)) return false;
+  WritePrivateProfileStringA(nullptr, nullptr, nullptr, target);
+  bool ok = false;
+  if (PlatTickCount() - lock.taken_at >= kHoldLimitMs) {
+    win32::SetError(PlatError::kSharingViolation);
+  } else if (!WritePrivateProfileStringA(section, key, value, target)) {
+    win32::SetSystemError(GetLastError());
+  } else {
+    ok = true;
+    if (key != nullptr) {
+      WritePrivateProfileStringA(nullptr, nullptr, nullptr, target);
+      // A value the file holds reads back as itself; a deleted key as the
+      // default, which no value can be since it holds a line break.
+      const char* absent = "\n";
+      std::string want = value != nullptr ? value : absent;
+      std::string got(want.size() + 2, '\0');
+      DWORD n = GetPrivateProfileStringA(section, key, absent, &got[0], static_cast<DWORD>(got.size()), target);
+      got.resize(n);
+      // The system trims the blanks around a value and one pair of quotes.
+      std::string trimmed = want;
+      while (!trimmed.empty() && (trimmed.back() == ' ' || trimmed.back() == '\t')) trimmed.pop_back();
+      while (!trimmed.empty() && (trimmed.front() == ' ' || trimmed.front() == '\t')) trimmed.erase(0, 1);
+      if (trimmed.size() >= 2 && trimmed.front() == trimmed.back() &&
+          (trimmed.front() == '"' || trimmed.front() == '\''))
+        trimmed = trimmed.substr(1, trimmed.size() - 2);
+      if (got != trimmed && got != want) {
+        win32::SetError(PlatError::kOther);
+        ok = false;
+      }
+    }
+  }
+  DropLock(lock);
+  return ok;
+}
 
 }  // namespace
 
@@ -70,13 +239,26 @@ bool PlatWriteProfileString(const char* file, const char* section, const char* k
     return false;
   }
   const char* target = TargetFile(file);
-  BOOL ok = target == nullptr ? WriteProfileStringA(section, key, value)
-                              : WritePrivateProfileStringA(section, key, value, target);
   // A flush has nothing to report: some systems answer it with FALSE even
   // though the cache was dropped.
-  if (section == nullptr && key == nullptr && value == nullptr) return true;
-  if (!ok) win32::SetSystemError(GetLastError());
-  return ok != FALSE;
+  if (section == nullptr && key == nullptr && value == nullptr) {
+    if (target == nullptr) {
+      WriteProfileStringA(nullptr, nullptr, nullptr);
+    } else {
+      WritePrivateProfileStringA(nullptr, nullptr, nullptr, target);
+    }
+    return true;
+  }
+  if (section == nullptr) {
+    win32::SetError(PlatError::kOther);
+    return false;
+  }
+  if (target != nullptr) return LockedWrite(target, section, key, value);
+  if (!WriteProfileStringA(section, key, value)) {
+    win32::SetSystemError(GetLastError());
+    return false;
+  }
+  return true;
 }
 
 void PlatSetWorkstationProfile(const char* path) {
