@@ -71,9 +71,11 @@ using win32::SetSystemError;
 
 namespace {
 
-// A handful of tries, about a quarter of a second in all.
-constexpr int kSharingRetries = 5;
-constexpr unsigned kSharingRetryMs[kSharingRetries] = {10, 20, 40, 80, 100};
+// Tries for about a second in all: on a network drive another
+// workstation's reader holds a message file for as long as its client takes
+// to fetch it.
+constexpr int kSharingRetries = 8;
+constexpr unsigned kSharingRetryMs[kSharingRetries] = {10, 20, 40, 80, 160, 250, 250, 250};
 
 // Runs `op` (true on success) again while it fails with a sharing or lock
 // violation, up to kSharingRetries more times; records the error it ends with.
@@ -92,12 +94,16 @@ bool WithSharingRetry(Op op) {
 
 HANDLE ToHandle(FileHandle h) { return reinterpret_cast<HANDLE>(h); }
 
-DWORD ShareBits(ShareMode share) {
+// A reader that lets others in at all also lets them rename and delete the
+// file: a listing on one workstation must not stop another from marking a
+// message read or deleting it.
+DWORD ShareBits(ShareMode share, unsigned access) {
+  const DWORD del = (access & kAccessWrite) ? 0 : FILE_SHARE_DELETE;
   switch (share) {
     case ShareMode::kReadWrite:
-      return FILE_SHARE_READ | FILE_SHARE_WRITE;
+      return FILE_SHARE_READ | FILE_SHARE_WRITE | del;
     case ShareMode::kRead:
-      return FILE_SHARE_READ;
+      return FILE_SHARE_READ | del;
     case ShareMode::kWrite:
       return FILE_SHARE_WRITE;
     case ShareMode::kNone:
@@ -181,7 +187,7 @@ FileHandle PlatOpen(const char* path, unsigned access, ShareMode share, Disposit
   security.bInheritHandle = inherit ? TRUE : FALSE;
   HANDLE h = INVALID_HANDLE_VALUE;
   const bool opened = WithSharingRetry([&] {
-    h = CreateFileA(path, AccessBits(access), ShareBits(share), &security, CreationBits(disposition),
+    h = CreateFileA(path, AccessBits(access), ShareBits(share, access), &security, CreationBits(disposition),
                     FILE_ATTRIBUTE_NORMAL | FILE_FLAG_RANDOM_ACCESS, nullptr);
     return h != INVALID_HANDLE_VALUE;
   });
