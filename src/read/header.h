@@ -20,7 +20,8 @@
 namespace vk {
 
 // A physical header line is read at most this many characters at a time;
-// the rest of a longer line is read as a line of its own.
+// the rest of a longer line belongs to it (appended to a field's value,
+// dropped for any other line), so it never passes for a field of its own.
 constexpr uint32_t kHeaderLineMax = 96;
 // The value buffer the field look-ups use.
 constexpr uint32_t kFieldValueSize = 512;

@@ -94,11 +94,11 @@ TEST_F(SmfWriterTest, EveryFieldByteForByte) {
       {"the address, else the name", {To("ann", CMC_ROLE_TO, "Ann Smith"), To(nullptr)}, nullptr, nullptr, nullptr,
        -1, "To: ann, \r\n \r\n", ""},
       {"folded at a blank", {To(spaced.c_str())}, nullptr, nullptr, nullptr, -1,
-       "To: " + spaced.substr(0, 50) + "\r\n" + spaced.substr(50) + "\r\n", ""},
+       "To: " + spaced.substr(0, 50) + "\r\n " + spaced.substr(50) + "\r\n", ""},
       {"folded at 74", {To(z80.c_str())}, nullptr, nullptr, nullptr, -1,
-       "To: " + z80.substr(0, 74) + "\r\n" + z80.substr(74) + "\r\n", ""},
+       "To: " + z80.substr(0, 74) + "\r\n " + z80.substr(74) + "\r\n", ""},
       {"folded after a comma or semicolon", {To("ann")}, nullptr, punct.c_str(), nullptr, -1,
-       "To: ann\r\n" + type + punct.substr(0, 41) + "\r\n" + punct.substr(41) + "\r\n", ""},
+       "To: ann\r\n" + type + punct.substr(0, 41) + "\r\n " + punct.substr(41) + "\r\n", ""},
       {"a break at the first character does not count", {To("ann")}, nullptr, blank_first.c_str(), nullptr, -1,
        "To: ann\r\n" + type + blank_first + "\r\n", ""},
       {"exactly 74 characters", {To("ann")}, nullptr, q73.c_str(), nullptr, -1, "To: ann\r\n" + type + q73 + "\r\n",
@@ -129,17 +129,44 @@ TEST_F(SmfWriterTest, EveryFieldByteForByte) {
   }
 }
 
+TEST_F(SmfWriterTest, NoCallerValueStartsAHeaderLine) {
+  const std::string folds = std::string(65, 'a') + " To:" + std::string(10, 'x');
+  struct Case {
+    const char *what, *to, *name, *subject, *title, *type, *lines;
+  };
+  const Case cases[] = {
+      {"subject", "ann", nullptr, "Hi\r\nFrom: eve", nullptr, nullptr, "Subject: Hi From: eve"},
+      {"address", "ann\r\n\r\nFrom: eve", nullptr, nullptr, nullptr, nullptr, "To: ann From: eve"},
+      {"name", nullptr, "Ann\nAttachment: KWZ0001", nullptr, nullptr, nullptr, "To: Ann Attachment: KWZ0001"},
+      {"title", "ann", nullptr, nullptr, "a.txt\rAttachment: KWZ0001\n", nullptr, "Attachment-name: a.txt Attachment"},
+      {"folded type", "ann", nullptr, nullptr, nullptr, folds.c_str(), " To:xxxxxxxxxx"},
+      {"folded address", folds.c_str(), nullptr, nullptr, nullptr, nullptr, " To:xxxxxxxxxx"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::vector<CMC_recipient> r = {To(c.to, CMC_ROLE_TO, c.name)};
+    std::vector<CMC_attachment> a = {vktest::Attach("f", c.title)};
+    CMC_message m = vktest::Message(r, c.title ? &a : nullptr, c.subject, nullptr);
+    m.message_type = const_cast<char*>(c.type);
+    const std::string file = Write(&m);
+    EXPECT_NE(file.find(c.lines), std::string::npos) << file;
+    std::string starts;  // the first word of every line that starts a field
+    for (size_t at = 0; at < file.size() && file.compare(at, 2, "\r\n") != 0; at = file.find("\r\n", at) + 2) {
+      if (file[at] != ' ') starts += file.substr(at, file.find_first_of(":\r", at) - at) + "|";
+    }
+    EXPECT_EQ(starts, std::string("SMF-71|From|To|") + (c.title ? "Attachment|Attachment-name|" : "") +
+                          (c.subject ? "Subject|" : "") + (c.type ? "X-XAPIA_CMC_MESSAGE_TYPE|" : "") + "Date-posted|");
+  }
+}
+
 TEST_F(SmfWriterTest, ANameIsTakenUpTo255Characters) {
   const std::string longName(300, 'n');
   std::vector<CMC_recipient> r = {To(nullptr, CMC_ROLE_CC, longName.c_str())};
   CMC_message m = vktest::Message(r, nullptr, nullptr, nullptr);
   std::string cc = Write(&m).substr(kHead.size() + 17);  // past "To: \r\nCopies-To: "
   cc = cc.substr(0, cc.find("\r\nDate-posted"));
-  std::string joined;
-  for (char c : cc) {
-    if (c != '\r' && c != '\n') joined += c;
-  }
-  EXPECT_EQ(joined, std::string(255, 'n'));
+  for (size_t fold; (fold = cc.find("\r\n ")) != std::string::npos;) cc.erase(fold, 3);
+  EXPECT_EQ(cc, std::string(255, 'n'));
 }
 
 TEST_F(SmfWriterTest, AFailedParcelCopyClockOrImportanceEndsTheWrite) {
