@@ -120,6 +120,8 @@ constexpr uint32_t kAttrSystem = 0x04;
 constexpr uint32_t kAttrDirectory = 0x10;
 constexpr uint32_t kAttrArchive = 0x20;
 constexpr uint32_t kAttrNormal = 0x80;
+constexpr uint32_t kAttrDevice = 0x40;         // a pipe, socket or device: no file to open
+constexpr uint32_t kAttrReparsePoint = 0x400;  // a symbolic link (or junction)
 constexpr uint32_t kAttrInvalid = 0xFFFFFFFFu;
 
 // The path's attributes, kAttrInvalid when it does not exist.  On POSIX a
@@ -137,7 +139,16 @@ bool PlatMakeDir(const char* path);
 // Removes one empty directory.
 bool PlatRemoveDir(const char* path);
 
-// One entry of a directory search.
+// Whether the file system takes two names that differ only in case for the
+// same file (Win32).  Where it does not, they are two files.
+#if defined(_WIN32)
+constexpr bool kNamesFoldCase = true;
+#else
+constexpr bool kNamesFoldCase = false;
+#endif
+
+// One entry of a directory search.  A symbolic link is reported with
+// kAttrReparsePoint, a pipe, socket or device with kAttrDevice.
 struct DirEntry {
   char long_name[260];
   char short_name[14];  // the 8.3 alias when the file system has one, else empty

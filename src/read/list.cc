@@ -72,55 +72,156 @@ void DropEmptyExtensionDot(char* name) {
   if (len >= 2 && name[len - 1] == '.' && name[len - 2] != '.') name[len - 1] = '\0';
 }
 
-// What one pass over the mailbox gathers; see ListMessageFiles.
-struct MailboxScan {
-  const char* start;  // the name to start at, or null
-  bool started;
-  uint32_t keep;
-  NameList* list;  // made at the first entry when names are kept
-  bool collecting;
-  bool out_of_memory;
-  uint32_t found;
+// The name under which the message `name` exists in `dir`, into `found`
+// (kPathMax bytes): the plain file spelled exactly so, else its read twin
+// spelled exactly so.  Where the file system folds case an entry that
+// matches without regard to case is the same file; elsewhere it is another
+// message, and a stale reference must not reach it.  false when there is
+// none, or it is a directory, pipe, device or link.
+bool FindMessageEntry(const char* dir, const char* name, char* found) {
+  for (int twin = 0; twin < 2; ++twin) {
+    char want[kPathMax + 8];
+    CopyBounded(want, name, kPathMax);
+    DropEmptyExtensionDot(want);
+    if (twin == 1) {
+      if (HasReadMark(want)) break;
+      std::strcat(want, kReadMarkExt);
+    }
+    if (!PathFits(dir, want)) break;
+    char pattern[kPathMax];
+    CopyBounded(pattern, dir, kPathMax);
+    AppendBounded(pattern, want, kPathMax);
+    DirEntry e;
+    bool hit = false;
+    SearchHandle search = PlatFindFirst(pattern, &e);
+    for (bool more = search != nullptr; more && !hit; more = PlatFindNext(search, &e)) {
+      if (e.attributes != kAttrInvalid && (e.attributes & (kAttrDirectory | kAttrDevice | kAttrReparsePoint))) continue;
+      hit = std::strcmp(e.long_name, want) == 0 || std::strcmp(e.short_name, want) == 0 ||
+            (kNamesFoldCase && PlatCompareNoCase(e.long_name, want) == 0);
+    }
+    if (search != nullptr) PlatFindClose(search);
+    if (hit) {
+      CopyBounded(found, want, kPathMax);
+      return true;
+    }
+  }
+  return false;
+}
+
+// The message names of one scan of a mailbox, in scan order, kept between
+// calls: a host paging with seeds continues where its last page ended
+// instead of scanning the whole mailbox again for every page.  A listing
+// without a seed always scans afresh; a seed that the snapshot does not hold
+// does too.  Names are packed, each with its terminator, in `text`; `at`
+// holds where each begins.  Like every process-wide record of the library
+// it is unguarded: the host calls from one thread at a time.
+struct MailboxSnapshot {
+  char dir[kPathMax];
+  GlobalHandle text_block;
+  char* text;
+  size_t text_used, text_size;
+  GlobalHandle at_block;
+  uint32_t* at;
+  uint32_t count, slots;
+  uint32_t resume;  // the last name handed out: the next page's seed
+  bool failed;      // memory ran out while scanning
 };
 
-bool VisitMailboxFile(void* context, const char* name, const DirEntry& entry) {
-  MailboxScan* s = static_cast<MailboxScan*>(context);
-  if (s->keep > 0 && s->list == nullptr && !s->out_of_memory) {
-    s->list = CreateNameList(32, 1024);
-    if (s->list == nullptr) {
-      s->out_of_memory = true;
-      return false;
-    }
-    s->collecting = true;
+MailboxSnapshot g_snapshot{};
+
+const char* SnapshotName(uint32_t i) { return g_snapshot.text + g_snapshot.at[i]; }
+
+// Makes room for `need` bytes in a growing block, keeping its contents.
+bool Reserve(GlobalHandle* block, void** bytes, size_t used, size_t* size, size_t need) {
+  if (need <= *size) return true;
+  size_t grown = *size < 4096 ? 4096 : *size * 2;
+  while (grown < need) grown *= 2;
+  GlobalHandle fresh = PlatGlobalAlloc(kGmemMoveable, grown);
+  void* to = fresh != nullptr ? PlatGlobalLock(fresh) : nullptr;
+  if (to == nullptr) {
+    if (fresh != nullptr) PlatGlobalFree(fresh);
+    return false;
   }
-  if (!s->started) {
-    if (PlatCompareNoCase(name, s->start) != 0 && PlatCompareNoCase(entry.long_name, s->start) != 0) return true;
-    s->started = true;
+  if (used > 0) std::memcpy(to, *bytes, used);
+  if (*block != nullptr) {
+    PlatGlobalUnlock(*block);
+    PlatGlobalFree(*block);
   }
-  if (!IsMessageFileName(name)) return true;
-  ++s->found;
-  if (!s->collecting) return true;
-  const unsigned before = s->list->count;
-  s->list = AddName(s->list, name, kNameModeAppend);
-  // A list that cannot grow keeps what it has: the host asks again with a
-  // seed for the rest.
-  if (s->list->count == before || s->list->count >= s->keep) s->collecting = false;
+  *block = fresh;
+  *bytes = to;
+  *size = grown;
   return true;
 }
 
-// One pass over the mailbox; see ListMessageFiles.  *matched tells whether
-// `start` was found.
-int ScanMailbox(const char* dir, const char* start, uint32_t keep, NameList** names, uint32_t* total, bool* matched) {
-  *matched = false;
-  if (std::strlen(dir) + 5 > kPathMax) return 1;
-  MailboxScan s = {start, start == nullptr, keep, nullptr, false, false, 0};
-  ScanFiles(dir, nullptr, VisitMailboxFile, &s);
-  if (s.out_of_memory) return 0;
-  *matched = start != nullptr && s.started;
-  *total = s.started ? s.found : 0;
-  if (s.list != nullptr && (!s.started || s.list->count == 0)) s.list = FreeNameList(s.list);
-  *names = s.list;
-  return 1;
+void DropSnapshot() {
+  for (GlobalHandle* block : {&g_snapshot.text_block, &g_snapshot.at_block}) {
+    if (*block == nullptr) continue;
+    PlatGlobalUnlock(*block);
+    PlatGlobalFree(*block);
+  }
+  g_snapshot = MailboxSnapshot{};
+}
+
+bool AddToSnapshot(void*, const char* name, const DirEntry& entry) {
+  // Only plain files are messages: a pipe would block the reader that opens
+  // it, and a link would list whatever it points to.
+  if (entry.attributes != kAttrInvalid && (entry.attributes & (kAttrDevice | kAttrReparsePoint))) return true;
+  if (!IsMessageFileName(name)) return true;
+  MailboxSnapshot& s = g_snapshot;
+  const size_t n = std::strlen(name) + 1;
+  size_t slot_bytes = static_cast<size_t>(s.slots) * sizeof(uint32_t);
+  void* text = s.text;
+  void* at = s.at;
+  if (!Reserve(&s.text_block, &text, s.text_used, &s.text_size, s.text_used + n) ||
+      !Reserve(&s.at_block, &at, s.count * sizeof(uint32_t), &slot_bytes, (s.count + 1) * sizeof(uint32_t))) {
+    s.failed = true;
+    return false;
+  }
+  s.text = static_cast<char*>(text);
+  s.at = static_cast<uint32_t*>(at);
+  s.slots = static_cast<uint32_t>(slot_bytes / sizeof(uint32_t));
+  s.at[s.count++] = static_cast<uint32_t>(s.text_used);
+  std::memcpy(s.text + s.text_used, name, n);
+  s.text_used += n;
+  return true;
+}
+
+// Scans `dir` afresh into the snapshot; false when memory ran out.
+bool TakeSnapshot(const char* dir) {
+  DropSnapshot();
+  CopyBounded(g_snapshot.dir, dir, kPathMax);
+  ScanFiles(dir, nullptr, AddToSnapshot, nullptr);
+  if (!g_snapshot.failed) return true;
+  DropSnapshot();
+  return false;
+}
+
+// Where `name` stands in the snapshot: the entry spelled exactly so first
+// (on a case-sensitive disk "KWZ12AB" and "kwz12ab" are two messages, and
+// matching the wrong one would send a pager back to an earlier page for
+// ever), else the first that matches without regard to case.
+bool FindInSnapshot(const char* name, uint32_t* index) {
+  uint32_t loose = g_snapshot.count;
+  for (uint32_t i = 0; i < g_snapshot.count; ++i) {
+    if (std::strcmp(SnapshotName(i), name) == 0) {
+      *index = i;
+      return true;
+    }
+    if (loose == g_snapshot.count && PlatCompareNoCase(SnapshotName(i), name) == 0) loose = i;
+  }
+  *index = loose;
+  return loose < g_snapshot.count;
+}
+
+// The start name, or the name of its read twin (a seed taken before its
+// message was read).
+bool FindStart(const char* start, uint32_t* index) {
+  if (FindInSnapshot(start, index)) return true;
+  if (HasReadMark(start)) return false;
+  char twin[kPathMax + 8];
+  CopyBounded(twin, start, kPathMax);
+  std::strcat(twin, kReadMarkExt);
+  return FindInSnapshot(twin, index);
 }
 
 }  // namespace
@@ -201,26 +302,34 @@ int MessagePathFromReference(const CMC_message_reference* reference, char* out, 
     inside = CanonicalDir(canonical) && CanonicalDir(own) && PlatCompareNoCase(canonical, own) == 0;
   }
   if (!inside) return 0;
+  char found[kPathMax];
+  if (!FindMessageEntry(mailbox, name, found) || mailbox_len + std::strlen(found) + 1 > size) return 0;
   CopyBounded(out, mailbox, size);
-  AppendBounded(out, name, size);
+  AppendBounded(out, found, size);
   return 1;
 }
 
 CMC_return_code ReadSummary(CMC_message_summary* summary, ResultPool* pool) {
   if (summary == nullptr || pool == nullptr || summary->message_reference == nullptr) return CMC_E_FAILURE;
   const CMC_message_reference* ref = summary->message_reference;
-  char path[kReferenceMax + 1];
+  char path[kReferenceMax + 8];
   const size_t n = BoundedLength(ref->string, ref->length < kReferenceMax ? ref->length : kReferenceMax);
   std::memcpy(path, ref->string, n);
   path[n] = '\0';
-  if (HasReadMark(path)) summary->summary_flags |= CMC_SUM_READ;
 
   WorkBuffer value(kFieldValueSize);
   if (value.bytes == nullptr) return CMC_E_INSUFFICIENT_MEMORY;
   // Reading needs no write access, and other workstations may go on using
-  // the file meanwhile.
-  BufferedFile* reader = OpenPathBuffered(path, kModeReadShared, kBufferedCapacity);
-  if (reader == nullptr) return CMC_E_FAILURE;
+  // the file meanwhile.  A message read since the scan found it is listed
+  // under its read name's contents: the reference still opens it.
+  const FileHandle h = OpenMessageFile(path, kModeReadShared);
+  if (h == kNoFile) return CMC_E_FAILURE;
+  BufferedFile* reader = OpenBuffered(h, kBufferedCapacity);
+  if (reader == nullptr) {
+    CloseFile(h);
+    return CMC_E_FAILURE;
+  }
+  if (HasReadMark(path)) summary->summary_flags |= CMC_SUM_READ;
 
   CMC_return_code rc = CMC_SUCCESS;
   for (;;) {
@@ -284,7 +393,10 @@ int ListMessageFiles(const char* start, uint32_t keep, NameList** names, uint32_
   *names = nullptr;
   *total = 0;
   const char* dir = g_mail_config.user_dir;
-  if (dir[0] == '\0' || !DirExists(dir)) return 1;
+  if (dir[0] == '\0' || !DirExists(dir) || std::strlen(dir) + 5 > kPathMax) {
+    DropSnapshot();
+    return 1;
+  }
 
   char first[kPathMax + 8] = "";
   if (start != nullptr && start[0] != '\0') {
@@ -292,13 +404,31 @@ int ListMessageFiles(const char* start, uint32_t keep, NameList** names, uint32_
     CopyBounded(first, start, kPathMax);
     DropEmptyExtensionDot(first);
   }
-  bool matched = false;
-  if (!ScanMailbox(dir, first[0] ? first : nullptr, keep, names, total, &matched)) return 0;
-  if (first[0] != '\0' && !matched && !HasReadMark(first)) {
-    // The seed may name a message that has been read since it was listed.
-    std::strcat(first, kReadMarkExt);
-    if (!ScanMailbox(dir, first, keep, names, total, &matched)) return 0;
+  uint32_t from = 0;
+  // The page after the one handed out last starts at its last name: that
+  // costs nothing to find.
+  const bool same = first[0] != '\0' && g_snapshot.at != nullptr && std::strcmp(g_snapshot.dir, dir) == 0;
+  if (same && g_snapshot.resume < g_snapshot.count && std::strcmp(SnapshotName(g_snapshot.resume), first) == 0) {
+    from = g_snapshot.resume;
+  } else if (!(same && FindStart(first, &from))) {
+    if (!TakeSnapshot(dir)) return 0;
+    if (first[0] != '\0' && !FindStart(first, &from)) return 1;
   }
+  *total = g_snapshot.count - from;
+  g_snapshot.resume = from;
+  if (keep == 0 || *total == 0) return 1;
+
+  NameList* list = CreateNameList(32, 1024);
+  if (list == nullptr) return 0;
+  for (uint32_t i = from; i < g_snapshot.count && list->count < keep; ++i) {
+    const unsigned before = list->count;
+    list = AddName(list, SnapshotName(i), kNameModeAppend);
+    // A list that cannot grow keeps what it has: the host asks again with a
+    // seed for the rest.
+    if (list->count == before) break;
+  }
+  if (list->count > 0) g_snapshot.resume = from + list->count - 1;
+  *names = list;
   return 1;
 }
 
@@ -314,45 +444,38 @@ CMC_return_code ListMessages(CMC_flags list_flags, CMC_message_reference* seed, 
   char start[kPathMax];
   if (!SeedName(seed, start)) return CMC_SUCCESS;
 
+  // Counting reads names only: no message file is opened.
+  uint32_t total = 0;
+  if (!ListMessageFiles(start, 0, nullptr, &total)) return CMC_E_INSUFFICIENT_MEMORY;
   if (count_only) {
-    uint32_t total = 0;
-    if (!ListMessageFiles(start, 0, nullptr, &total)) return CMC_E_INSUFFICIENT_MEMORY;
     *count = total < maximum ? total : maximum;
     return CMC_SUCCESS;
   }
-
+  if (total == 0) return CMC_SUCCESS;
   const uint32_t capacity = SummaryCapacity();
-  const uint32_t keep = maximum < capacity ? maximum : capacity;
-  NameList* names = nullptr;
-  uint32_t total = 0;
-  if (!ListMessageFiles(start, keep, &names, &total)) return CMC_E_INSUFFICIENT_MEMORY;
-  if (names == nullptr || names->count == 0) {
-    FreeNameList(names);
-    return CMC_SUCCESS;
-  }
+  uint32_t n = maximum < capacity ? maximum : capacity;
+  if (n > total) n = total;
 
-  const uint32_t n = names->count;
   ResultPool pool{};
   const uint64_t reserve = static_cast<uint64_t>(n) * kSummaryReserve;
   PoolInit(&pool, reserve > kPoolMaxData ? kPoolMaxData : static_cast<uint32_t>(reserve));
-  if (pool.next == nullptr) {
-    FreeNameList(names);
-    return CMC_E_INSUFFICIENT_MEMORY;
-  }
+  if (pool.next == nullptr) return CMC_E_INSUFFICIENT_MEMORY;
   auto* array =
       static_cast<CMC_message_summary*>(PoolAllocRecord(&pool, n * static_cast<uint32_t>(sizeof(CMC_message_summary))));
   if (array == nullptr) {
     PoolReleaseBlock(pool.data);
-    FreeNameList(names);
     return CMC_E_INSUFFICIENT_MEMORY;
   }
 
   const bool refs_only = (list_flags & CMC_LIST_MSG_REFS_ONLY) != 0;
   const size_t dir_len = std::strlen(g_mail_config.user_dir);
   uint32_t counted = 0;
+  uint32_t last = g_snapshot.resume;
   bool full = false;
-  for (uint32_t i = 0; i < n && !full; ++i) {
-    const char* name = names->slots[i];
+  // A file that cannot be read takes no place of the maximum: a page that
+  // came back short would look like the end of the mailbox to the host.
+  for (uint32_t i = g_snapshot.resume; i < g_snapshot.count && counted < n && !full; ++i) {
+    const char* name = SnapshotName(i);
     // A path that cannot be handed out whole would name another file.
     if (dir_len + std::strlen(name) > kReferenceMax) continue;
     CMC_message_summary* summary = &array[counted];
@@ -371,9 +494,10 @@ CMC_return_code ListMessages(CMC_flags list_flags, CMC_message_reference* seed, 
         continue;
       }
     }
+    last = i;
     ++counted;
   }
-  FreeNameList(names);
+  g_snapshot.resume = last;
 
   if (counted == 0) {
     PoolReleaseBlock(pool.data);

@@ -40,7 +40,10 @@ CMC_message_reference* MakeMessageReference(const char* file_name, ResultPool* p
 
 // Checks that `reference` names a message file directly inside the logged-on
 // user's mailbox and writes the path to open into `out` (`size` bytes; at
-// least kReferenceMax + 1): the mailbox directory followed by the file name.
+// least kReferenceMax + 5): the mailbox directory followed by the name of
+// the plain file spelled exactly as the reference has it, or of its read
+// twin (".red" appended).  A name that differs only in case is another
+// message where the file system tells them apart, and is refused.
 // The reference's directory may be spelled differently (case, separators,
 // "."), but it must come to the mailbox directory; "..", other directories,
 // relative paths and names that are not message names are refused.  Only
@@ -58,11 +61,16 @@ CMC_return_code ReadSummary(CMC_message_summary* summary, ResultPool* pool);
 
 // The message names of the mailbox in the order of the directory search,
 // beginning with the entry named `start` (a file name without directory;
-// null or empty: the first entry).  When no entry has that name, the entry
-// of its read twin (the name + ".red") is the start instead, so a seed taken
-// before a message was read still works.  *total receives the number of
-// message names from the start on; the list holds the first `keep` of them
-// (null when keep is 0).  1 done (also for a missing mailbox or an unknown
+// null or empty: the first entry).  Only plain files count: directories,
+// pipes, devices and links are never messages.  The entry spelled exactly
+// as `start` is taken before one that differs in case; when no entry has
+// that name, the entry of its read twin (the name + ".red") is the start
+// instead, so a seed taken before a message was read still works.  *total
+// receives the number of message names from the start on; the list holds
+// the first `keep` of them (null when keep is 0).  Without a start the
+// mailbox is scanned afresh; a start that is the last name handed out
+// before (the next page's seed) continues from the names that scan found,
+// without scanning again.  1 done (also for a missing mailbox or an unknown
 // start: *total 0), 0 when memory failed.
 int ListMessageFiles(const char* start, uint32_t keep, NameList** names, uint32_t* total);
 

@@ -4,11 +4,16 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <map>
 #include <set>
 #include <string>
 #include <system_error>
 
 #include "support/mail_tree.h"
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 namespace {
 
@@ -57,8 +62,9 @@ TEST_F(ListTest, OddHeaderLinesAndTheReadersWindowEdge) {
       {"SMF-71\r\nsubject: low\r\nX-Other: v\r\n continued: x\r\nno colon\r\nSubject : blank\r\n\r\n", "low"},
       {"SMF-71\r\nSubject:\r\n bob\r\n\r\n", ""},  // continuations only after a value
       {"SMF-71\r\nSubject: \r\n bob\r\n\r\n", "bob"},
-      {"SMF-71\r\nSubject: a, \r\n\tb", "a, b"},  // the last line without its line end
-      {"SMF-71\r\nSubject: " + subject + "\r\n\r\n", subject.substr(0, 87)},
+      {"SMF-71\r\nSubject: a, \r\n\tb", "a, b"},                                   // the last line without its line end
+      {"SMF-71\r\nSubject: " + subject + "\r\n\r\n", subject},                     // longer than a line buffer
+      {"SMF-71\r\nX-Pad: " + subject.substr(0, 89) + "Subject: eve\r\n\r\n", ""},  // nor its rest a field
   };
   for (const auto& c : cases) {
     Put("KWZ0001", c.first);
@@ -99,6 +105,70 @@ TEST_F(ListTest, AMailboxTooBigForOneBlockIsListedInParts) {
   }
   EXPECT_GT(calls, 1);
   EXPECT_EQ(seen.size(), static_cast<size_t>(kMessages));
+}
+
+TEST_F(ListTest, HostileEntriesAreSkippedOrListedAndNeverHideOthers) {
+  std::string binary;
+  for (int i = 0; i < 5000; ++i) binary += static_cast<char>(i * 7);
+  std::string many = "SMF-71\r\n";
+  for (int i = 0; i < 10000; ++i) many += "X-H: v\r\n";
+  struct Entry {
+    const char* name;
+    std::string bytes;
+    const char* subject;  // null: not listed
+  };
+  const Entry entries[] = {
+      {"KWZ0001", vktest::MessageBytes({"Subject: one"}), "one"},
+      {"KWZ0002", "SMF-71\r\nSubj", ""},  // truncated
+      {"KWZ0003", "", nullptr},           // empty
+      {"KWZ0004", binary, ""},
+      {"KWZ0005", "SMF-71\r\nX-L: " + std::string(100000, 'x') + "\r\nSubject: long\r\n\r\n", "long"},
+      {"KWZ0006", many + "Subject: many\r\n\r\n", "many"},
+      {"desktop.ini", "[.ShellClassInfo]\r\n", nullptr},
+      {"KWZ12AB", vktest::MessageBytes({"Subject: upper"}), "upper"},
+#ifndef _WIN32  // two names that differ in case are two files here
+      {"kwz12ab", vktest::MessageBytes({"Subject: lower"}), "lower"},
+#endif
+  };
+  std::map<std::string, std::string> expected;
+  for (const Entry& e : entries) {
+    Put(e.name, e.bytes);
+    if (e.subject) expected[e.name] = e.subject;
+  }
+  std::error_code ec;
+  std::filesystem::create_directory(InBox("KWZ0010"), ec);
+#ifndef _WIN32
+  ASSERT_EQ(mkfifo(InBox("KWZ0011").c_str(), 0600), 0);
+  Put("../outside", vktest::MessageBytes({"Subject: outside"}));
+  std::filesystem::create_symlink(InBox("../outside"), InBox("KWZ0012"), ec);
+  for (const char* refused : {"KWZ0010", "KWZ0011", "KWZ0012"}) {
+    EXPECT_EQ(ReadMessage(InBox(refused)).code, CMC_E_INVALID_MESSAGE_REFERENCE) << refused;
+  }
+#endif
+  std::map<std::string, std::string> listed;
+  for (const auto& item : List().items) listed[item.name] = item.subject;
+  EXPECT_EQ(listed, expected);
+  // Paging two at a time with seeds sees every message once and ends.
+  std::map<std::string, int> paged;
+  std::string seed;
+  for (int calls = 0; calls < 20; ++calls) {
+    Listing page = List(0, 2, seed.empty() ? nullptr : &seed);
+    bool fresh = false;
+    for (const auto& item : page.items) {
+      if (item.reference == seed) continue;
+      ++paged[item.name];
+      fresh = true;
+    }
+    if (!fresh) break;
+    seed = page.items.back().reference;
+  }
+  EXPECT_EQ(paged.size(), expected.size());
+  for (const auto& p : paged) EXPECT_EQ(p.second, 1) << p.first;
+  // A reference names one file: once it is gone its case twin is not reached.
+  EXPECT_EQ(ActOn(InBox("KWZ12AB")), CMC_SUCCESS);
+  EXPECT_EQ(ReadMessage(InBox("KWZ12AB")).code, CMC_E_INVALID_MESSAGE_REFERENCE);
+  EXPECT_EQ(ActOn(InBox("KWZ12AB")), CMC_E_INVALID_MESSAGE_REFERENCE);
+  EXPECT_EQ(List().count, expected.size() - 1);
 }
 
 }  // namespace

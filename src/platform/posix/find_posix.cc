@@ -65,10 +65,19 @@ bool NextMatch(Search* s, DirEntry* entry) {
     if (!PatternMatches(s->pattern, name)) continue;
     std::string full = s->directory.empty() ? std::string(name) : s->directory + "/" + name;
     struct stat st;
-    if (stat(full.c_str(), &st) != 0 && lstat(full.c_str(), &st) != 0) continue;  // vanished meanwhile
+    if (lstat(full.c_str(), &st) != 0) continue;  // vanished meanwhile
+    uint32_t kind = 0;
+    if (S_ISLNK(st.st_mode)) {
+      kind = kAttrReparsePoint;
+      struct stat target;
+      if (stat(full.c_str(), &target) == 0) st = target;  // a link to a directory is one too
+    } else if (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) {
+      kind = kAttrDevice;
+    }
     std::memcpy(entry->long_name, name, std::strlen(name) + 1);
     entry->short_name[0] = '\0';
-    entry->attributes = AttributesOf(full, st);
+    const uint32_t a = AttributesOf(full, st);
+    entry->attributes = kind == 0 ? a : ((a == kAttrNormal ? 0 : a) | kind);
     return true;
   }
   return false;
