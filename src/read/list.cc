@@ -94,10 +94,14 @@ bool FindMessageEntry(const char* dir, const char* name, char* found) {
     DirEntry e;
     bool hit = false;
     SearchHandle search = PlatFindFirst(pattern, &e);
-    for (bool more = search != nullptr; more && !hit; more = PlatFindNext(search, &e)) {
-      if (e.attributes != kAttrInvalid && (e.attributes & (kAttrDirectory | kAttrDevice | kAttrReparsePoint))) continue;
-      hit = std::strcmp(e.long_name, want) == 0 || std::strcmp(e.short_name, want) == 0 ||
-            (kNamesFoldCase && PlatCompareNoCase(e.long_name, want) == 0);
+    // The file spelled exactly so comes first; the rest of the directory is
+    // read only when it is not there.
+    for (bool more = search != nullptr; more && !hit;) {
+      const bool plain =
+          e.attributes == kAttrInvalid || !(e.attributes & (kAttrDirectory | kAttrDevice | kAttrReparsePoint));
+      hit = plain && (std::strcmp(e.long_name, want) == 0 || std::strcmp(e.short_name, want) == 0 ||
+                      (kNamesFoldCase && PlatCompareNoCase(e.long_name, want) == 0));
+      if (!hit) more = PlatFindNext(search, &e);
     }
     if (search != nullptr) PlatFindClose(search);
     if (hit) {

@@ -54,31 +54,43 @@ struct Search {
   DIR* dir;
   std::string directory;
   std::string pattern;
+  // A pattern without wildcards names one file: the entry spelled exactly
+  // so comes first, found without reading the directory (a mailbox of
+  // thousands of messages need not be read to find one); only the entries
+  // that differ from it in case need the directory read.
+  bool literal;
 };
+
+// Fills `entry` for the file `name` of the search's directory; false when
+// it has gone meanwhile.
+bool Describe(const Search* s, const char* name, DirEntry* entry) {
+  std::string full = s->directory.empty() ? std::string(name) : s->directory + "/" + name;
+  struct stat st;
+  if (lstat(full.c_str(), &st) != 0) return false;
+  uint32_t kind = 0;
+  if (S_ISLNK(st.st_mode)) {
+    kind = kAttrReparsePoint;
+    struct stat target;
+    if (stat(full.c_str(), &target) == 0) st = target;  // a link to a directory is one too
+  } else if (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) {
+    kind = kAttrDevice;
+  }
+  std::memcpy(entry->long_name, name, std::strlen(name) + 1);
+  entry->short_name[0] = '\0';
+  const uint32_t a = AttributesOf(full, st);
+  entry->attributes = kind == 0 ? a : ((a == kAttrNormal ? 0 : a) | kind);
+  return true;
+}
 
 // The next entry that matches, or false at the end.
 bool NextMatch(Search* s, DirEntry* entry) {
   while (struct dirent* e = readdir(s->dir)) {
     const char* name = e->d_name;
     if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) continue;
+    if (s->literal && s->pattern == name) continue;              // delivered first
     if (std::strlen(name) >= sizeof entry->long_name) continue;  // unreachable by any 260-byte path
     if (!PatternMatches(s->pattern, name)) continue;
-    std::string full = s->directory.empty() ? std::string(name) : s->directory + "/" + name;
-    struct stat st;
-    if (lstat(full.c_str(), &st) != 0) continue;  // vanished meanwhile
-    uint32_t kind = 0;
-    if (S_ISLNK(st.st_mode)) {
-      kind = kAttrReparsePoint;
-      struct stat target;
-      if (stat(full.c_str(), &target) == 0) st = target;  // a link to a directory is one too
-    } else if (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) {
-      kind = kAttrDevice;
-    }
-    std::memcpy(entry->long_name, name, std::strlen(name) + 1);
-    entry->short_name[0] = '\0';
-    const uint32_t a = AttributesOf(full, st);
-    entry->attributes = kind == 0 ? a : ((a == kAttrNormal ? 0 : a) | kind);
-    return true;
+    if (Describe(s, name, entry)) return true;
   }
   return false;
 }
@@ -119,7 +131,9 @@ SearchHandle PlatFindFirst(const char* pattern, DirEntry* entry) {
   s->dir = d;
   s->pattern = pat;
   s->directory = resolved;
-  if (!NextMatch(s, entry)) {
+  s->literal =
+      pat.find_first_of("*?") == std::string::npos && pat.size() < sizeof entry->long_name && pat != "." && pat != "..";
+  if (!(s->literal && Describe(s, pat.c_str(), entry)) && !NextMatch(s, entry)) {
     PlatFindClose(s);
     SetError(PlatError::kNotFound);
     return nullptr;
