@@ -130,7 +130,7 @@ TEST_F(SmfWriterTest, EveryFieldByteForByte) {
 }
 
 TEST_F(SmfWriterTest, NoCallerValueStartsAHeaderLine) {
-  const std::string folds = std::string(65, 'a') + " To:" + std::string(10, 'x');
+  const std::string folds = std::string(65, 'a') + " To:" + std::string(10, 'x'), file = "f";
   struct Case {
     const char *what, *to, *name, *subject, *title, *type, *lines;
   };
@@ -145,7 +145,7 @@ TEST_F(SmfWriterTest, NoCallerValueStartsAHeaderLine) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     std::vector<CMC_recipient> r = {To(c.to, CMC_ROLE_TO, c.name)};
-    std::vector<CMC_attachment> a = {vktest::Attach("f", c.title)};
+    std::vector<CMC_attachment> a = {vktest::Attach(file, c.title)};
     CMC_message m = vktest::Message(r, c.title ? &a : nullptr, c.subject, nullptr);
     m.message_type = const_cast<char*>(c.type);
     const std::string file = Write(&m);
