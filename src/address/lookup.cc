@@ -1,8 +1,13 @@
-// The look-up modes that need no dialog: the identity, and a typed name or
-// an address turned into one recipient.
+// The look-up modes: the identity, a typed name or an address turned into
+// one recipient, and the two that let the user pick in the select-users
+// dialog.
 #include "address/lookup.h"
 
 #include <cstring>
+
+#include "address/local_ab.h"
+#include "dialogs/resources.h"
+#include "dialogs/select_users.h"
 
 #include "store/namelist.h"
 #include "cmc/handlers.h"
@@ -87,6 +92,123 @@ CMC_return_code ResolveRecipient(CMC_recipient* recipient, CMC_flags look_up_fla
   char user[kMaxAddressName + 1];
   if (!AddressUserName(address, user)) return CMC_E_RECIPIENT_NOT_FOUND;
   return OneRecipient(user, address, count, recipient_out);
+}
+
+namespace {
+
+UiWindow Owner(CMC_ui_id ui_id) { return reinterpret_cast<UiWindow>(ui_id); }
+
+// One record per name of `names`, in list order, each with `name` and
+// `address` the same copy; null names give a count of 0 and a null array.
+CMC_return_code ChosenRecipients(const NameList* names, CMC_uint32* count, CMC_recipient** recipient_out) {
+  if (names == nullptr || names->count == 0) return CMC_SUCCESS;
+  uint32_t size = 64;
+  for (unsigned i = 0; i < names->count; ++i) {
+    size += static_cast<uint32_t>(sizeof(CMC_recipient) + std::strlen(names->slots[i]) + 16);
+  }
+  ResultPool pool{};
+  PoolInit(&pool, size);
+  if (pool.next == nullptr) return CMC_E_INSUFFICIENT_MEMORY;
+  CMC_recipient* r = static_cast<CMC_recipient*>(PoolAllocRecord(&pool, names->count * sizeof(CMC_recipient)));
+  for (unsigned i = 0; r != nullptr && i < names->count; ++i) {
+    char* copy = PoolDupString(&pool, names->slots[i]);
+    if (copy == nullptr) r = nullptr;
+    if (r == nullptr) break;
+    r[i].name = copy;
+    r[i].address = copy;
+    r[i].name_type = CMC_TYPE_INDIVIDUAL;
+    r[i].role = CMC_ROLE_TO;
+    r[i].recip_flags = i + 1 == names->count ? CMC_RECIP_LAST_ELEMENT : 0;
+    r[i].recip_extensions = nullptr;
+  }
+  if (r == nullptr) {
+    PoolReleaseBlock(pool.data);
+    return CMC_E_INSUFFICIENT_MEMORY;
+  }
+  *count = names->count;
+  *recipient_out = r;
+  return CMC_SUCCESS;
+}
+
+// Appends `name` to `*list`; false when the list could not take it.
+bool Append(NameList** list, const char* name, unsigned mode) {
+  *list = AddName(*list, name, mode);
+  return FindName(*list, name, 0) != kNameAbsent;
+}
+
+// The registered users whose names begin with `typed`, compared character
+// for character, into `matches`; false when memory fails.
+bool CollectMatches(const char* typed, NameList** matches) {
+  const NameList* users = CachedUserList();
+  if (users == nullptr) return true;
+  const std::size_t length = std::strlen(typed);
+  for (unsigned at = FindName(users, typed, kNameModeInsertPos); at < users->count; ++at) {
+    const char* user = users->slots[at];
+    if (std::strncmp(user, typed, length) != 0) break;
+    if (!Append(matches, user, kNameModeMarkPresent)) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+CMC_return_code PickFromMatches(CMC_recipient* recipients, CMC_flags, CMC_ui_id ui_id, CMC_uint32* count,
+                                CMC_recipient** recipient_out) {
+  if (recipients == nullptr || count == nullptr || recipient_out == nullptr) return CMC_E_INVALID_PARAMETER;
+  NameList* result = CreateNameList(8, 512);
+  NameList* matches = CreateNameList(8, 512);
+  CMC_return_code rc = result != nullptr && matches != nullptr ? CMC_SUCCESS : CMC_E_INSUFFICIENT_MEMORY;
+  for (CMC_recipient* r = recipients; rc == CMC_SUCCESS; ++r) {
+    if (!IsEmpty(r->name)) {
+      if (!CollectMatches(r->name, &matches)) {
+        rc = CMC_E_INSUFFICIENT_MEMORY;
+        break;
+      }
+      NameList* chosen = SelectUsersDialog(Owner(ui_id), kSelectUsersTemplate, matches, nullptr);
+      if (chosen != nullptr) {
+        NameList* merged = UnionNameLists(result, chosen, kNameModeSortedUnique);
+        FreeNameList(chosen);
+        if (merged == nullptr) rc = CMC_E_INSUFFICIENT_MEMORY;
+        if (merged != nullptr) {
+          FreeNameList(result);
+          result = merged;
+        }
+      }
+      matches = ClearNameList(matches);
+    }
+    if (r->recip_flags & CMC_RECIP_LAST_ELEMENT) break;
+  }
+  if (rc == CMC_SUCCESS) rc = ChosenRecipients(result, count, recipient_out);
+  FreeNameList(result);
+  FreeNameList(matches);
+  return rc;
+}
+
+CMC_return_code AddressingDialog(CMC_recipient* recipients, CMC_ui_id ui_id, CMC_uint32* count,
+                                 CMC_recipient** recipient_out) {
+  if (count == nullptr || recipient_out == nullptr) return CMC_E_INVALID_PARAMETER;
+  RefreshCachedUserList();
+  // The address book joins the users from the start: it is where a user
+  // keeps the names he picks that are not users of this tree.
+  NameList* all = LoadAddressList();
+  if (all == nullptr) return CMC_E_INVALID_CONFIGURATION;
+  SortNameList(all);
+  NameList* chosen = CreateNameList(16, 1024);
+  CMC_return_code rc = chosen != nullptr ? CMC_SUCCESS : CMC_E_INSUFFICIENT_MEMORY;
+  for (CMC_recipient* r = recipients; rc == CMC_SUCCESS && r != nullptr; ++r) {
+    if (!IsEmpty(r->name) && !Append(&chosen, r->name, kNameModeAppend)) rc = CMC_E_INSUFFICIENT_MEMORY;
+    if (r->recip_flags & CMC_RECIP_LAST_ELEMENT) break;
+  }
+  NameList* picked = nullptr;
+  if (rc == CMC_SUCCESS) {
+    SortNameList(chosen);
+    picked = SelectUsersDialog(Owner(ui_id), kSelectUsersTemplate, all, chosen);
+    rc = picked != nullptr ? ChosenRecipients(picked, count, recipient_out) : CMC_E_USER_CANCEL;
+  }
+  FreeNameList(picked);
+  FreeNameList(chosen);
+  FreeNameList(all);
+  return rc;
 }
 
 }  // namespace vk

@@ -1,8 +1,8 @@
 // Address look-up: the logged-on user's identity, a typed name resolved
 // against the registered users, and the recipient records handed out for
 // them.  The entry points of cmc_look_up (cmc/handlers.h: ResolveIdentity,
-// ResolveRecipient, AddressingDialog) are defined here and next to the
-// select-users dialog.
+// ResolveRecipient, AddressingDialog) are defined here; the two that let
+// the user pick run the select-users dialog.
 //
 // An address is a registered user name, optionally followed by an at-sign
 // and text that delivery ignores.  Every record handed out lies in one
@@ -28,8 +28,7 @@ constexpr uint32_t kResolveBlockSize = 280;
 // flagged last) the registered users whose names begin with the typed name
 // (case-sensitively) are offered in the select-users dialog; the chosen
 // names of all recipients together, sorted and each once, come back as
-// records.  A cancelled dialog contributes no names.  Lives with the
-// select-users dialog.
+// records.  A cancelled dialog contributes no names.
 CMC_return_code PickFromMatches(CMC_recipient* recipients, CMC_flags look_up_flags, CMC_ui_id ui_id, CMC_uint32* count,
                                 CMC_recipient** recipient_out);
 

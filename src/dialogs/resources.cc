@@ -97,6 +97,19 @@ const UiControlDef kSelectUsers1000[] = {
     {kIdOk, kUiButton, "OK", kDefault, 216, 14, 45, 14},
     {kIdCancel, kUiButton, "Cancel", kPush, 216, 31, 45, 14},
     {kSelectAdminister, kUiButton, "Administer Users", kPush, 4, 134, 101, 14},
+    {-1, kUiButton, "Local address book", kBsGroupBox | V, 4, 151, 258, 32},
+    {-1, kUiStatic, "&Name:", kLabel, 10, 166, 24, 8},
+    {kSelectBookName, kUiEdit, "", kField, 36, 164, 76, 12},
+    {kSelectBookAdd, kUiButton, "A&dd...", kPush, 118, 163, 42, 14},
+    {kSelectBookRemove, kUiButton, "Re&move", kPush, 165, 163, 42, 14},
+    {kSelectRefresh, kUiButton, "Re&fresh", kPush, 212, 163, 44, 14},
+};
+
+const UiControlDef kNameEntry1020[] = {
+    {-1, kUiStatic, "&Name:", kLabel, 6, 9, 24, 8},
+    {kNameEntryField, kUiEdit, "", kField, 32, 7, 110, 12},
+    {kIdOk, kUiButton, "OK", kDefault, 46, 26, 46, 14},
+    {kIdCancel, kUiButton, "Cancel", kPush, 96, 26, 46, 14},
 };
 
 const UiControlDef kCompose1002[] = {
@@ -126,11 +139,10 @@ const UiControlDef kLocate1008[] = {
      "\"zirva\").",
      kLabel, 6, 48, 268, 24},
     {102, kUiButton, "Network Directory", kBsGroupBox | V, 6, 76, 160, 118},
-    {kLocateDirectory, kUiStatic, "c:\\", kLabel, 12, 88, 148, 8},
+    {kLocateDirectory, kUiEdit, "c:\\", kField, 12, 86, 148, 12},
     {kLocateDirList, kUiListBox, "",
-     kLbsSort | kLbsOwnerDrawFixed | kLbsHasStrings | kLbsNotify | kLbsDisableNoScroll | kWsVScroll | kWsBorder |
-         kWsTabStop | V,
-     12, 100, 148, 64},
+     kLbsSort | kLbsHasStrings | kLbsNotify | kLbsDisableNoScroll | kWsVScroll | kWsBorder | kWsTabStop | V, 12, 100,
+     148, 64},
     {1091, kUiStatic, "Dri&ves:", kLabel, 12, 168, 148, 8},
     {kLocateDrives, kUiComboBox, "",
      kCbsDropDownList | kCbsOwnerDrawFixed | kCbsAutoHScroll | kCbsSort | kCbsHasStrings | kWsVScroll | kWsBorder |
@@ -167,7 +179,8 @@ const UiControlDef kConfirmSetup1010[] = {
 #define VK_CONTROLS(a) a, static_cast<int>(sizeof(a) / sizeof((a)[0]))
 
 const UiDialogDef kTemplates[] = {
-    {kSelectUsersTemplate, "Select Vesk Users   ", kSysMenuFrame, kFont, 8, 266, 153, VK_CONTROLS(kSelectUsers1000)},
+    {kSelectUsersTemplate, "Select Vesk Users   ", kSysMenuFrame, kFont, 8, 266, 188, VK_CONTROLS(kSelectUsers1000)},
+    {kNameEntryTemplate, "Add to Address Book", kSysMenuFrame, kFont, 8, 148, 46, VK_CONTROLS(kNameEntry1020)},
     {kLoginAdminTemplate, "Please Login", kLoginFrame, kFont, 8, 189, 98, VK_CONTROLS(kLogin1001)},
     {kComposeTemplate, "Send Mail", kSysMenuFrame, kFont, 8, 260, 212, VK_CONTROLS(kCompose1002)},
     {kChangePasswordTemplate, "Change Password", kPlainFrame, kFont, 8, 196, 81, VK_CONTROLS(kChangePassword1004)},

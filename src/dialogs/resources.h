@@ -51,6 +51,13 @@ constexpr int kSelectChosen = 1439;
 constexpr int kSelectInclude = 1440;
 constexpr int kSelectExclude = 1441;
 constexpr int kSelectAdminister = 1504;
+// The local address book in the picker, and its name entry.
+constexpr int kSelectRefresh = 1445;
+constexpr int kSelectBookAdd = 1446;
+constexpr int kSelectBookRemove = 1447;
+constexpr int kSelectBookName = 1460;
+constexpr int kNameEntryTemplate = 1020;
+constexpr int kNameEntryField = 1021;
 
 // Compose 1002.
 constexpr int kComposeTo = 1601;

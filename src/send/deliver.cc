@@ -8,6 +8,7 @@
 #include "store/namelist.h"
 #include "cmc/handlers.h"
 #include "cmc/session.h"
+#include "dialogs/compose.h"
 #include "platform/clock.h"
 #include "read/header.h"
 #include "send/parcel.h"
@@ -21,8 +22,7 @@ namespace vk {
 
 namespace {
 
-CMC_return_code CancelledCompose(CMC_ui_id, ResultPool*, CMC_message*) { return CMC_E_USER_CANCEL; }
-ComposeDialogFn g_compose = CancelledCompose;
+ComposeDialogFn g_compose = ComposeForSend;
 
 // Copies an attachment into a parcel and records the parcel in the journal
 // (a NameList**), so that a failed send can remove it even when the staged
@@ -143,7 +143,7 @@ CMC_return_code DupInPool(ResultPool* pool, char** s) {
 
 ComposeDialogFn SetComposeDialog(ComposeDialogFn dialog) {
   ComposeDialogFn before = g_compose;
-  g_compose = dialog ? dialog : CancelledCompose;
+  g_compose = dialog ? dialog : ComposeForSend;
   return before;
 }
 

@@ -77,18 +77,6 @@ int ReadMailPath() {
   return 1;
 }
 
-int LocateMailDir() {
-  char* mail = g_mail_config.mail_dir;
-  if (!bInitServerDlg(mail, static_cast<int>(kPathMax))) return CMC_E_USER_CANCEL;
-  if (std::strlen(mail) + 2 > kPathMax || !CanonicalDir(mail)) {
-    mail[0] = '\0';
-    return CMC_E_USER_CANCEL;
-  }
-  PlatWriteProfileString(nullptr, kMailPathSection, kMailPathKey, mail);
-  SetPasswdPath();
-  return CMC_SUCCESS;
-}
-
 int LoadConfig() {
   MarkConfigLoaded(false);
   int rc = CMC_SUCCESS;

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 
+#include "dialogs/locate.h"
 #include "platform/profile.h"
 #include "store/config.h"
 #include "store/fileprim.h"
@@ -85,11 +86,4 @@ int CMC_CALL bSetupMHSDirs(const char* root) {
   return PlatWriteProfileString(nullptr, kLogonSection, kAdminWorkstationKey, "1") ? 1 : 0;
 }
 
-// The locate dialog is not there yet: answer as if the user had pressed
-// Offline, so a workstation without a usable tree is told the user
-// cancelled.
-int CMC_CALL bInitServerDlg(char* buffer, int size) {
-  (void)buffer;
-  (void)size;
-  return 0;
-}
+int CMC_CALL bInitServerDlg(char* buffer, int size) { return vk::InitServerDialog(buffer, size); }

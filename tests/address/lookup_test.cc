@@ -7,6 +7,7 @@
 
 #include "address/local_ab.h"
 #include "address/lookup.h"
+#include "dialogs/dialog_test_util.h"
 #include "store/namelist.h"
 #include "cmc/session.h"
 #include "platform/profile.h"
@@ -23,6 +24,12 @@ std::vector<std::string> Names(const NameList* list) {
   if (list == nullptr) return names;
   for (unsigned i = 0; i < list->count; ++i) names.push_back(list->slots[i]);
   return names;
+}
+
+std::string Items(VkDialog* d, int id) {
+  std::string s;
+  for (int i = 0; i < vk_dialog_list_count(d, id); ++i) s += (i ? "," : "") + vktest::DialogText(d, id, i);
+  return s;
 }
 
 class LookUp : public vktest::MailTreeTest {
@@ -102,8 +109,6 @@ TEST_F(LookUp, ResolvingNamesAndAddresses) {
       {"", "", 0, CMC_E_INVALID_PARAMETER, nullptr, nullptr},
       {"bob", nullptr, CMC_LOOKUP_RESOLVE_PREFIX_SEARCH, CMC_E_UNSUPPORTED_FLAG, nullptr, nullptr},
       {"bob", nullptr, CMC_LOOKUP_DETAILS_UI, CMC_E_UNSUPPORTED_FLAG, nullptr, nullptr},
-      // The prefix choice cannot be shown yet.
-      {"bo", nullptr, CMC_LOOKUP_RESOLVE_UI, CMC_E_USER_CANCEL, nullptr, nullptr},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.name ? c.name : "(null)") + " " + (c.address ? c.address : "(null)"));
@@ -117,8 +122,51 @@ TEST_F(LookUp, ResolvingNamesAndAddresses) {
   ASSERT_EQ(Look(nullptr, id), CMC_SUCCESS);
   ExpectOne("bob", nullptr);
   EXPECT_EQ(Look(nullptr, 0), CMC_E_INVALID_PARAMETER);
-  EXPECT_EQ(Look(nullptr, CMC_LOOKUP_ADDRESSING_UI), CMC_E_USER_CANCEL);
-  ExpectNothing();
+}
+
+// The modes that run the select-users dialog: the prefix choice offers the
+// users whose names begin with the typed text (case counts), the addressing
+// dialog starts from the given names; the driver picks left item `pick`
+// (-1: none) and presses `button`.
+TEST_F(LookUp, PickingInTheSelectUsersDialog) {
+  CMC_recipient two[2] = {{}, {}};
+  two[0].name = const_cast<char*>("bob");
+  two[1].name = const_cast<char*>("alice");
+  two[1].recip_flags = CMC_RECIP_LAST_ELEMENT;
+  struct {
+    const char* typed;  // null: the addressing dialog on `two`
+    int pick, button;
+    const char *offered, *chosen;
+    CMC_return_code code;
+    const char* result;
+  } cases[] = {
+      {"bo", 1, 1, "bob,bobby", "", CMC_SUCCESS, "bobby"},
+      {"Bo", -1, 1, "", "", CMC_SUCCESS, ""},
+      {"bo", 0, 2, "bob,bobby", "", CMC_SUCCESS, ""},  // a cancelled choice adds nobody
+      {nullptr, 0, 1, "alice,bob,bobby", "alice,bob", CMC_SUCCESS, "alice,bob"},
+      {nullptr, -1, 2, "alice,bob,bobby", "alice,bob", CMC_E_USER_CANCEL, ""},
+  };
+  for (const auto& c : cases) {
+    std::string offered, chosen;
+    vktest::ScopedDriver driver([&](VkDialog* d) {
+      offered = Items(d, 1438);
+      chosen = Items(d, 1439);
+      if (c.pick >= 0) vk_dialog_list_double_click(d, 1438, c.pick);
+      vk_dialog_click(d, c.button);
+    });
+    CMC_return_code rc =
+        c.typed ? Resolve(c.typed, nullptr, CMC_LOOKUP_RESOLVE_UI) : Look(two, CMC_LOOKUP_ADDRESSING_UI);
+    EXPECT_EQ(rc, c.code);
+    EXPECT_EQ(offered + "/" + chosen, std::string(c.offered) + "/" + c.chosen);
+    std::string result;
+    for (CMC_uint32 i = 0; rc == CMC_SUCCESS && i < count_; ++i) {
+      EXPECT_STREQ(out_[i].address, out_[i].name);
+      EXPECT_EQ(out_[i].recip_flags, i + 1 == count_ ? CMC_RECIP_LAST_ELEMENT : 0u);
+      result += (i ? "," : "") + std::string(out_[i].name);
+    }
+    EXPECT_EQ(result, c.result);
+    if (result.empty()) ExpectNothing();
+  }
 }
 
 // The local address book of the logged-on user, as the select-users dialog
