@@ -23,7 +23,7 @@ namespace {
 constexpr uint32_t kReadValueSize = 1024;
 // A recipient's name: at most 31 characters.
 constexpr size_t kRecipientNameSize = 32;
-// The first commitment of a message's block, besides the file's size.
+// The first commitment of a message's block; it grows as the message needs.
 constexpr uint32_t kMessageReserve = 4096;
 // Path buffers here leave room for ".red" after the longest reference.
 constexpr size_t kReadPathSize = kReferenceMax + 8;
@@ -166,11 +166,12 @@ CMC_return_code ReadMessageFile(CMC_message* message, ResultPool* pool) {
   if (message == nullptr || pool == nullptr) return value.bytes ? CMC_E_FAILURE : CMC_E_INSUFFICIENT_MEMORY;
   if (value.bytes == nullptr) return CMC_E_INSUFFICIENT_MEMORY;
 
+  // The path names the file as it is now: the read twin when the message
+  // has been read since the reference was made.
   char path[kReadPathSize];
   if (!MessagePathFromReference(message->message_reference, path, sizeof path)) {
     return CMC_E_INVALID_MESSAGE_REFERENCE;
   }
-  if (OpenMessageFile(path, kModeExist) != 1) return CMC_E_INVALID_MESSAGE_REFERENCE;
   if (HasReadMark(path)) message->message_flags |= CMC_MSG_READ;
   ReaderGuard guard{OpenPathBuffered(path, kModeReadShared, kBufferedCapacity)};
   BufferedFile* reader = guard.reader;
@@ -268,19 +269,11 @@ CMC_return_code ReadMessageFile(CMC_message* message, ResultPool* pool) {
 CMC_return_code ReadMessage(CMC_message_reference* message_reference, CMC_message** message) {
   if (message == nullptr) return CMC_E_INVALID_PARAMETER;
   *message = nullptr;
-  char path[kReadPathSize];
-  if (!MessagePathFromReference(message_reference, path, sizeof path)) return CMC_E_INVALID_MESSAGE_REFERENCE;
-
-  uint32_t size = 0;
-  FileHandle h = OpenMessageFile(path, kModeReadShared);
-  if (h != kNoFile) {
-    size = FileSize(h);
-    if (size == 0xFFFFFFFFu) size = 0;
-    CloseFile(h);
-  }
+  if (message_reference == nullptr) return CMC_E_INVALID_MESSAGE_REFERENCE;
+  // The block grows as the message needs it: opening the file once more
+  // only to learn its size would cost more than the growing does.
   ResultPool pool{};
-  const uint64_t reserve = static_cast<uint64_t>(kMessageReserve) + size;
-  PoolInit(&pool, reserve > kPoolMaxData ? kPoolMaxData : static_cast<uint32_t>(reserve));
+  PoolInit(&pool, kMessageReserve);
   if (pool.next == nullptr) return CMC_E_INSUFFICIENT_MEMORY;
 
   CMC_return_code rc = CMC_E_INSUFFICIENT_MEMORY;

@@ -84,6 +84,8 @@ bool Describe(const Search* s, const char* name, DirEntry* entry) {
 
 // The next entry that matches, or false at the end.
 bool NextMatch(Search* s, DirEntry* entry) {
+  if (s->dir == nullptr) s->dir = opendir(s->directory.empty() ? "." : s->directory.c_str());
+  if (s->dir == nullptr) return false;
   while (struct dirent* e = readdir(s->dir)) {
     const char* name = e->d_name;
     if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) continue;
@@ -117,23 +119,25 @@ SearchHandle PlatFindFirst(const char* pattern, DirEntry* entry) {
   std::string resolved;
   if (!dir.empty()) ResolvePath(dir.c_str(), &resolved);
   while (resolved.size() > 1 && resolved.back() == '/') resolved.pop_back();
-  DIR* d = opendir(resolved.empty() ? "." : resolved.c_str());
-  if (d == nullptr) {
-    SetErrno(errno);
-    return nullptr;
-  }
   Search* s = new (std::nothrow) Search;
   if (s == nullptr) {
-    closedir(d);
     SetError(PlatError::kOther);
     return nullptr;
   }
-  s->dir = d;
+  s->dir = nullptr;  // opened when the directory must be read
   s->pattern = pat;
   s->directory = resolved;
   s->literal =
       pat.find_first_of("*?") == std::string::npos && pat.size() < sizeof entry->long_name && pat != "." && pat != "..";
-  if (!(s->literal && Describe(s, pat.c_str(), entry)) && !NextMatch(s, entry)) {
+  if (!s->literal || !Describe(s, pat.c_str(), entry)) {
+    s->dir = opendir(resolved.empty() ? "." : resolved.c_str());
+    if (s->dir == nullptr) {
+      SetErrno(errno);
+      delete s;
+      return nullptr;
+    }
+  }
+  if (s->dir != nullptr && !NextMatch(s, entry)) {
     PlatFindClose(s);
     SetError(PlatError::kNotFound);
     return nullptr;
@@ -157,7 +161,7 @@ bool PlatFindNext(SearchHandle search, DirEntry* entry) {
 void PlatFindClose(SearchHandle search) {
   Search* s = static_cast<Search*>(search);
   if (s == nullptr) return;
-  closedir(s->dir);
+  if (s->dir != nullptr) closedir(s->dir);
   delete s;
 }
 
