@@ -2,6 +2,8 @@
 // for templates 1001, 1006 and 1007.
 #include "dialogs/login.h"
 
+#include "dialogs/admin.h"
+#include "dialogs/password.h"
 #include "platform/profile.h"
 #include "store/config.h"
 #include "users/registry.h"
@@ -29,15 +31,6 @@ void LowerCase(char* s) {
 
 void RefreshLoginButton(LoginDialogState* s) {
   EnableControl(s->dialog, kIdOk, GetControlText(s->dialog, kLoginName, nullptr, 0) > 0);
-}
-
-void AdministerUsers(LoginDialogState* s) {
-  char name[64] = {};
-  CopyBounded(name, kAdminUser, sizeof name);
-  char password[32] = "";
-  if (LoginDialog(DialogWindow(s->dialog), kAdminPasswordTemplate, name, password) != 1) return;
-  if (!bCheckPW(kAdminUser, password)) return;
-  // The administer users dialog opens here once it exists.
 }
 
 int LoginProc(Dialog* d, int event, int id, int, void* param) {
@@ -85,10 +78,12 @@ int LoginProc(Dialog* d, int event, int id, int, void* param) {
       return 1;
     case kLoginChangePassword:
       if (s->has_name_field) GetControlText(d, kLoginName, s->name, kNameRead);
-      // The change password dialog opens here once it exists.
+      // The dialog stores the new password itself, so that a refused write
+      // is said while the user can still retry.
+      ChangePasswordDialog(DialogWindow(d), s->name, SetUserPassword);
       return 1;
     case kLoginAdminister:
-      AdministerUsers(s);
+      AdministerUsersAfterPrompt(DialogWindow(d));
       return 1;
     default:
       return 0;

@@ -203,6 +203,12 @@ const UiStringDef kStrings[] = {
     {kStrCcPrefix, "Cc: "},
     {kStrToPrefix, "To: "},
     {kStrNoMemoryUserList, "Not enough memory to load user list"},
+    {kStrUserAdded, "The user was added"},
+    {kStrUserNotAdded, "The user could not be added"},
+    {kStrUsersRemoved, "The selected users were removed"},
+    {kStrUsersNotRemoved, "Not every selected user could be removed"},
+    {kStrPasswordChanged, "The password was changed"},
+    {kStrPasswordNotChanged, "The password could not be changed"},
 };
 
 }  // namespace

@@ -84,6 +84,14 @@ constexpr int kStrOldPasswordWrong = 1560;
 constexpr int kStrNewPasswordShort = 1561;
 constexpr int kStrNewPasswordsDiffer = 1563;
 constexpr int kStrNoMemoryUserList = 1623;
+// The outcome of a change in the administer users and change password
+// dialogs.
+constexpr int kStrUserAdded = 1624;
+constexpr int kStrUserNotAdded = 1625;
+constexpr int kStrUsersRemoved = 1626;
+constexpr int kStrUsersNotRemoved = 1627;
+constexpr int kStrPasswordChanged = 1628;
+constexpr int kStrPasswordNotChanged = 1629;
 
 struct UiStringDef {
   int id;

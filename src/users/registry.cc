@@ -25,6 +25,9 @@ constexpr int kCheckTextSize = 68;
 // The fallback list when no key buffer can be had.
 constexpr unsigned kFallbackSlots = 16;
 constexpr size_t kFallbackText = 512;
+// The login dialog's name field holds 8 characters: a longer user could
+// never log on, so none is added.
+constexpr size_t kLongestUserName = 8;
 
 bool IsAdmin(const char* name) { return name != nullptr && PlatCompareNoCase(name, kAdminUser) == 0; }
 
@@ -256,7 +259,7 @@ CMC_EXPORT NameList* CMC_CALL lpmnlGetUserList(CMC_sint32 selector) {
 
 CMC_EXPORT int CMC_CALL bAddUser(const char* user, const char* password) {
   if (!EnsureConfig()) return 0;
-  if (IsEmpty(user)) return 0;
+  if (IsEmpty(user) || std::strlen(user) > kLongestUserName) return 0;
   char home[kPathMax], mailbox[kPathMax], parcels[kPathMax];
   if (!BuildUserDir(home, user, nullptr) || !BuildUserDir(mailbox, user, kUserMailboxDir) ||
       !BuildUserDir(parcels, user, kUserParcelDir))

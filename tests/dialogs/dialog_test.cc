@@ -123,36 +123,4 @@ TEST(DialogControls, DisabledHiddenAndAbsentControlsRefuseTheDriver) {
   EXPECT_EQ(driver.calls(), 1);
 }
 
-TEST(DialogControls, ListBoxesSelectAndNotify) {
-  Recorder r;
-  r.on_init = [](vk::Dialog* d) {
-    EXPECT_EQ(vk::ListAdd(d, 1600, "carl"), 0);
-    EXPECT_EQ(vk::ListAdd(d, 1600, "ann"), 1);  // not sorted
-    EXPECT_EQ(vk::ListAdd(d, 1600, "a-rather-long-user-name"), 2);
-  };
-  ScopedDriver driver([&](VkDialog* d) {
-    EXPECT_EQ(vk_dialog_list_count(d, 1600), 3);
-    EXPECT_EQ(vk_dialog_list_count(d, 1601), -1);  // an edit field
-    char buf[8];
-    EXPECT_EQ(vk_dialog_list_text(d, 1600, 2, buf, sizeof buf), 23);
-    EXPECT_STREQ(buf, "a-rathe");
-    EXPECT_EQ(vk_dialog_list_text(d, 1600, 3, buf, sizeof buf), -1);
-    r.events.clear();
-    EXPECT_EQ(vk_dialog_list_select(d, 1600, 0, 1), 1);
-    EXPECT_EQ(vk_dialog_list_select(d, 1600, 2, 1), 1);
-    EXPECT_EQ(vk_dialog_list_select(d, 1600, 5, 1), 0);
-    EXPECT_EQ(r.Count(vk::kDlgCommand, 1600, vk::kLbnSetFocus), 1);
-    EXPECT_EQ(r.Count(vk::kDlgCommand, 1600, vk::kLbnSelChange), 2);
-    for (int i : {0, 1, 2}) EXPECT_EQ(vk_dialog_list_is_selected(d, 1600, i), static_cast<int>(i != 1)) << i;
-    r.events.clear();
-    // A double click selects its item alone and reports both clicks.
-    EXPECT_EQ(vk_dialog_list_double_click(d, 1600, 1), 1);
-    EXPECT_EQ(r.Count(vk::kDlgCommand, 1600, vk::kLbnSelChange), 1);
-    EXPECT_EQ(r.Count(vk::kDlgCommand, 1600, vk::kLbnDblClk), 1);
-    for (int i : {0, 1, 2}) EXPECT_EQ(vk_dialog_list_is_selected(d, 1600, i), static_cast<int>(i == 1)) << i;
-  });
-  vk::RunDialog(nullptr, 1005, Recorder::Proc, &r);
-  EXPECT_EQ(driver.calls(), 1);
-}
-
 }  // namespace

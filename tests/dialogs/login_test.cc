@@ -7,7 +7,6 @@
 #include <string>
 
 #include "dialogs/dialog_test_util.h"
-#include "platform/profile.h"
 #include "support/test_support.h"
 
 namespace {
@@ -47,37 +46,6 @@ TEST_F(LoginDialogTest, LoginNeedsANameAndHandsBackTheFieldsInSmallLetters) {
   EXPECT_EQ(vk::LoginDialog(nullptr, 1006, name_, password_), 1);
   EXPECT_STREQ(name_, "carl_1ab");
   EXPECT_EQ(std::string(password_), std::string(31, 'p'));  // the buffer's 31
-}
-
-TEST_F(LoginDialogTest, AdminPromptNestsAndLeavesTheLoginAsItWas) {
-  ASSERT_TRUE(vk::PlatWriteProfileString(nullptr, "MAIL", "IsVeskAdmin", "1"));
-  std::strcpy(name_, "bob");
-  std::strcpy(password_, "secret");
-  const vk::LoginDialogState* outer = nullptr;
-  int prompts = 0;
-  ScopedDriver driver([&](VkDialog* d) {
-    const vk::LoginDialogState* current = vk::CurrentLoginDialog();
-    if (vk_dialog_template(d) == 1001) {
-      outer = current;
-      // Cancelled, then a wrong password: the login stays open as it was.
-      EXPECT_EQ(vk_dialog_click(d, 1504), 1);
-      EXPECT_EQ(vk_dialog_click(d, 1504), 1);
-      EXPECT_EQ(vk::CurrentLoginDialog(), outer);
-      EXPECT_EQ(DialogText(d, 1501) + "/" + DialogText(d, 1502), "bob/secret");
-      vk_dialog_click(d, 1);
-    } else if (vk_dialog_template(d) == 1007) {  // others: where is the tree?
-      ASSERT_NE(current, nullptr);
-      EXPECT_EQ(current->previous, outer);
-      EXPECT_EQ(DialogText(d, -1), "Please provide Admin password");
-      if (++prompts == 2) vk_dialog_set_text(d, 1502, "certainly-not-the-password");
-      vk_dialog_click(d, prompts == 1 ? 2 : 1);
-    }
-  });
-  EXPECT_EQ(vk::LoginDialog(nullptr, 1001, name_, password_), 1);
-  EXPECT_EQ(prompts, 2);
-  EXPECT_STREQ(name_, "bob");
-  EXPECT_STREQ(password_, "secret");
-  EXPECT_EQ(vk::CurrentLoginDialog(), nullptr);
 }
 
 }  // namespace
