@@ -61,17 +61,25 @@ int FailCode(const std::string& what, CMC_return_code code);
 bool ReadLine(const std::string& prompt, bool hidden, std::string* line);
 bool StdinIsTerminal();
 
-// The dialog driver that plays the library's dialogs in the terminal.  With
-// `user`/`password` set (from --user/--password) the login dialog is filled
-// and "&Login" pressed without asking.
+// The dialog driver that plays any of the library's dialogs in the terminal
+// (cli_dialogs.cc): on a terminal it asks the user; with `scripted` it reads
+// the same answers from a non-interactive stdin, one line per question;
+// otherwise a dialog is closed unanswered.  Logon sets `confirm_first` when
+// --user and --password filled the login dialog, which is then confirmed
+// without asking.
 struct DialogPlayer {
   std::string user;
   std::string password;
   bool have_user = false;
   bool have_password = false;
   bool interactive = true;
+  bool scripted = false;
+  bool confirm_first = false;
 };
 void InstallDialogPlayer(DialogPlayer* player);
+// Plays one dialog as the installed player would; the id of the button that
+// ended it, 0 when it ended otherwise (closed, or the input ran out).
+int PlayDialog(DialogPlayer* player, VkDialog* d);
 
 // Logs on with the dialog player; prints the failure itself.  0 on success.
 CMC_return_code Logon(DialogPlayer* player, CMC_session_id* session);
@@ -82,6 +90,9 @@ int CmdAddUser(const Args& a);
 int CmdRemoveUser(const Args& a);
 int CmdUsers(const Args& a);
 int CmdLogon(const Args& a);
+// cli_admin.cc: the administer users dialog and the change password door.
+int CmdAdmin(const Args& a);
+int CmdPasswd(const Args& a);
 
 // Mail commands (cli_send.cc, cli_list.cc, cli_read.cc, cli_lookup.cc).
 int CmdSend(const Args& a);

@@ -280,6 +280,8 @@ int CmdSetup(const Args& a) {
 
 int CmdAddUser(const Args& a) {
   if (a.positional.size() != 1) return Fail("add-user needs one user name: vkmsg add-user NAME [--password P]");
+  if (a.positional[0].size() > 8)
+    return Fail("add-user: '" + a.positional[0] + "' is longer than 8 characters, more than the login dialog takes");
   std::string password;
   if (a.Has("--password")) {
     password = a.Get("--password");
@@ -318,6 +320,7 @@ int CmdUsers(const Args& a) {
 int CmdLogon(const Args& a) {
   DialogPlayer player;
   PlayerFromArgs(a, &player);
+  player.scripted = !player.interactive;
   CMC_session_id session = 0;
   CMC_return_code r = Logon(&player, &session);
   if (r != CMC_SUCCESS) return 1;
@@ -334,6 +337,8 @@ const Command kCommands[] = {
     {"remove-user", CmdRemoveUser, "NAME", "remove a user and his directories", false},
     {"users", CmdUsers, "", "list the registered users", false},
     {"logon", CmdLogon, "", "log on through the login dialog, played in the terminal", true},
+    {"admin", CmdAdmin, "", "administer users: the administrator password, then the administer users dialog", false},
+    {"passwd", CmdPasswd, "[--user U]", "change a user's password in the login dialog's change password dialog", false},
 #ifdef VKMSG_CLI_MAIL
     {"send", CmdSend, "--to NAME... [--cc NAME] [--bcc NAME] [--subject S] [--attach FILE]... [--text T]",
      "send a message; without --text the text is read from standard input", true},

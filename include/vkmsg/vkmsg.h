@@ -77,6 +77,17 @@ CMC_EXPORT int vk_dialog_close(VkDialog *d);
 CMC_EXPORT int vk_dialog_is_open(VkDialog *d);
 /* Screen position and size in pixels. */
 CMC_EXPORT int vk_dialog_rect(VkDialog *d, int *left, int *top, int *width, int *height);
+/* The controls in tab order, for a driver that knows no particular dialog:
+ * the index-th control's id (-1 for a text nobody addresses), kind (0 static
+ * text, 1 edit field, 2 button, 3 list box, 4 combo box), style bits (the
+ * Win32 values: 0x20 a password field, 0x1 the default button, ...), state
+ * (VK_CONTROL_ENABLED, VK_CONTROL_VISIBLE) and text (a password field's
+ * real text); answers 1, or 0 past the last control.  Null pointers are
+ * skipped. */
+#define VK_CONTROL_ENABLED 1
+#define VK_CONTROL_VISIBLE 2
+CMC_EXPORT int vk_dialog_control(VkDialog *d, int index, int *id, int *kind, unsigned long *style, int *state,
+                                 char *text, int size);
 
 #ifdef __cplusplus
 }

@@ -148,4 +148,22 @@ int vk_dialog_rect(VkDialog* d, int* left, int* top, int* width, int* height) {
   return vk::GetDialogRect(r, left, top, width, height) ? 1 : 0;
 }
 
+int vk_dialog_control(VkDialog* d, int index, int* id, int* kind, unsigned long* style, int* state, char* text,
+                      int size) {
+  if (text && size > 0) text[0] = '\0';
+  DialogRun* r = Live(d);
+  if (!r || index < 0 || static_cast<size_t>(index) >= r->mem->controls.size()) return 0;
+  const MemControl& c = r->mem->controls[static_cast<size_t>(index)];
+  if (id) *id = c.id;
+  if (kind) *kind = c.kind;
+  if (style) *style = c.style;
+  if (state) *state = (c.enabled ? VK_CONTROL_ENABLED : 0) | (c.visible ? VK_CONTROL_VISIBLE : 0);
+  if (text && size > 0) {
+    size_t n = c.text.size() < static_cast<size_t>(size - 1) ? c.text.size() : static_cast<size_t>(size - 1);
+    c.text.copy(text, n);
+    text[n] = '\0';
+  }
+  return 1;
+}
+
 }  // extern "C"

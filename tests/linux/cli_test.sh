@@ -139,6 +139,18 @@ ok "users" -- users
 lacks carl
 refused "removed user" CMC_E_ -- list --user carl --password carl-pw
 
+# The dialogs in the terminal, answered line by line: field after field in
+# tab order, then a button.  a set the tree up: an administrator workstation.
+dialogs() { what=$1; answers=$2; shift 2; printf "$answers" | "$vkmsg" "$@" >"$out" 2>"$err" || fail "$what"; }
+dialogs "admin adds dave" 'zirva\n\nDave\n\n\na\n\n\n\nc\n' admin
+has "> The user was added"
+dialogs "dave's password" 'dave\nnew-pw\nnew-pw\n\n' passwd --user dave
+dialogs "dave logs on" 'new-pw\ndave\n\n' logon
+has "logged on"
+printf 'wrong\n\n' | "$vkmsg" admin >"$out" 2>"$err" && fail "a wrong admin password"
+grep -q "not accepted" "$err" || fail "no word of the refused admin password"
+refused "a nine-character name" "longer than 8" -- add-user ninechars --password x
+
 if [ "$failures" -ne 0 ]; then
   echo "$failures check(s) failed"
   exit 1
