@@ -138,16 +138,27 @@ void ParcelDirectory(char* out) {
 char* ReadBody(BufferedFile* reader, ResultPool* pool, CMC_return_code* code) {
   if (code != nullptr) *code = CMC_SUCCESS;
   if (reader == nullptr || pool == nullptr) return nullptr;
-  if (SeekBuffered(reader, 0) != 0) return nullptr;
+  // A body that is there but cannot be read is a failed read, never a
+  // message handed out without its text.
+  CMC_return_code failed = CMC_E_FAILURE;
+  if (code == nullptr) code = &failed;
+  if (SeekBuffered(reader, 0) != 0) {
+    *code = CMC_E_FAILURE;
+    return nullptr;
+  }
   // Skipping the header: the value itself is not needed, only where it ends.
   char skip[kFieldValueSize];
   for (;;) {
     int id = kFieldUnknown;
-    if (ReadHeaderField(reader, &id, skip, sizeof skip) != CMC_SUCCESS) return nullptr;
+    if (ReadHeaderField(reader, &id, skip, sizeof skip) != CMC_SUCCESS) {
+      *code = CMC_E_FAILURE;
+      return nullptr;
+    }
     if (id == kFieldEnd) break;
   }
   const uint32_t size = FileSizeOf(reader->file);
   const uint32_t here = BufferedTell(reader);
+  if (size == 0xFFFFFFFFu) *code = CMC_E_FAILURE;
   if (size == 0xFFFFFFFFu || size <= here) return nullptr;
   const uint32_t want = size - here < kBodyMax ? size - here : kBodyMax;
   char* body = static_cast<char*>(PoolAlloc(pool, want + 1));
@@ -156,7 +167,10 @@ char* ReadBody(BufferedFile* reader, ResultPool* pool, CMC_return_code* code) {
     return nullptr;
   }
   const uint32_t got = ReadBuffered(reader, body, want);
-  if (got == 0) return nullptr;
+  if (got != want) {
+    *code = CMC_E_FAILURE;
+    return nullptr;
+  }
   body[got] = '\0';
   return body;
 }
