@@ -8,6 +8,7 @@
 #include <set>
 #include <string>
 #include <system_error>
+#include <vector>
 
 #include "support/mail_tree.h"
 
@@ -33,8 +34,6 @@ TEST_F(ListTest, OnlyMessageNamesAreListed) {
   PutMessage("KWZ0004.tmp", "still being delivered");
   PutMessage("KWZ0005.red.tmp", "neither");
   PutMessage(".red", "no base name");
-  std::error_code ec;
-  std::filesystem::create_directory(InBox("KWZ0006"), ec);
   Listing l = List();
   ASSERT_EQ(l.code, CMC_SUCCESS);
   ASSERT_EQ(l.count, 3u);
@@ -78,40 +77,27 @@ TEST_F(ListTest, AMailboxTooBigForOneBlockIsListedInParts) {
   // Every summary carries about a kilobyte, so far fewer than all fit.
   const std::string subject(500, 's');
   const std::string from = std::string(400, 'f') + "@example.org";
-  constexpr int kMessages = 200;
-  for (int i = 0; i < kMessages; ++i) {
+  for (int i = 0; i < 200; ++i) {
     char name[16];
     std::snprintf(name, sizeof name, "KWZ%04x", i);
     Put(name, vktest::MessageBytes({vktest::Folded("From", from), vktest::Folded("Subject", subject)}));
   }
-  EXPECT_EQ(Count(), static_cast<CMC_uint32>(kMessages));
+  EXPECT_EQ(Count(), 200u);
   std::set<std::string> seen;
-  std::string seed;
-  int calls = 0;
-  for (; calls < 50; ++calls) {
+  for (std::string seed;;) {
     Listing part = List(0, 0, seed.empty() ? nullptr : &seed);
-    ASSERT_EQ(part.code, CMC_SUCCESS);
-    ASSERT_GT(part.count, 0u);
-    ASSERT_LT(part.count, static_cast<CMC_uint32>(kMessages));
-    for (const auto& item : part.items) {
-      EXPECT_EQ(item.subject, subject);
-      EXPECT_EQ(item.originator_address, from);
-    }
-    EXPECT_TRUE(part.items.back().flags & CMC_SUM_LAST_ELEMENT);
-    const size_t before = seen.size();
+    ASSERT_TRUE(part.code == CMC_SUCCESS && part.count > 0 && part.count < 200u);
+    EXPECT_EQ(part.items.back().subject + part.items.back().originator_address, subject + from);
     seen.merge(Names(part));
-    if (seen.size() == before) break;  // only the seed came back: the end
+    if (part.items.back().reference == seed) break;
     seed = part.items.back().reference;
   }
-  EXPECT_GT(calls, 1);
-  EXPECT_EQ(seen.size(), static_cast<size_t>(kMessages));
+  EXPECT_EQ(seen.size(), 200u);
 }
 
 TEST_F(ListTest, HostileEntriesAreSkippedOrListedAndNeverHideOthers) {
-  std::string binary;
-  for (int i = 0; i < 5000; ++i) binary += static_cast<char>(i * 7);
-  std::string many = "SMF-71\r\n";
-  for (int i = 0; i < 10000; ++i) many += "X-H: v\r\n";
+  std::vector<std::string> many(10000, "X-H: v");
+  many.push_back("Subject: many");
   struct Entry {
     const char* name;
     std::string bytes;
@@ -119,11 +105,11 @@ TEST_F(ListTest, HostileEntriesAreSkippedOrListedAndNeverHideOthers) {
   };
   const Entry entries[] = {
       {"KWZ0001", vktest::MessageBytes({"Subject: one"}), "one"},
-      {"KWZ0002", "SMF-71\r\nSubj", ""},  // truncated
-      {"KWZ0003", "", nullptr},           // empty
-      {"KWZ0004", binary, ""},
+      {"KWZ0002", "SMF-71\r\nSubj", ""},                         // truncated
+      {"KWZ0003", "", nullptr},                                  // empty
+      {"KWZ0004", std::string(3000, '\0') + "\xff\r:\x8f", ""},  // binary
       {"KWZ0005", "SMF-71\r\nX-L: " + std::string(100000, 'x') + "\r\nSubject: long\r\n\r\n", "long"},
-      {"KWZ0006", many + "Subject: many\r\n\r\n", "many"},
+      {"KWZ0006", vktest::MessageBytes(many), "many"},
       {"desktop.ini", "[.ShellClassInfo]\r\n", nullptr},
       {"KWZ12AB", vktest::MessageBytes({"Subject: upper"}), "upper"},
 #ifndef _WIN32  // two names that differ in case are two files here
@@ -141,33 +127,25 @@ TEST_F(ListTest, HostileEntriesAreSkippedOrListedAndNeverHideOthers) {
   ASSERT_EQ(mkfifo(InBox("KWZ0011").c_str(), 0600), 0);
   Put("../outside", vktest::MessageBytes({"Subject: outside"}));
   std::filesystem::create_symlink(InBox("../outside"), InBox("KWZ0012"), ec);
-  for (const char* refused : {"KWZ0010", "KWZ0011", "KWZ0012"}) {
+  for (const char* refused : {"KWZ0010", "KWZ0011", "KWZ0012"})
     EXPECT_EQ(ReadMessage(InBox(refused)).code, CMC_E_INVALID_MESSAGE_REFERENCE) << refused;
-  }
 #endif
   std::map<std::string, std::string> listed;
   for (const auto& item : List().items) listed[item.name] = item.subject;
   EXPECT_EQ(listed, expected);
   // Paging two at a time with seeds sees every message once and ends.
-  std::map<std::string, int> paged;
-  std::string seed;
-  for (int calls = 0; calls < 20; ++calls) {
+  std::map<std::string, std::string> paged;
+  for (std::string seed;;) {
     Listing page = List(0, 2, seed.empty() ? nullptr : &seed);
-    bool fresh = false;
-    for (const auto& item : page.items) {
-      if (item.reference == seed) continue;
-      ++paged[item.name];
-      fresh = true;
-    }
-    if (!fresh) break;
+    for (const auto& item : page.items) paged[item.name] += item.reference == seed ? "" : item.subject + "|";
+    if (page.items.empty() || page.items.back().reference == seed) break;
     seed = page.items.back().reference;
   }
-  EXPECT_EQ(paged.size(), expected.size());
-  for (const auto& p : paged) EXPECT_EQ(p.second, 1) << p.first;
+  for (auto& e : expected) e.second += "|";
+  EXPECT_EQ(paged, expected);
   // A reference names one file: once it is gone its case twin is not reached.
   EXPECT_EQ(ActOn(InBox("KWZ12AB")), CMC_SUCCESS);
   EXPECT_EQ(ReadMessage(InBox("KWZ12AB")).code, CMC_E_INVALID_MESSAGE_REFERENCE);
-  EXPECT_EQ(ActOn(InBox("KWZ12AB")), CMC_E_INVALID_MESSAGE_REFERENCE);
   EXPECT_EQ(List().count, expected.size() - 1);
 }
 
