@@ -1,10 +1,10 @@
-// The locate dialog through bInitServerDlg and the configuration's fall
-// back on it: a scratch directory holding a mail tree "Tree" and an empty
-// directory "Share".
+// The locate dialog through bInitServerDlg and the logon's fall back on it,
+// in a scratch directory holding a mail tree "Tree" and an empty "Share".
 #include "dialogs/locate.h"
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <filesystem>
 #include <string>
 
@@ -13,105 +13,71 @@
 #include "dialogs/dialog_test_util.h"
 #include "platform/file.h"
 #include "support/mail_tree.h"
-#include "vkmsg/vkmsg.h"
 
 namespace {
-
-using vktest::DialogText;
-using vktest::ScopedDriver;
 
 class Locate : public vktest::MailTreeTest {
  protected:
   void SetUp() override {
-    std::filesystem::create_directories(dir_.Join("Tree"));
     std::filesystem::create_directories(dir_.Join("Share"));
+    std::filesystem::create_directories(dir_.Join("Tree"));
     vk::ModuleAttach(nullptr);
     blocks_ = vk::PoolLiveBlockCount();
     ASSERT_EQ(bSetupMHSDirs(dir_.Join("Tree").c_str()), 1);
     CloseTree();
   }
-  std::string Sep() const { return std::string(1, vk::kPathSep); }
-  std::string Items(VkDialog* d) {
-    std::string s;
-    for (int i = 0; i < vk_dialog_list_count(d, 1121); ++i) s += (i ? "," : "") + DialogText(d, 1121, i);
-    return s;
-  }
-  // "OK" or "Setup", whichever is enabled.
-  std::string Buttons(VkDialog* d) {
-    return std::string(vk_dialog_is_enabled(d, 1) ? "OK" : "") + (vk_dialog_is_enabled(d, 1652) ? "Setup" : "");
-  }
 };
 
-// Typing a directory, entering one and going up; OK and Setup follow
-// whether the directory holds a tree.
-TEST_F(Locate, BrowsingFollowsTheTree) {
-  std::string seen;
-  ScopedDriver driver([&](VkDialog* d) {
-    EXPECT_EQ(DialogText(d, -1), "Locate Vesk_Msg Directory ");
-    seen += Items(d) + " " + Buttons(d);
-    vk_dialog_set_text(d, 1088, dir_.Join("Tree").c_str());
-    seen += " | " + Items(d) + " " + Buttons(d);
-    vk_dialog_list_double_click(d, 1121, 0);  // ..
-    seen += " | " + Buttons(d);
-    vk_dialog_list_double_click(d, 1121, 1);  // Share
-    seen += " | " + Items(d) + " " + Buttons(d);
-    vk_dialog_click(d, 1656);
-  });
-  char buffer[128];
-  std::snprintf(buffer, sizeof buffer, "%s", dir_.path().c_str());
-  EXPECT_EQ(bInitServerDlg(buffer, sizeof buffer), 0);
-  EXPECT_EQ(seen, "..,Share,Tree Setup | ..,MHS OK | Setup | .. Setup");
-}
-
-// Choosing a tree, setting one up (confirmed or not), going offline.
-TEST_F(Locate, ChoosingSettingUpOrLeaving) {
-  const std::string mail = "MHS" + Sep() + "MAIL" + Sep();
+// Steps: "tDIR" types DIR into 1088, "dN" double clicks directory N, or a
+// button id; after each the directories listed and the enabled one of OK
+// and Setup are noted.  1010 is answered with `confirm`.
+TEST_F(Locate, BrowsingChoosingSettingUpLeaving) {
+  const std::string sep(1, vk::kPathSep), mail = "MHS" + sep + "MAIL" + sep;
   struct {
-    const char* dir;
-    int button;   // 1 OK, 1652 Setup, 1656 Offline
-    int confirm;  // the answer to 1010, 0 when it must not show
-    int result;
-    bool tree_after;
+    std::vector<std::string> steps;
+    int confirm, result;
+    const char *seen, *chosen;
   } cases[] = {
-      {"Tree", 1, 0, 1, true},
-      {"Share", 1652, 2, 0, false},  // not confirmed: the dialog stays, then Offline
-      {"Share", 1652, 1, 1, true},
-      {"Tree", 1656, 0, 0, true},
+      {{"tTree", "d0", "d1", "1656"}, 0, 0, "..,MHS OK|..,Share,Tree Setup|.. Setup|", ""},
+      {{"tTree", "1"}, 0, 1, "..,MHS OK|", "Tree"},
+      {{"tShare", "1652", "1656"}, 2, 0, ".. Setup|.. Setup|", ""},  // not confirmed: stays
+      {{"tShare", "1652"}, 1, 1, ".. Setup|", "Share"},
   };
   for (const auto& c : cases) {
-    int confirms = 0;
-    const std::string dir = dir_.Join(c.dir);
-    ScopedDriver driver([&](VkDialog* d) {
+    std::string seen, confirmed;
+    vktest::ScopedDriver driver([&](VkDialog* d) {
       if (vk_dialog_template(d) == 1010) {
-        ++confirms;
-        EXPECT_EQ(DialogText(d, 1011), dir + Sep());
+        confirmed = vktest::DialogText(d, 1011);
         vk_dialog_click(d, c.confirm);
         return;
       }
-      vk_dialog_set_text(d, 1088, dir.c_str());
-      vk_dialog_click(d, c.button);
-      vk_dialog_click(d, 1656);
+      for (const std::string& s : c.steps) {
+        if (s[0] == 't') vk_dialog_set_text(d, 1088, dir_.Join(s.substr(1)).c_str());
+        if (s[0] == 'd') vk_dialog_list_double_click(d, 1121, s[1] - '0');
+        if (std::isdigit(static_cast<unsigned char>(s[0]))) vk_dialog_click(d, std::stoi(s));
+        if (!vk_dialog_is_open(d)) break;
+        for (int i = 0; i < vk_dialog_list_count(d, 1121); ++i) seen += (i ? "," : "") + vktest::DialogText(d, 1121, i);
+        seen +=
+            std::string(vk_dialog_is_enabled(d, 1) ? " OK" : "") + (vk_dialog_is_enabled(d, 1652) ? " Setup|" : "|");
+      }
     });
     char buffer[128] = "";
-    EXPECT_EQ(bInitServerDlg(buffer, sizeof buffer), c.result) << c.dir << c.button;
-    std::string want = dir + Sep() + mail;
-    if (vk::kNamesFoldCase) {
-      for (char& ch : want) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
-    }
-    EXPECT_EQ(buffer, c.result ? want : std::string()) << c.dir << c.button;
-    EXPECT_EQ(confirms, c.confirm ? 1 : 0);
-    EXPECT_EQ(isVeskMsgDir(dir.c_str()), c.tree_after ? 1 : 0);
+    EXPECT_EQ(bInitServerDlg(buffer, sizeof buffer), c.result);
+    std::string want = *c.chosen ? dir_.Join(c.chosen) + sep + mail : "";
+    for (char& ch : want)
+      ch = vk::kNamesFoldCase ? static_cast<char>(std::toupper(static_cast<unsigned char>(ch))) : ch;
+    EXPECT_EQ(seen + " " + buffer, std::string(c.seen) + " " + want);
+    EXPECT_EQ(confirmed, c.confirm ? dir_.Join("Share") + sep : "");
+    EXPECT_EQ(isVeskMsgDir(dir_.Join("Share").c_str()), c.confirm == 1);
   }
-}
-
-// A workstation without a tree asks for one; Offline ends the logon.
-TEST_F(Locate, LogonWithoutATreeGoesThroughTheBrowser) {
+  // A workstation without a tree asks for one; Offline ends the logon.
+  CloseTree();
   int shown = 0;
-  ScopedDriver driver([&](VkDialog* d) {
-    if (vk_dialog_template(d) == 1008) ++shown;
+  vktest::ScopedDriver driver([&](VkDialog* d) {
+    shown += vk_dialog_template(d) == 1008;
     vk_dialog_click(d, vk_dialog_template(d) == 1008 ? 1656 : 2);
   });
-  ASSERT_TRUE(std::filesystem::remove_all(dir_.Join("Tree")) > 0);
+  std::filesystem::remove_all(dir_.Join("Share"));  // where the last setup pointed
   EXPECT_EQ(LogOn("admin", "zirva"), CMC_E_USER_CANCEL);
   EXPECT_EQ(shown, 1);
 }
