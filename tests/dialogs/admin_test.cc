@@ -128,6 +128,21 @@ TEST_F(AdminDialogs, AddRemoveAndChangePassword) {
   EXPECT_EQ(bAddUser("eightchr", "x"), 1);
 }
 
+TEST_F(AdminDialogs, LoginTakesEightAndThirtyOneCharactersInSmallLetters) {
+  char name[66] = "Bob", password[34] = "OldPW";
+  ScopedDriver driver([&](VkDialog* d) {
+    EXPECT_EQ(DialogText(d, -1) + DialogText(d, 1501) + DialogText(d, 1502), "Please LoginBobOldPW");
+    // Login is enabled exactly while a name is typed.
+    EXPECT_EQ(vk_dialog_set_text(d, 1501, "") + vk_dialog_is_enabled(d, 1) + vk_dialog_click(d, 1), 1);
+    EXPECT_EQ(vk_dialog_set_text(d, 1501, "CARL_1ABCDEF") + vk_dialog_is_enabled(d, 1), 2);
+    vk_dialog_set_text(d, 1502, std::string(40, 'P').c_str());
+    EXPECT_EQ(DialogText(d, 1501) + " " + DialogText(d, 1502), "CARL_1AB " + std::string(32, 'P'));
+    EXPECT_EQ(vk_dialog_click(d, 1), 1);
+  });
+  EXPECT_EQ(vk::LoginDialog(nullptr, 1006, name, password), 1);
+  EXPECT_EQ(std::string(name) + " " + password, "carl_1ab " + std::string(31, 'p'));
+}
+
 // The login dialog's two side doors: the administrator prompt, then the
 // administer dialog only for admin's password; the change password dialog
 // with its refusals.

@@ -99,28 +99,4 @@ TEST(DialogRun, HowADialogEnds) {
   EXPECT_EQ(ok.Count(vk::kDlgClose, 0, 0), 0);
 }
 
-TEST(DialogControls, DisabledHiddenAndAbsentControlsRefuseTheDriver) {
-  Recorder r;
-  r.on_init = [](vk::Dialog* d) {
-    vk::EnableControl(d, 1501, false);
-    vk::ShowControl(d, 1503, false);
-    vk::EnableControl(d, vk::kIdOk, false);
-  };
-  ScopedDriver driver([&](VkDialog* d) {
-    r.events.clear();
-    EXPECT_EQ(vk_dialog_set_text(d, 1501, "x"), 0);
-    EXPECT_EQ(DialogText(d, 1501), "");
-    // 1504 is not in 1006; a button takes no text.
-    EXPECT_EQ(vk_dialog_click(d, 1503) + vk_dialog_click(d, vk::kIdOk) + vk_dialog_click(d, 1504), 0);
-    EXPECT_EQ(vk_dialog_set_text(d, 1504, "x") + vk_dialog_set_text(d, vk::kIdCancel, "x"), 0);
-    EXPECT_EQ(vk_dialog_get_text(d, 1504, nullptr, 0), -1);
-    EXPECT_TRUE(r.events.empty());
-    EXPECT_EQ(vk_dialog_is_enabled(d, 1501) * 8 + vk_dialog_is_visible(d, 1501) * 4 +
-                  vk_dialog_is_visible(d, 1503) * 2 + vk_dialog_is_enabled(d, 1502),
-              0b0101);
-  });
-  vk::RunDialog(nullptr, 1006, Recorder::Proc, &r);
-  EXPECT_EQ(driver.calls(), 1);
-}
-
 }  // namespace
