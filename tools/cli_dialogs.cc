@@ -221,6 +221,8 @@ class Session {
       if (c.enabled && (c.style & kButtonTypeMask) == kDefaultButton) fallback = &c;
     }
     std::string prompt = "Press " + menu + (fallback ? " [" + Plain(fallback->text) + "]" : "") + ": ";
+    // Scripted answers see no prompts; the buttons still belong to the dialog shown.
+    if (!StdinIsTerminal()) std::cout << "  " << prompt << "\n";
     std::string answer;
     if (!Ask(prompt, false, &answer)) return false;
     const Control* chosen = answer.empty() ? fallback : nullptr;
