@@ -128,7 +128,7 @@ uint32_t ReadLine(BufferedFile* f, char* dst, uint32_t size, bool* cut) {
 
 int SeekBuffered(BufferedFile* f, uint32_t offset) {
   if (!f) return -1;
-  if (f->position < offset && offset < f->position + f->fill) {
+  if (f->position <= offset && offset < f->position + f->fill) {
     f->index = offset - f->position;
     return 0;
   }

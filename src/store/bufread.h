@@ -76,7 +76,8 @@ uint32_t ReadBuffered(BufferedFile* f, void* dst, uint32_t n);
 uint32_t ReadLine(BufferedFile* f, char* dst, uint32_t size, bool* cut = nullptr);
 
 // Positions the read cursor at the absolute `offset`.  Inside the window
-// (position < offset < position + fill) only the cursor moves; otherwise the
+// (position <= offset < position + fill) only the cursor moves, so going
+// back to the start of a file read once costs no read; otherwise the
 // window is re-read from the file at `offset`.  0, or -1 when nothing can be
 // read there (the reader then stands at `offset` with an empty window, so
 // BufferedTell answers `offset` and later reads deliver nothing) or when the
