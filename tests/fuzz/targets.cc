@@ -57,28 +57,17 @@ void Profile(const char* file) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string text = std::string(reinterpret_cast<const char*>(data), size).c_str();
   CMC_time t;
-  switch (VKMSG_FUZZ_TARGET) {
-    case 0:
-      Header(AsFile(data, size));
-      break;
-    case 1:
-      vk::ParseDatePosted(text.c_str(), &t);
-      break;
-    case 2: {  // sizes the record arrays: none for nothing, never more than commas + 1
-      const uint32_t n = vk::CountListItems(text.c_str());
-      if ((n == 0) != text.empty() || n > std::count(text.begin(), text.end(), ',') + 1u) std::abort();
-      break;
-    }
-    case 3:
-      Profile(AsFile(data, size));
-      break;
-    default: {  // the first byte picks the delimiters
-      static const char* const kDelimiters[] = {",", ", \r\n", ";", " \t"};
-      for (unsigned mode = 0; size > 0 && mode < 4; ++mode) {
-        std::string items = text.empty() ? text : text.substr(1);
-        vk::FreeNameList(vk::SplitToNameList(&items[0], kDelimiters[data[0] % 4], mode));
-      }
-    }
+  const int target = VKMSG_FUZZ_TARGET;
+  if (target == 0) Header(AsFile(data, size));
+  if (target == 1) vk::ParseDatePosted(text.c_str(), &t);
+  // The counter sizes the record arrays: none for nothing, never more than commas + 1.
+  const uint32_t n = target == 2 ? vk::CountListItems(text.c_str()) : 0;
+  if (target == 2 && ((n == 0) != text.empty() || n > std::count(text.begin(), text.end(), ',') + 1u)) std::abort();
+  if (target == 3) Profile(AsFile(data, size));
+  static const char* const kDelimiters[] = {",", ", \r\n", ";", " \t"};  // the first byte picks them
+  for (unsigned mode = 0; target == 4 && size > 0 && mode < 4; ++mode) {
+    std::string items = text.empty() ? text : text.substr(1);
+    vk::FreeNameList(vk::SplitToNameList(&items[0], kDelimiters[data[0] % 4], mode));
   }
   return 0;
 }
