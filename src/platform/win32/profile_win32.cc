@@ -6,9 +6,9 @@
 // A write to a profile file takes the same lock directory "<file>.lck" as
 // the POSIX backend, with the same token file and the same rules for stale
 // locks, so a Windows and a Linux workstation writing one file on a share
-// exclude each other.  The system's own write rewrites the file in place;
-// it runs with the lock held, after the profile cache is dropped, and is
-// read back before it is reported done.
+// exclude each other.  The system's own write runs with the lock held, on
+// a copy that then replaces the file whole, and is read back before it is
+// reported done.
 #include <windows.h>
 
 #include <cstdio>
@@ -156,40 +156,71 @@ void DropLock(const WriterLock& lock) {
   if (ReadSmallFile(lock.owner) == lock.token) RemoveLock(lock.dir, lock.owner, PlatTickCount() + kHoldLimitMs);
 }
 
-// The write itself, under the lock: the cache dropped first so that the
-// system rewrites what is on the disk now, and the key read back after.
+// Whether `file` holds the key as written: a value reads back as itself
+// (the system trims blanks around it and one pair of quotes), a deleted key
+// as the default, which no value can be since it holds a line break.
+bool ReadsBack(const char* file, const char* section, const char* key, const char* value) {
+  WritePrivateProfileStringA(nullptr, nullptr, nullptr, file);
+  const char* absent = "\n";
+  std::string want = value != nullptr ? value : absent;
+  std::string got(want.size() + 2, '\0');
+  got.resize(GetPrivateProfileStringA(section, key, absent, &got[0], static_cast<DWORD>(got.size()), file));
+  std::string trimmed = want;
+  while (!trimmed.empty() && (trimmed.back() == ' ' || trimmed.back() == '\t')) trimmed.pop_back();
+  while (!trimmed.empty() && (trimmed.front() == ' ' || trimmed.front() == '\t')) trimmed.erase(0, 1);
+  if (trimmed.size() >= 2 && trimmed.front() == trimmed.back() && (trimmed.front() == '"' || trimmed.front() == '\''))
+    trimmed = trimmed.substr(1, trimmed.size() - 2);
+  return got == trimmed || got == want;
+}
+
+// The write itself, under the lock.  The system's own write rewrites a file
+// in place, and a workstation reading it meanwhile (its client caching the
+// moment the file was empty) would take it for empty.  So the write goes to
+// a copy beside the file, which then replaces it whole: a reader sees the
+// old file or the new one.  A replacement refused because another
+// workstation holds the file open is retried until the hold limit.
 bool LockedWrite(const char* target, const char* section, const char* key, const char* value) {
+  const DWORD attributes = GetFileAttributesA(target);
+  const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
+  if (!exists && value == nullptr) return true;  // nothing to delete
+  std::string dir = target;
+  size_t cut = dir.find_last_of("\\/");
+  dir = cut == std::string::npos ? "." : dir.substr(0, cut);
   WriterLock lock;
   if (!TakeLock(target, &lock)) return false;
-  WritePrivateProfileStringA(nullptr, nullptr, nullptr, target);
-  bool ok = false;
-  if (PlatTickCount() - lock.taken_at >= kHoldLimitMs) {
-    win32::SetError(PlatError::kSharingViolation);
-  } else if (!WritePrivateProfileStringA(section, key, value, target)) {
-    win32::SetSystemError(GetLastError());
-  } else {
-    ok = true;
-    if (key != nullptr) {
-      WritePrivateProfileStringA(nullptr, nullptr, nullptr, target);
-      // A value the file holds reads back as itself; a deleted key as the
-      // default, which no value can be since it holds a line break.
-      const char* absent = "\n";
-      std::string want = value != nullptr ? value : absent;
-      std::string got(want.size() + 2, '\0');
-      DWORD n = GetPrivateProfileStringA(section, key, absent, &got[0], static_cast<DWORD>(got.size()), target);
-      got.resize(n);
-      // The system trims the blanks around a value and one pair of quotes.
-      std::string trimmed = want;
-      while (!trimmed.empty() && (trimmed.back() == ' ' || trimmed.back() == '\t')) trimmed.pop_back();
-      while (!trimmed.empty() && (trimmed.front() == ' ' || trimmed.front() == '\t')) trimmed.erase(0, 1);
-      if (trimmed.size() >= 2 && trimmed.front() == trimmed.back() &&
-          (trimmed.front() == '"' || trimmed.front() == '\''))
-        trimmed = trimmed.substr(1, trimmed.size() - 2);
-      if (got != trimmed && got != want) {
-        win32::SetError(PlatError::kOther);
-        ok = false;
-      }
+  char temp[MAX_PATH];
+  bool ok = GetTempFileNameA(dir.c_str(), "vkp", 0, temp) != 0;
+  DWORD err = GetLastError();
+  bool made = ok;
+  if (ok && exists) ok = CopyFileA(target, temp, FALSE) != FALSE;
+  if (ok) ok = WritePrivateProfileStringA(section, key, value, temp) != FALSE;
+  if (!ok) err = GetLastError();
+  WritePrivateProfileStringA(nullptr, nullptr, nullptr, temp);
+  // The replacement keeps the file's attributes (a hidden registry stays hidden).
+  if (ok && exists && !SetFileAttributesA(temp, attributes)) {
+    ok = false;
+    err = GetLastError();
+  }
+  for (unsigned attempt = 0; ok; ++attempt) {
+    if (PlatTickCount() - lock.taken_at >= kHoldLimitMs) {
+      ok = false;
+      err = ERROR_SHARING_VIOLATION;
+    } else if (MoveFileExA(temp, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+      made = false;
+      break;
+    } else if ((err = GetLastError()) == ERROR_SHARING_VIOLATION || err == ERROR_ACCESS_DENIED ||
+               err == ERROR_LOCK_VIOLATION) {
+      BackOff(attempt, &lock.seed);
+    } else {
+      ok = false;
     }
+  }
+  if (made) DeleteFileA(temp);
+  if (!ok) {
+    win32::SetSystemError(err);
+  } else if (key != nullptr && !ReadsBack(target, section, key, value)) {
+    win32::SetError(PlatError::kOther);
+    ok = false;
   }
   DropLock(lock);
   return ok;
