@@ -4,7 +4,8 @@
 // (vk_set_dialog_driver) and always on POSIX, on an in-memory dialog with
 // the same controls while the driver plays the user.  Without a driver on
 // POSIX every dialog is cancelled: the procedure sees its initialisation
-// and then a close request.
+// and then a close request.  The two implementations sit behind one table
+// of operations (dialog_impl.h); the driver's calls are in automation.cc.
 //
 // Controls are addressed by id.  Setting an edit field's text from the
 // procedure sends the field's change notification (as the system's edit
