@@ -105,6 +105,10 @@ void RemoveSelectedUsers(AdministerUsersState* s) {
     return;
   }
   count = ListSelItems(d, kAdminUserList, items, count);
+  if (count <= 0) {
+    delete[] items;
+    return;
+  }
   if (NameList* list = SelectedNames(d, items, count)) {
     bool removed = bRemUsers(list) != 0;
     FreeNameList(list);
