@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "store/namelist.h"
+#include "cmc/frame.h"
 #include "cmc/session.h"
 #include "platform/file.h"
 #include "platform/memory.h"
@@ -62,7 +63,13 @@ bool NameFitsTree(const char* name) {
   return passwd > rel && UserPathsFit(passwd - rel, name);
 }
 
-void FlushPasswd() { PlatWriteProfileString(g_mail_config.passwd_path, nullptr, nullptr, nullptr); }
+// One write to the passwd file; a backend that runs out of memory part-way
+// has failed the write, and the caller undoes what it made for it.
+bool WritePasswd(const char* section, const char* key, const char* value) {
+  return Guarded(false, [&] { return PlatWriteProfileString(g_mail_config.passwd_path, section, key, value); });
+}
+
+void FlushPasswd() { WritePasswd(nullptr, nullptr, nullptr); }
 
 // Makes sure the configuration is loaded; false when it cannot be.
 bool EnsureConfig() { return EnsureConfigLoaded() == 0; }
@@ -126,7 +133,7 @@ int SetUserPassword(const char* name, const char* password) {
   char text[kStoreTextSize];
   std::memset(text, 0, sizeof text);
   EncodePassword(name, password, text);
-  const bool written = PlatWriteProfileString(g_mail_config.passwd_path, kPasswordsSection, name, text);
+  const bool written = WritePasswd(kPasswordsSection, name, text);
   FlushPasswd();
   return written ? 1 : 0;
 }
@@ -163,7 +170,7 @@ int RemoveUserEntry(const char* name) {
   // The entry goes first: a user whose directories cannot be removed is at
   // least no longer registered.  While the entry stays, so do his
   // directories, or he could log on to an account without a mailbox.
-  const bool deleted = PlatWriteProfileString(g_mail_config.passwd_path, kPasswordsSection, name, nullptr);
+  const bool deleted = WritePasswd(kPasswordsSection, name, nullptr);
   FlushPasswd();
   if (!deleted) return 0;
 
@@ -192,6 +199,8 @@ CMC_return_code ResolveUser(const char* name) {
     // Perhaps added on another workstation since the list was read.
     if (pass > 0 || !IsUserInPasswd(name)) break;
     RefreshCachedUserList();
+    // Without a list the passwd file, just read, is the answer.
+    if (CachedUserList() == nullptr) return CMC_SUCCESS;
   }
   return CMC_E_RECIPIENT_NOT_FOUND;
 }
@@ -236,105 +245,114 @@ using namespace vk;
 extern "C" {
 
 CMC_EXPORT NameList* CMC_CALL lpmnlGetUserList(CMC_sint32 selector) {
-  // The library asks with -1 while it loads the user cache itself.  A host
-  // that asks before anything has loaded it would otherwise get an empty list
-  // for a tree full of users; it gets the real list, or null without a tree.
-  if (selector != -1 && EnsureConfigLoaded() != 0) return nullptr;
-  WorkBuffer buffer(kKeyBufferSize);
-  char* keys = buffer.bytes;
+  return Guarded<NameList*>(nullptr, [&]() -> NameList* {
+    // The library asks with -1 while it loads the user cache itself.  A host
+    // that asks before anything has loaded it would otherwise get an empty list
+    // for a tree full of users; it gets the real list, or null without a tree.
+    if (selector != -1 && EnsureConfigLoaded() != 0) return nullptr;
+    WorkBuffer buffer(kKeyBufferSize);
+    char* keys = buffer.bytes;
 
-  NameList* result;
-  if (CachedUserList() != nullptr) {
-    result = CopyNameList(CachedUserList(), 0);
-    // A copy loses the sorted flag; the host and the look-up search the
-    // list in sorted order.
-    SortNameList(result);
-  } else if (keys == nullptr) {
-    result = CreateNameList(kFallbackSlots, kFallbackText);
-  } else {
-    result = ReadUserList(keys);
-  }
-  return result;
+    NameList* result;
+    if (CachedUserList() != nullptr) {
+      result = CopyNameList(CachedUserList(), 0);
+      // A copy loses the sorted flag; the host and the look-up search the
+      // list in sorted order.
+      SortNameList(result);
+    } else if (keys == nullptr) {
+      result = CreateNameList(kFallbackSlots, kFallbackText);
+    } else {
+      result = ReadUserList(keys);
+    }
+    return result;
+  });
 }
 
 CMC_EXPORT int CMC_CALL bAddUser(const char* user, const char* password) {
-  if (!EnsureConfig()) return 0;
-  if (IsEmpty(user) || std::strlen(user) > kLongestUserName) return 0;
-  char home[kPathMax], mailbox[kPathMax], parcels[kPathMax];
-  if (!BuildUserDir(home, user, nullptr) || !BuildUserDir(mailbox, user, kUserMailboxDir) ||
-      !BuildUserDir(parcels, user, kUserParcelDir))
-    return 0;
+  return Guarded<int>(0, [&]() -> int {
+    if (!EnsureConfig()) return 0;
+    if (IsEmpty(user) || std::strlen(user) > kLongestUserName) return 0;
+    char home[kPathMax], mailbox[kPathMax], parcels[kPathMax];
+    if (!BuildUserDir(home, user, nullptr) || !BuildUserDir(mailbox, user, kUserMailboxDir) ||
+        !BuildUserDir(parcels, user, kUserParcelDir))
+      return 0;
 
-  // The directories come first and the entry last: a user is registered
-  // from the moment his entry is written, so no workstation ever sees an
-  // entry without directories, and a failed add takes back what it made.
-  const char* made[] = {home, mailbox, parcels};
-  const bool existed[] = {DirExists(home) != 0, DirExists(mailbox) != 0, DirExists(parcels) != 0};
-  size_t done = 0;
-  while (done < 3 && MakeDir(made[done])) ++done;
-  // An account added without a password gets its name as the password.
-  if (done < 3 || !SetUserPassword(user, IsEmpty(password) ? user : password)) {
-    for (size_t i = done; i-- > 0;) {
-      if (!existed[i]) RemoveDir(made[i]);
+    // The directories come first and the entry last: a user is registered
+    // from the moment his entry is written, so no workstation ever sees an
+    // entry without directories, and a failed add takes back what it made.
+    const char* made[] = {home, mailbox, parcels};
+    const bool existed[] = {DirExists(home) != 0, DirExists(mailbox) != 0, DirExists(parcels) != 0};
+    size_t done = 0;
+    while (done < 3 && MakeDir(made[done])) ++done;
+    // An account added without a password gets its name as the password.
+    if (done < 3 || !SetUserPassword(user, IsEmpty(password) ? user : password)) {
+      for (size_t i = done; i-- > 0;) {
+        if (!existed[i]) RemoveDir(made[i]);
+      }
+      return 0;
     }
-    return 0;
-  }
 
-  // Read afresh, with the old list kept until the new one is had.
-  NameList* old = ReplaceCachedUserList(nullptr);
-  NameList* fresh = lpmnlGetUserList(-1);
-  ReplaceCachedUserList(fresh != nullptr ? fresh : old);
-  if (fresh == nullptr) return 0;
-  FreeNameList(old);
-  return 1;
+    // The user is registered whole now.  A list that cannot be read afresh
+    // leaves no cache at all, and readers go to the passwd file, rather
+    // than a cache that lacks him or a 0 for an add that happened.
+    FreeNameList(ReplaceCachedUserList(nullptr));
+    ReplaceCachedUserList(lpmnlGetUserList(-1));
+    return 1;
+  });
 }
 
 CMC_EXPORT int CMC_CALL bRemUser(const char* user) {
-  if (IsAdmin(user)) return 0;
-  if (!EnsureConfig()) return 0;
-  // A name that could leave USERS is refused outright; an empty one simply
-  // removes nothing.
-  if (!IsEmpty(user) && (!IsSafeUserName(user) || !NameFitsTree(user))) return 0;
-  // Removing nobody is no failure; a passwd that refused the removal is.
-  const int removed = IsEmpty(user) ? 1 : RemoveUserEntry(user);
-  RefreshCachedUserList();
-  return removed;
+  return Guarded<int>(0, [&]() -> int {
+    if (IsAdmin(user)) return 0;
+    if (!EnsureConfig()) return 0;
+    // A name that could leave USERS is refused outright; an empty one simply
+    // removes nothing.
+    if (!IsEmpty(user) && (!IsSafeUserName(user) || !NameFitsTree(user))) return 0;
+    // Removing nobody is no failure; a passwd that refused the removal is.
+    const int removed = IsEmpty(user) ? 1 : RemoveUserEntry(user);
+    RefreshCachedUserList();
+    return removed;
+  });
 }
 
 CMC_EXPORT int CMC_CALL bRemUsers(NameList* users) {
-  if (users == nullptr || users->count == 0) return 1;
-  // Without a loaded configuration every user path would be relative.
-  if (!EnsureConfig()) return 0;
-  int result = 1;
-  for (unsigned i = 0; i < users->count; ++i) {
-    if (!RemoveUserEntry(users->slots[i])) result = 0;
-  }
-  RefreshCachedUserList();
-  return result;
+  return Guarded<int>(0, [&]() -> int {
+    if (users == nullptr || users->count == 0) return 1;
+    // Without a loaded configuration every user path would be relative.
+    if (!EnsureConfig()) return 0;
+    int result = 1;
+    for (unsigned i = 0; i < users->count; ++i) {
+      if (!RemoveUserEntry(users->slots[i])) result = 0;
+    }
+    RefreshCachedUserList();
+    return result;
+  });
 }
 
 CMC_EXPORT int CMC_CALL bCheckPW(const char* user, const char* password) {
-  if (IsEmpty(user) || password == nullptr) return 0;
-  if (!IsSafeUserName(user)) return 0;
-  if (!EnsureConfig()) return 0;
-  if (!IsAdmin(user) && ResolveUser(user) != CMC_SUCCESS) return 0;
+  return Guarded<int>(0, [&]() -> int {
+    if (IsEmpty(user) || password == nullptr) return 0;
+    if (!IsSafeUserName(user)) return 0;
+    if (!EnsureConfig()) return 0;
+    if (!IsAdmin(user) && ResolveUser(user) != CMC_SUCCESS) return 0;
 
-  char home[kPathMax], mailbox[kPathMax];
-  if (!BuildUserDir(home, user, nullptr) || !BuildUserDir(mailbox, user, kUserMailboxDir)) return 0;
-  if (!DirExists(home) || !DirExists(mailbox)) return 0;
+    char home[kPathMax], mailbox[kPathMax];
+    if (!BuildUserDir(home, user, nullptr) || !BuildUserDir(mailbox, user, kUserMailboxDir)) return 0;
+    if (!DirExists(home) || !DirExists(mailbox)) return 0;
 
-  char expected[kCheckTextSize];
-  std::memset(expected, 0, sizeof expected);
-  EncodePassword(user, password, expected);
+    char expected[kCheckTextSize];
+    std::memset(expected, 0, sizeof expected);
+    EncodePassword(user, password, expected);
 
-  char stored[kCheckTextSize];
-  std::memset(stored, 0, sizeof stored);
-  // A password changed on another workstation must count at once, here as
-  // for a new user.
-  FlushPasswd();
-  PlatGetProfileString(g_mail_config.passwd_path, kPasswordsSection, user, "", stored, kCheckTextSize);
+    char stored[kCheckTextSize];
+    std::memset(stored, 0, sizeof stored);
+    // A password changed on another workstation must count at once, here as
+    // for a new user.
+    FlushPasswd();
+    PlatGetProfileString(g_mail_config.passwd_path, kPasswordsSection, user, "", stored, kCheckTextSize);
 
-  return (expected[0] != '\0' && stored[0] != '\0' && std::strcmp(expected, stored) == 0) ? 1 : 0;
+    return (expected[0] != '\0' && stored[0] != '\0' && std::strcmp(expected, stored) == 0) ? 1 : 0;
+  });
 }
 
 }  // extern "C"

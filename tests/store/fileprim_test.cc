@@ -112,54 +112,6 @@ TEST(UniqueFile, PrefixAndSizeLimits) {
   EXPECT_EQ(vk::UniqueFileDefault(missing.c_str(), out, sizeof out), vk::kNoFile);
 }
 
-// A new file, and a claimed message published under its name, at every
-// failing step: nothing is left behind but what the answer hands out, and
-// no existing file is touched.
-TEST(UniqueFile, FailsCleanlyAtEveryStep) {
-  ScratchDir dir;
-  ASSERT_TRUE(WriteWholeFile(dir.Join("KWZ0000"), "keep"));
-  for (bool claim : {false, true}) {
-    for (bool persistent : {false, true}) {
-      for (long n = 1;; ++n) {
-        SCOPED_TRACE(std::string(claim ? "claim" : "file") + (persistent ? " from" : " at") + " step " +
-                     std::to_string(n));
-        const std::set<std::string> before = Names(dir.path());
-        char out[vk::kPathMax];
-        vk::PlatFaultArm(n, persistent);
-        vk::FileHandle h = claim ? vk::ClaimMessageName(dir.path().c_str(), out, sizeof out)
-                                 : vk::UniqueFileDefault(dir.path().c_str(), out, sizeof out);
-        // As the library's callers do: what cannot be finished goes again.
-        bool made = h != vk::kNoFile;
-        if (made) {
-          made = vk::WriteFileBytes(h, "new", 3) == 3;
-          made = vk::CloseFile(h) == 0 && made;
-          if (made && claim) made = vk::PublishClaim(out);
-          if (!made) claim ? vk::ReleaseMessageClaim(out) : vk::PlatDeleteFile(out);
-        }
-        const bool fired = vk::PlatFaultFired();
-        vk::PlatFaultDisarm();
-        std::set<std::string> added;
-        for (const std::string& s : Names(dir.path())) {
-          if (!before.count(s)) added.insert(s);
-        }
-        if (made) {
-          // Under a lasting fault an emptied claim or guard directory cannot go.
-          const std::string name = *added.begin();
-          EXPECT_EQ(added.size(), persistent && added.size() == 2 ? 2u : 1u);
-          EXPECT_EQ(ReadWholeFile(dir.Join(name)), "new");
-          EXPECT_EQ(name.size(), 7u);
-        } else if (!persistent) {
-          EXPECT_EQ(added, std::set<std::string>{});
-        }
-        for (const std::string& s : added) fs::remove_all(dir.Join(s));
-        if (!fired) break;
-        ASSERT_LT(n, 99) << "the fault kept firing";
-      }
-    }
-  }
-  EXPECT_EQ(ReadWholeFile(dir.Join("KWZ0000")), "keep");
-}
-
 class CopyFileContentsTest : public ::testing::Test {
  protected:
   void SetUp() override {

@@ -315,50 +315,6 @@ TEST_F(Registry, EmptyAndRemoveDirLeavesWhatItCannotList) {
   EXPECT_FALSE(fs::exists(nested / "a"));
 }
 
-// A fault at any step of an add or a removal leaves the user wholly
-// registered or not at all, the answer says which, and nobody else's entry
-// is touched.
-TEST_F(Registry, AFaultAtAnyStepLeavesNoHalfRegisteredUser) {
-  ASSERT_EQ(bAddUser("ann", "pw"), 1);
-  const std::string ann = StoredText("ann");
-  for (bool persistent : {false, true}) {
-    for (long n = 1;; ++n) {
-      SCOPED_TRACE(std::string(persistent ? "from" : "at") + " step " + std::to_string(n));
-      vk::PlatFaultArm(n, persistent);
-      const int added = bAddUser("bob", "pw");
-      bool fired = vk::PlatFaultFired();
-      vk::PlatFaultDisarm();
-      // A lasting fault leaves nothing to take the directories back with.
-      const bool entry = !StoredText("bob").empty();
-      EXPECT_TRUE(!entry || HasAllDirs("bob"));
-      if (!persistent) {
-        EXPECT_EQ(entry, fs::exists(UserDir("bob")));
-      }
-      if (added == 1) {
-        EXPECT_EQ(bCheckPW("bob", "pw"), 1);
-      }
-      if (!fired) {
-        EXPECT_EQ(added, 1);
-      }
-
-      ASSERT_EQ(bAddUser("bob", "pw"), 1);
-      vk::PlatFaultArm(n, persistent);
-      const int removed = bRemUser("bob");
-      fired = fired || vk::PlatFaultFired();
-      vk::PlatFaultDisarm();
-      EXPECT_EQ(removed == 1, StoredText("bob").empty());
-      if (removed == 0) {
-        EXPECT_TRUE(HasAllDirs("bob"));
-      }
-      EXPECT_EQ(StoredText("ann"), ann);
-      ASSERT_EQ(bRemUser("bob"), 1);
-      fs::remove_all(UserDir("bob"));
-      if (!fired) break;
-      ASSERT_LT(n, 200) << "the fault kept firing";
-    }
-  }
-}
-
 TEST_F(Registry, NothingWorksWithoutATree) {
   vk::PlatWriteProfileString(nullptr, "Mail", "VeskMailPath", nullptr);
   vk_set_dialog_driver(CloseEveryDialog, nullptr);

@@ -60,9 +60,20 @@ void SetErrno(int err, ErrnoCall call) {
   t_last_error = e;
 }
 
+PlatError InjectedError() {
+  switch (PlatFaultArmedKind()) {
+    case PlatFaultKind::kDiskFull:
+      return PlatError::kDiskFull;
+    case PlatFaultKind::kSharing:
+      return PlatError::kSharingViolation;
+    default:
+      return PlatError::kInjected;
+  }
+}
+
 bool Injected() {
   if (!PlatFaultHit()) return false;
-  SetError(PlatError::kInjected);
+  SetError(InjectedError());
   return true;
 }
 

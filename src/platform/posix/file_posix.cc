@@ -11,6 +11,7 @@
 #include <string>
 
 #include "platform/clock.h"
+#include "platform/fault.h"
 #include "platform/file.h"
 #include "platform/posix/posix_internal.h"
 
@@ -68,68 +69,82 @@ int WithSharingRetry(Op op) {
   }
 }
 
+// Runs a call's body, which builds paths in strings: a failed allocation
+// fails the call instead of unwinding through callers that hold handles.
+template <typename R, typename Body>
+R NoThrow(R failure, Body body) noexcept {
+  try {
+    return body();
+  } catch (...) {
+    SetError(PlatError::kOther);
+    return failure;
+  }
+}
+
 }  // namespace
 
 FileHandle PlatOpen(const char* path, unsigned access, ShareMode share, Disposition disposition, bool inherit) {
-  if (Injected()) return kNoFile;
-  if (path == nullptr || *path == '\0') {
-    SetError(PlatError::kNotFound);
-    return kNoFile;
-  }
-  std::string p;
-  bool exists = ResolvePath(path, &p);
-  if (disposition == Disposition::kCreateNew && exists) {
-    SetError(PlatError::kExists);
-    return kNoFile;
-  }
-  bool reads = (access & kAccessRead) != 0;
-  bool writes = (access & kAccessWrite) != 0;
-  struct stat st;
-  // The read-only attribute refuses writers even where the system would let
-  // this user (root) write, as it does on Windows.
-  if (exists && writes && stat(p.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
-      (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
-    SetError(PlatError::kAccessDenied);
-    return kNoFile;
-  }
-  int flags = inherit ? 0 : O_CLOEXEC;
-  if (disposition == Disposition::kCreateNew) flags |= O_CREAT | O_EXCL;
-  if (disposition == Disposition::kOpenAlways || disposition == Disposition::kCreateAlways) flags |= O_CREAT;
-  int fd = open(p.c_str(), flags | (writes ? O_RDWR : O_RDONLY), 0666);
-  if (fd < 0 && writes && !reads && errno == EACCES) fd = open(p.c_str(), flags | O_WRONLY, 0666);
-  if (fd < 0) {
-    SetErrno(errno);
-    return kNoFile;
-  }
-  if (fstat(fd, &st) != 0) {
-    int err = errno;
-    close(fd);
-    SetErrno(err);
-    return kNoFile;
-  }
-  if (S_ISDIR(st.st_mode)) {
-    close(fd);
-    SetError(PlatError::kAccessDenied);
-    return kNoFile;
-  }
-  bool others_read = share == ShareMode::kReadWrite || share == ShareMode::kRead;
-  bool others_write = share == ShareMode::kReadWrite || share == ShareMode::kWrite;
-  if (!ShareWithRetry(fd, reads, writes, others_read, others_write)) {
-    close(fd);
-    SetError(PlatError::kSharingViolation);
-    return kNoFile;
-  }
-  // Truncating only now keeps a refused open from cutting another's file.
-  if (disposition == Disposition::kCreateAlways && st.st_size != 0) {
-    int r = writes ? ftruncate(fd, 0) : truncate(p.c_str(), 0);
-    if (r != 0) {
+  return NoThrow<FileHandle>(kNoFile, [&]() -> FileHandle {
+    if (Injected()) return kNoFile;
+    if (path == nullptr || *path == '\0') {
+      SetError(PlatError::kNotFound);
+      return kNoFile;
+    }
+    std::string p;
+    bool exists = ResolvePath(path, &p);
+    if (disposition == Disposition::kCreateNew && exists) {
+      SetError(PlatError::kExists);
+      return kNoFile;
+    }
+    bool reads = (access & kAccessRead) != 0;
+    bool writes = (access & kAccessWrite) != 0;
+    struct stat st;
+    // The read-only attribute refuses writers even where the system would let
+    // this user (root) write, as it does on Windows.
+    if (exists && writes && stat(p.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+        (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
+      SetError(PlatError::kAccessDenied);
+      return kNoFile;
+    }
+    int flags = inherit ? 0 : O_CLOEXEC;
+    if (disposition == Disposition::kCreateNew) flags |= O_CREAT | O_EXCL;
+    if (disposition == Disposition::kOpenAlways || disposition == Disposition::kCreateAlways) flags |= O_CREAT;
+    int fd = open(p.c_str(), flags | (writes ? O_RDWR : O_RDONLY), 0666);
+    if (fd < 0 && writes && !reads && errno == EACCES) fd = open(p.c_str(), flags | O_WRONLY, 0666);
+    if (fd < 0) {
+      SetErrno(errno);
+      return kNoFile;
+    }
+    if (fstat(fd, &st) != 0) {
       int err = errno;
       close(fd);
       SetErrno(err);
       return kNoFile;
     }
-  }
-  return fd;
+    if (S_ISDIR(st.st_mode)) {
+      close(fd);
+      SetError(PlatError::kAccessDenied);
+      return kNoFile;
+    }
+    bool others_read = share == ShareMode::kReadWrite || share == ShareMode::kRead;
+    bool others_write = share == ShareMode::kReadWrite || share == ShareMode::kWrite;
+    if (!ShareWithRetry(fd, reads, writes, others_read, others_write)) {
+      close(fd);
+      SetError(PlatError::kSharingViolation);
+      return kNoFile;
+    }
+    // Truncating only now keeps a refused open from cutting another's file.
+    if (disposition == Disposition::kCreateAlways && st.st_size != 0) {
+      int r = writes ? ftruncate(fd, 0) : truncate(p.c_str(), 0);
+      if (r != 0) {
+        int err = errno;
+        close(fd);
+        SetErrno(err);
+        return kNoFile;
+      }
+    }
+    return fd;
+  });
 }
 
 int PlatClose(FileHandle h) {
@@ -171,7 +186,11 @@ long PlatRead(FileHandle h, void* buffer, unsigned long count) {
 }
 
 long PlatWrite(FileHandle h, const void* buffer, unsigned long count) {
-  if (Injected()) return -1;
+  // A short write puts down half the bytes and reports that count.
+  if (Injected()) {
+    if (PlatFaultArmedKind() != PlatFaultKind::kShortWrite) return -1;
+    count /= 2;
+  }
   int fd = Fd(h);
   if (fd < 0 || (buffer == nullptr && count != 0)) {
     SetError(PlatError::kOther);
@@ -242,174 +261,186 @@ bool PlatFlush(FileHandle h) {
 }
 
 bool PlatDeleteFile(const char* path) {
-  if (Injected()) return false;
-  if (path == nullptr) {
-    SetError(PlatError::kNotFound);
-    return false;
-  }
-  std::string p;
-  ResolvePath(path, &p);
-  struct stat st;
-  if (lstat(p.c_str(), &st) != 0) {
-    SetErrno(errno);
-    return false;
-  }
-  // As on Windows: a directory or a read-only file is not deleted.
-  if (S_ISDIR(st.st_mode) || (S_ISREG(st.st_mode) && (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)) {
-    SetError(PlatError::kAccessDenied);
-    return false;
-  }
-  if (WithSharingRetry([&] { return unlink(p.c_str()); }) != 0) {
-    SetErrno(errno);
-    return false;
-  }
-  return true;
+  return NoThrow<bool>(false, [&]() -> bool {
+    if (Injected()) return false;
+    if (path == nullptr) {
+      SetError(PlatError::kNotFound);
+      return false;
+    }
+    std::string p;
+    ResolvePath(path, &p);
+    struct stat st;
+    if (lstat(p.c_str(), &st) != 0) {
+      SetErrno(errno);
+      return false;
+    }
+    // As on Windows: a directory or a read-only file is not deleted.
+    if (S_ISDIR(st.st_mode) || (S_ISREG(st.st_mode) && (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)) {
+      SetError(PlatError::kAccessDenied);
+      return false;
+    }
+    if (WithSharingRetry([&] { return unlink(p.c_str()); }) != 0) {
+      SetErrno(errno);
+      return false;
+    }
+    return true;
+  });
 }
 
 bool PlatRenameNoReplace(const char* from, const char* to) {
-  if (Injected()) return false;
-  std::string src, dst;
-  if (from == nullptr || to == nullptr) {
-    SetError(PlatError::kNotFound);
-    return false;
-  }
-  struct stat st;
-  if (!ResolvePath(from, &src) && lstat(src.c_str(), &st) != 0) {
-    SetErrno(errno);
-    return false;
-  }
-  if (ResolvePath(to, &dst)) {
-    struct stat a, b;
-    bool same =
-        lstat(src.c_str(), &a) == 0 && lstat(dst.c_str(), &b) == 0 && a.st_dev == b.st_dev && a.st_ino == b.st_ino;
-    if (!same) {
+  return NoThrow<bool>(false, [&]() -> bool {
+    if (Injected()) return false;
+    std::string src, dst;
+    if (from == nullptr || to == nullptr) {
+      SetError(PlatError::kNotFound);
+      return false;
+    }
+    struct stat st;
+    if (!ResolvePath(from, &src) && lstat(src.c_str(), &st) != 0) {
+      SetErrno(errno);
+      return false;
+    }
+    if (ResolvePath(to, &dst)) {
+      struct stat a, b;
+      bool same =
+          lstat(src.c_str(), &a) == 0 && lstat(dst.c_str(), &b) == 0 && a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+      if (!same) {
+        SetError(PlatError::kExists);
+        return false;
+      }
+      // Only the spelling changes: the target takes the spelling given.
+      std::string given;
+      ResolvePath(to, &given);
+      size_t slash = given.rfind('/');
+      std::string wanted = to;
+      for (char& c : wanted) {
+        if (c == '\\') c = '/';
+      }
+      size_t wslash = wanted.rfind('/');
+      dst = (slash == std::string::npos ? std::string() : given.substr(0, slash + 1)) +
+            (wslash == std::string::npos ? wanted : wanted.substr(wslash + 1));
+      if (dst == src) return true;
+      if (WithSharingRetry([&] { return rename(src.c_str(), dst.c_str()); }) != 0) {
+        SetErrno(errno);
+        return false;
+      }
+      return true;
+    }
+    if (renameat2(AT_FDCWD, src.c_str(), AT_FDCWD, dst.c_str(), RENAME_NOREPLACE) == 0) return true;
+    if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) {
+      SetErrno(errno);
+      return false;
+    }
+    // A file system without the no-replace flag: a hard link refuses an
+    // existing target atomically for files; directories fall back to a check.
+    if (lstat(src.c_str(), &st) == 0 && !S_ISDIR(st.st_mode)) {
+      if (link(src.c_str(), dst.c_str()) == 0) {
+        unlink(src.c_str());
+        return true;
+      }
+      if (errno != EPERM && errno != EOPNOTSUPP) {
+        SetErrno(errno);
+        return false;
+      }
+    }
+    if (lstat(dst.c_str(), &st) == 0) {
       SetError(PlatError::kExists);
       return false;
     }
-    // Only the spelling changes: the target takes the spelling given.
-    std::string given;
-    ResolvePath(to, &given);
-    size_t slash = given.rfind('/');
-    std::string wanted = to;
-    for (char& c : wanted) {
-      if (c == '\\') c = '/';
-    }
-    size_t wslash = wanted.rfind('/');
-    dst = (slash == std::string::npos ? std::string() : given.substr(0, slash + 1)) +
-          (wslash == std::string::npos ? wanted : wanted.substr(wslash + 1));
-    if (dst == src) return true;
     if (WithSharingRetry([&] { return rename(src.c_str(), dst.c_str()); }) != 0) {
       SetErrno(errno);
       return false;
     }
     return true;
-  }
-  if (renameat2(AT_FDCWD, src.c_str(), AT_FDCWD, dst.c_str(), RENAME_NOREPLACE) == 0) return true;
-  if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) {
-    SetErrno(errno);
-    return false;
-  }
-  // A file system without the no-replace flag: a hard link refuses an
-  // existing target atomically for files; directories fall back to a check.
-  if (lstat(src.c_str(), &st) == 0 && !S_ISDIR(st.st_mode)) {
-    if (link(src.c_str(), dst.c_str()) == 0) {
-      unlink(src.c_str());
-      return true;
-    }
-    if (errno != EPERM && errno != EOPNOTSUPP) {
-      SetErrno(errno);
-      return false;
-    }
-  }
-  if (lstat(dst.c_str(), &st) == 0) {
-    SetError(PlatError::kExists);
-    return false;
-  }
-  if (WithSharingRetry([&] { return rename(src.c_str(), dst.c_str()); }) != 0) {
-    SetErrno(errno);
-    return false;
-  }
-  return true;
+  });
 }
 
 uint32_t PlatGetAttributes(const char* path) {
-  if (Injected()) return kAttrInvalid;
-  if (path == nullptr) {
-    SetError(PlatError::kNotFound);
-    return kAttrInvalid;
-  }
-  std::string p;
-  ResolvePath(path, &p);
-  struct stat st;
-  if (stat(p.c_str(), &st) != 0) {
-    SetErrno(errno);
-    return kAttrInvalid;
-  }
-  return AttributesOf(p, st);
+  return NoThrow<uint32_t>(kAttrInvalid, [&]() -> uint32_t {
+    if (Injected()) return kAttrInvalid;
+    if (path == nullptr) {
+      SetError(PlatError::kNotFound);
+      return kAttrInvalid;
+    }
+    std::string p;
+    ResolvePath(path, &p);
+    struct stat st;
+    if (stat(p.c_str(), &st) != 0) {
+      SetErrno(errno);
+      return kAttrInvalid;
+    }
+    return AttributesOf(p, st);
+  });
 }
 
 bool PlatSetAttributes(const char* path, uint32_t attributes) {
-  if (Injected()) return false;
-  if (path == nullptr) {
-    SetError(PlatError::kNotFound);
-    return false;
-  }
-  std::string p;
-  ResolvePath(path, &p);
-  struct stat st;
-  if (stat(p.c_str(), &st) != 0) {
-    SetErrno(errno);
-    return false;
-  }
-  mode_t mode = st.st_mode & 07777;
-  if ((attributes & kAttrReadOnly) != 0) {
-    mode &= ~static_cast<mode_t>(S_IWUSR | S_IWGRP | S_IWOTH);
-  } else if ((mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
-    mode |= S_IWUSR;
-  }
-  if (mode != (st.st_mode & 07777) && chmod(p.c_str(), mode) != 0) {
-    SetErrno(errno);
-    return false;
-  }
-  return true;
+  return NoThrow<bool>(false, [&]() -> bool {
+    if (Injected()) return false;
+    if (path == nullptr) {
+      SetError(PlatError::kNotFound);
+      return false;
+    }
+    std::string p;
+    ResolvePath(path, &p);
+    struct stat st;
+    if (stat(p.c_str(), &st) != 0) {
+      SetErrno(errno);
+      return false;
+    }
+    mode_t mode = st.st_mode & 07777;
+    if ((attributes & kAttrReadOnly) != 0) {
+      mode &= ~static_cast<mode_t>(S_IWUSR | S_IWGRP | S_IWOTH);
+    } else if ((mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
+      mode |= S_IWUSR;
+    }
+    if (mode != (st.st_mode & 07777) && chmod(p.c_str(), mode) != 0) {
+      SetErrno(errno);
+      return false;
+    }
+    return true;
+  });
 }
 
 bool PlatMakeDir(const char* path) {
-  if (Injected()) return false;
-  std::string p;
-  if (path == nullptr || *path == '\0') {
-    SetError(PlatError::kNotFound);
-    return false;
-  }
-  if (ResolvePath(path, &p)) {
-    SetError(PlatError::kExists);
-    return false;
-  }
-  if (mkdir(p.c_str(), 0777) != 0) {
-    // smbnetfs answers a directory that another workstation made just now
-    // with an I/O error.
-    int err = errno;
-    struct stat st;
-    if (err == EIO && lstat(p.c_str(), &st) == 0) err = EEXIST;
-    SetErrno(err);
-    return false;
-  }
-  return true;
+  return NoThrow<bool>(false, [&]() -> bool {
+    if (Injected()) return false;
+    std::string p;
+    if (path == nullptr || *path == '\0') {
+      SetError(PlatError::kNotFound);
+      return false;
+    }
+    if (ResolvePath(path, &p)) {
+      SetError(PlatError::kExists);
+      return false;
+    }
+    if (mkdir(p.c_str(), 0777) != 0) {
+      // smbnetfs answers a directory that another workstation made just now
+      // with an I/O error.
+      int err = errno;
+      struct stat st;
+      if (err == EIO && lstat(p.c_str(), &st) == 0) err = EEXIST;
+      SetErrno(err);
+      return false;
+    }
+    return true;
+  });
 }
 
 bool PlatRemoveDir(const char* path) {
-  if (Injected()) return false;
-  if (path == nullptr) {
-    SetError(PlatError::kNotFound);
-    return false;
-  }
-  std::string p;
-  ResolvePath(path, &p);
-  if (rmdir(p.c_str()) != 0) {
-    SetErrno(errno, posix::ErrnoCall::kRemoveDir);
-    return false;
-  }
-  return true;
+  return NoThrow<bool>(false, [&]() -> bool {
+    if (Injected()) return false;
+    if (path == nullptr) {
+      SetError(PlatError::kNotFound);
+      return false;
+    }
+    std::string p;
+    ResolvePath(path, &p);
+    if (rmdir(p.c_str()) != 0) {
+      SetErrno(errno, posix::ErrnoCall::kRemoveDir);
+      return false;
+    }
+    return true;
+  });
 }
 
 }  // namespace vk

@@ -10,6 +10,7 @@
 #include <mutex>
 #include <new>
 
+#include "platform/fault.h"
 #include "platform/memory.h"
 
 namespace vk {
@@ -38,6 +39,7 @@ std::map<uintptr_t, size_t>* g_reservations = nullptr;
 }  // namespace
 
 GlobalHandle PlatGlobalAlloc(unsigned flags, size_t bytes) {
+  if (PlatFaultMemoryHit()) return nullptr;
   constexpr size_t kHead = offsetof(BlockHeader, data);
   if (bytes > SIZE_MAX - kHead - 1) return nullptr;
   size_t total = kHead + (bytes == 0 ? 1 : bytes);
@@ -80,6 +82,7 @@ size_t PlatGlobalSize(GlobalHandle h) {
 
 void* PlatReserve() {
   // Twice the size, then the parts outside the first 64 KB boundary go back.
+  if (PlatFaultMemoryHit()) return nullptr;
   size_t span = 2 * kReservationSize;
   void* raw = mmap(nullptr, span, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
   if (raw == MAP_FAILED) return nullptr;
@@ -114,6 +117,7 @@ bool PlatCommit(void* base, size_t bytes) {
   if (it == g_reservations->end()) return false;
   size_t want = (bytes + kPageSize - 1) / kPageSize * kPageSize;
   if (want <= it->second) return true;
+  if (PlatFaultMemoryHit()) return false;
   // Pages never touched read as zero; the committed ones keep their data.
   char* from = static_cast<char*>(base) + it->second;
   if (mprotect(from, want - it->second, PROT_READ | PROT_WRITE) != 0) return false;

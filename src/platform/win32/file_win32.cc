@@ -59,7 +59,10 @@ void SetSystemError(DWORD code) { t_last_error = MapError(code); }
 
 bool Injected() {
   if (!PlatFaultHit()) return false;
-  SetError(PlatError::kInjected);
+  const PlatFaultKind kind = PlatFaultArmedKind();
+  SetError(kind == PlatFaultKind::kDiskFull  ? PlatError::kDiskFull
+           : kind == PlatFaultKind::kSharing ? PlatError::kSharingViolation
+                                             : PlatError::kInjected);
   return true;
 }
 
@@ -223,7 +226,11 @@ long PlatRead(FileHandle h, void* buffer, unsigned long count) {
 }
 
 long PlatWrite(FileHandle h, const void* buffer, unsigned long count) {
-  if (Injected()) return -1;
+  // A short write puts down half the bytes and reports that count.
+  if (Injected()) {
+    if (PlatFaultArmedKind() != PlatFaultKind::kShortWrite) return -1;
+    count /= 2;
+  }
   if (count > 0x7FFFFFFFul) count = 0x7FFFFFFFul;
   DWORD put = 0;
   if (!WriteFile(ToHandle(h), buffer, static_cast<DWORD>(count), &put, nullptr)) {

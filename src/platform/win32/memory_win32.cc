@@ -5,11 +5,13 @@
 
 #include <cstdint>
 
+#include "platform/fault.h"
 #include "platform/memory.h"
 
 namespace vk {
 
 GlobalHandle PlatGlobalAlloc(unsigned flags, size_t bytes) {
+  if (PlatFaultMemoryHit()) return nullptr;
   return static_cast<GlobalHandle>(GlobalAlloc(flags, bytes));
 }
 
@@ -37,6 +39,7 @@ size_t PlatGlobalSize(GlobalHandle h) {
 }
 
 void* PlatReserve() {
+  if (PlatFaultMemoryHit()) return nullptr;
   void* base = VirtualAlloc(nullptr, kReservationSize, MEM_RESERVE, PAGE_NOACCESS);
   if (base == nullptr) return nullptr;
   if (reinterpret_cast<uintptr_t>(base) % kReservationSize != 0) {
@@ -50,6 +53,7 @@ bool PlatCommit(void* base, size_t bytes) {
   if (base == nullptr || bytes > kReservationSize) return false;
   if (bytes == 0) return true;
   size_t rounded = (bytes + kPageSize - 1) / kPageSize * kPageSize;
+  if (rounded > PlatCommittedSize(base) && PlatFaultMemoryHit()) return false;
   // Committing pages that are already committed leaves their contents alone.
   return VirtualAlloc(base, rounded, MEM_COMMIT, PAGE_READWRITE) != nullptr;
 }
