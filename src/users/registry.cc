@@ -1,5 +1,6 @@
 #include "users/registry.h"
 
+#include <cstddef>
 #include <cstring>
 
 #include "store/namelist.h"
@@ -17,9 +18,11 @@ namespace vk {
 
 namespace {
 
-// The key names of all users, each with its zero and a final extra zero,
-// must fit into this buffer; names beyond it are not listed.
-constexpr int kKeyBufferSize = 32764;
+// The first buffer for the key names of all users, each with its zero and
+// a final extra zero; it grows fourfold up to the last size while the names
+// do not fit (10,000 users of 8 characters take 90,000 bytes).
+constexpr size_t kKeyBufferSize = 32764;
+constexpr size_t kKeyBufferMax = kKeyBufferSize << 10;
 // Encoded text written (66) and compared (68): room for 64 digits.
 constexpr int kStoreTextSize = 66;
 constexpr int kCheckTextSize = 68;
@@ -74,37 +77,73 @@ void FlushPasswd() { WritePasswd(nullptr, nullptr, nullptr); }
 // Makes sure the configuration is loaded; false when it cannot be.
 bool EnsureConfig() { return EnsureConfigLoaded() == 0; }
 
-// Reads the key names of "Passwords" into a fresh sorted list without admin.
-// Null when the list cannot be created.
-NameList* ReadUserList(char* keys) {
-  int copied = 0;
-  if (PasswdKnown()) {
-    FlushPasswd();
-    copied = PlatGetProfileString(g_mail_config.passwd_path, kPasswordsSection, nullptr, "", keys, kKeyBufferSize);
+// A user list of `slots` names and `text` bytes of names.  Past the 64 KB
+// of an ordinary list (some 2,700 users) the block is made here, with the
+// same layout sized at once: its 16-bit count and 32-bit free field allow
+// far more, and the names are appended into it without growing it.
+NameList* CreateUserList(size_t slots, size_t text) {
+  if (slots > 0xFFFF) return nullptr;
+  if (NameList* list = CreateNameList(static_cast<unsigned>(slots), text)) return list;
+  if (slots < kFallbackSlots) slots = kFallbackSlots;
+  const size_t head = offsetof(NameList, slots) + sizeof(char*) * slots;
+  GlobalHandle handle = PlatGlobalAlloc(kNameListAllocFlags, head + text + 4);
+  if (handle == nullptr) return nullptr;
+  NameList* list = static_cast<NameList*>(PlatGlobalLock(handle));
+  if (list == nullptr) {
+    PlatGlobalFree(handle);
+    return nullptr;
   }
-  if (copied <= 0) return CreateNameList(kFallbackSlots, kFallbackText);
-  if (copied > kKeyBufferSize - 2) copied = kKeyBufferSize - 2;
-  keys[copied] = '\0';
-  keys[copied + 1] = '\0';
+  list->handle = handle;
+  list->capacity = static_cast<CMC_uint16>(slots);
+  list->free = static_cast<CMC_uint32>(text);
+  list->next = reinterpret_cast<char*>(list) + head;
+  return list;
+}
 
-  // A run that filled the buffer was cut, and its last name may be cut with
-  // it: listing a cut name would let a removal of it take another user's
-  // directories, so it is left out.
-  int usable = copied;
-  if (copied == kKeyBufferSize - 2) {
-    while (usable > 0 && keys[usable - 1] != '\0') --usable;
+// The names of `from` (or of the run of `count` names at `keys`), admin
+// left out, in a new sorted user list; null when it cannot be built whole.
+NameList* FillUserList(const NameList* from, const char* keys, size_t bytes) {
+  size_t count = 0;
+  if (from != nullptr) {
+    count = from->count;
+    for (unsigned i = 0; i < from->count; ++i) bytes += std::strlen(from->slots[i]) + 1;
+  } else {
+    for (const char* p = keys; p < keys + bytes && *p; p += std::strlen(p) + 1) ++count;
   }
-
-  uint16_t count = 0;
-  for (const char* p = keys; p < keys + usable && *p; p += std::strlen(p) + 1) ++count;
-
-  NameList* list = CreateNameList(count, static_cast<size_t>(copied));
+  NameList* list = CreateUserList(count, bytes);
   if (list == nullptr) return nullptr;
-  for (const char* p = keys; p < keys + usable && *p; p += std::strlen(p) + 1) {
-    if (!IsAdmin(p)) list = AddName(list, p, kNameModeAppend);
+  const char* end = keys + bytes;
+  for (size_t i = 0;; ++i) {
+    const char* name = from != nullptr ? (i < from->count ? from->slots[i] : nullptr) : keys;
+    if (name == nullptr || *name == '\0' || (from == nullptr && name >= end)) break;
+    if (from == nullptr) keys += std::strlen(name) + 1;
+    if (IsAdmin(name)) continue;
+    const unsigned before = list->count;
+    list = AddName(list, name, kNameModeAppend);
+    if (list->count == before) return FreeNameList(list);  // never a list short of a user
   }
   SortNameList(list);
   return list;
+}
+
+// Reads the key names of "Passwords" into a fresh sorted list without admin.
+// The buffer grows until the whole run fits; null when the list cannot be
+// built whole (no memory), never a list that leaves users out.
+NameList* ReadUserList() {
+  if (!PasswdKnown()) return CreateNameList(kFallbackSlots, kFallbackText);
+  FlushPasswd();
+  for (size_t size = kKeyBufferSize; size <= kKeyBufferMax; size *= 4) {
+    WorkBuffer buffer(size);
+    if (buffer.bytes == nullptr) return nullptr;
+    const int copied = PlatGetProfileString(g_mail_config.passwd_path, kPasswordsSection, nullptr, "", buffer.bytes,
+                                            static_cast<int>(size));
+    // A run that fills the buffer to its last two bytes was cut.
+    if (copied < 0 || static_cast<size_t>(copied) + 2 >= size) continue;
+    if (copied == 0) return CreateNameList(kFallbackSlots, kFallbackText);
+    buffer.bytes[copied] = '\0';
+    return FillUserList(nullptr, buffer.bytes, static_cast<size_t>(copied));
+  }
+  return nullptr;
 }
 
 }  // namespace
@@ -250,21 +289,9 @@ CMC_EXPORT NameList* CMC_CALL lpmnlGetUserList(CMC_sint32 selector) {
     // that asks before anything has loaded it would otherwise get an empty list
     // for a tree full of users; it gets the real list, or null without a tree.
     if (selector != -1 && EnsureConfigLoaded() != 0) return nullptr;
-    WorkBuffer buffer(kKeyBufferSize);
-    char* keys = buffer.bytes;
-
-    NameList* result;
-    if (CachedUserList() != nullptr) {
-      result = CopyNameList(CachedUserList(), 0);
-      // A copy loses the sorted flag; the host and the look-up search the
-      // list in sorted order.
-      SortNameList(result);
-    } else if (keys == nullptr) {
-      result = CreateNameList(kFallbackSlots, kFallbackText);
-    } else {
-      result = ReadUserList(keys);
-    }
-    return result;
+    // The host and the look-up search the list in sorted order.
+    if (CachedUserList() != nullptr) return FillUserList(CachedUserList(), nullptr, 0);
+    return ReadUserList();
   });
 }
 

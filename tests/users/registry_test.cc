@@ -236,6 +236,29 @@ TEST_F(Registry, UserListIsSortedCopyThatTheHostFrees) {
   EXPECT_EQ(vk::PlatGlobalFree(handle), nullptr);
 }
 
+// Ten thousand users, far past one 64 KB list: every one is listed, to the
+// host and in the cache, and each can be added, found and checked.
+TEST_F(Registry, TenThousandUsersAreAllListedAndChecked) {
+  std::string text = "[Passwords]\nadmin=" + Encoded("admin", "zirva") + "\n";
+  for (int i = 0; i < 10000; ++i) text += "user" + std::to_string(10000 + i) + "=0000000000000000\n";
+  ASSERT_TRUE(vktest::WriteWholeFile(passwd_, text));
+  AddBehindTheRegistry("user10000", "pw");
+  ASSERT_EQ(bAddUser("zed", "pw"), 1);
+  for (NameList* list : {lpmnlGetUserList(-1), lpmnlGetUserList(0)}) {
+    ASSERT_NE(list, nullptr);
+    const std::vector<std::string> names = Names(list);
+    EXPECT_EQ(names.size(), 10001u);
+    EXPECT_EQ(names.front(), "user10000");
+    EXPECT_EQ(names.back(), "zed");
+    EXPECT_NE(list->flags & VK_NAMELIST_SORTED, 0u);
+    vk_free_name_list(list);
+  }
+  EXPECT_EQ(bCheckPW("user10000", "pw"), 1);
+  EXPECT_EQ(bCheckPW("zed", "pw"), 1);
+  EXPECT_EQ(bCheckPW("zed", "px"), 0);
+  EXPECT_EQ(vk::ResolveUser("user19999"), CMC_SUCCESS);
+}
+
 TEST_F(Registry, RemovesSeveralUsersThroughANameList) {
   for (const char* name : {"ann", "bob", "carl", "dave"}) AddBehindTheRegistry(name, "pw");
   ASSERT_FALSE(vk::ConfigLoaded());
