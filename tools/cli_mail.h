@@ -66,6 +66,11 @@ bool OpenSession(const Args& a, MailSession* s);
 // typed (logon folds names to small letters).
 std::string SessionUser(MailSession* s);
 
+// Commands that play the library's addressing and locate dialogs
+// (cli_pick.cc, cli_locate.cc).
+int CmdPick(const Args& a);
+int CmdLocate(const Args& a);
+
 // The saved listing (cli_listing.cc): the references of the user's last
 // listing, in its order, in a small file beside the workstation profile.
 std::string StatePath(const std::string& user);

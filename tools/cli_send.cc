@@ -44,7 +44,9 @@ int CmdSend(const Args& a) {
     if (o.first == "--cc") to.emplace_back(o.second, CMC_ROLE_CC);
     if (o.first == "--bcc") to.emplace_back(o.second, CMC_ROLE_BCC);
   }
-  if (to.empty()) return Fail("send needs at least one recipient: --to NAME");
+  // The compose dialog picks the recipients itself.
+  const bool edit = a.Has("--edit");
+  if (to.empty() && !edit) return Fail("send needs at least one recipient: --to NAME (or --edit)");
   for (auto& t : to)
     if (t.first.empty()) return Fail("send: an empty recipient name");
   std::vector<std::string> files;
@@ -54,7 +56,7 @@ int CmdSend(const Args& a) {
     files.push_back(abs);
   }
   std::string text;
-  if (a.Has("--text")) {
+  if (a.Has("--text") || edit) {
     text = a.Get("--text");
   } else {
     ReadAllStdin(&text);
@@ -64,6 +66,7 @@ int CmdSend(const Args& a) {
 
   MailSession s;
   if (!OpenSession(a, &s)) return 1;
+  s.player.scripted = edit && !s.player.interactive;
 
   std::vector<std::string> names;
   names.reserve(to.size());
@@ -76,7 +79,7 @@ int CmdSend(const Args& a) {
     recips[i].name_type = CMC_TYPE_INDIVIDUAL;
     recips[i].role = to[i].second;
   }
-  recips.back().recip_flags = CMC_RECIP_LAST_ELEMENT;
+  if (!recips.empty()) recips.back().recip_flags = CMC_RECIP_LAST_ELEMENT;
 
   std::vector<std::string> titles;
   titles.reserve(files.size());
@@ -94,12 +97,17 @@ int CmdSend(const Args& a) {
   m.message_type = Mutable(type);
   m.subject = subject.empty() ? nullptr : Mutable(subject);
   m.text_note = text.empty() ? nullptr : Mutable(text);
-  m.recipients = recips.data();
+  m.recipients = recips.empty() ? nullptr : recips.data();
   m.attachments = atts.empty() ? nullptr : atts.data();
   m.message_flags = CMC_MSG_LAST_ELEMENT;
 
-  CMC_return_code r = cmc_send(s.id, &m, 0, 0, nullptr);
+  CMC_return_code r = cmc_send(s.id, &m, edit ? CMC_SEND_UI_REQUESTED : 0, 0, nullptr);
+  if (r == CMC_E_USER_CANCEL && edit) return FailCode("send: the message was not sent", r);
   if (r != CMC_SUCCESS) return FailCode(SendFailure(r), r);
+  if (edit) {
+    std::cout << "sent\n";
+    return 0;
+  }
   std::string list;
   for (auto& n : names) list += (list.empty() ? "" : ", ") + n;
   std::cout << "sent to " << list;

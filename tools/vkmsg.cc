@@ -14,6 +14,7 @@
 #include <string>
 
 #include "cli.h"
+#include "cli_mail.h"
 
 namespace cli {
 
@@ -340,12 +341,19 @@ const Command kCommands[] = {
     {"admin", CmdAdmin, "", "administer users: the administrator password, then the administer users dialog", false},
     {"passwd", CmdPasswd, "[--user U]", "change a user's password in the login dialog's change password dialog", false},
 #ifdef VKMSG_CLI_MAIL
-    {"send", CmdSend, "--to NAME... [--cc NAME] [--bcc NAME] [--subject S] [--attach FILE]... [--text T]",
-     "send a message; without --text the text is read from standard input", true},
+    {"send", CmdSend, "--to NAME... [--cc NAME] [--bcc NAME] [--subject S] [--attach FILE]... [--text T] [--edit]",
+     "send a message; without --text the text is read from standard input; --edit composes it in the library's "
+     "compose dialog, recipients picked there",
+     true},
     {"list", CmdList, "[--refs]", "list the mailbox: read mark, sender, date, subject", true},
     {"read", CmdRead, "N|REF [--keep-unread]", "show a message with its attachment paths and mark it read", true},
     {"delete", CmdDelete, "N|REF", "delete a message with its attachments", true},
     {"lookup", CmdLookup, "[NAME]", "resolve a name to a recipient (without NAME: who am I)", true},
+    {"pick", CmdPick, "[NAME]... [--prefix TEXT]",
+     "pick recipients in the select-users dialog, starting from NAMEs, or among the users whose names begin with TEXT",
+     true},
+    {"locate", CmdLocate, "[DIR]", "locate a mail tree, or set up a new one, in the library's directory browser",
+     false},
     {"send-documents", CmdSendDocuments, "--to NAME... [--attach FILE]... [--subject S] [--text T] [--first-as-text]",
      "send files as a simple document message", true},
 #endif

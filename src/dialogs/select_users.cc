@@ -5,14 +5,13 @@
 
 #include "address/local_ab.h"
 #include "cmc/session.h"
+#include "dialogs/admin.h"
 #include "dialogs/listbox.h"
-#include "dialogs/login.h"
 #include "dialogs/place.h"
 #include "platform/profile.h"
 #include "store/config.h"
 #include "store/fileprim.h"
 #include "store/namelist.h"
-#include "users/registry.h"
 
 namespace vk {
 
@@ -105,12 +104,10 @@ void ReloadAll(SelectState* s) {
   UpdateButtons(s->dialog);
 }
 
+// The registered users may have changed.
 void AdministerUsers(SelectState* s) {
-  char name[kNameBuffer] = {};
-  CopyBounded(name, kAdminUser, sizeof name);
-  char password[32] = "";
-  if (LoginDialog(DialogWindow(s->dialog), kAdminPasswordTemplate, name, password) != 1) return;
-  if (!bCheckPW(kAdminUser, password)) return;
+  if (!AskAdminPassword(DialogWindow(s->dialog))) return;
+  AdministerUsersDialog(DialogWindow(s->dialog));
   ReloadAll(s);
 }
 

@@ -1,6 +1,6 @@
 // The real select-users, name entry, compose, locate and setup dialogs under
 // Windows, each played from a second thread through window messages and
-// pictured as <template>.png in the test's directory.
+// pictured as <template>.png.
 #ifdef _WIN32
 #include <windows.h>
 
@@ -18,11 +18,10 @@
 #include "dialogs/resources.h"
 #include "dialogs/select_users.h"
 #include "store/namelist.h"
+#include "dialogs/win32_shot.h"
 #include "support/mail_tree.h"
 
 namespace {
-
-using Bytes = std::vector<unsigned char>;
 
 // The dialog of template `id`, found by its caption once it shows.
 HWND WaitDialog(int id) {
@@ -31,69 +30,6 @@ HWND WaitDialog(int id) {
     if (d && IsWindowVisible(d)) return d;
   }
   return nullptr;
-}
-
-void Be32(Bytes& out, unsigned long v) {
-  for (int s = 24; s >= 0; s -= 8) out.push_back(static_cast<unsigned char>(v >> s));
-}
-
-void Chunk(Bytes& png, const char* type, const Bytes& data) {
-  Be32(png, static_cast<unsigned long>(data.size()));
-  size_t from = png.size();
-  png.insert(png.end(), type, type + 4);
-  png.insert(png.end(), data.begin(), data.end());
-  unsigned long crc = 0xFFFFFFFFul;
-  for (size_t i = from; i < png.size(); ++i) {
-    crc ^= png[i];
-    for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320ul & (0 - (crc & 1)));
-  }
-  Be32(png, crc ^ 0xFFFFFFFFul);
-}
-
-// The dialog as the screen shows it, as an RGB picture with stored blocks.
-void Picture(HWND w, int template_id) {
-  RedrawWindow(w, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
-  Sleep(200);
-  RECT r;
-  GetWindowRect(w, &r);
-  const int width = r.right - r.left, height = r.bottom - r.top;
-  HDC screen = GetDC(nullptr), mem = CreateCompatibleDC(screen);
-  HBITMAP bmp = CreateCompatibleBitmap(screen, width, height);
-  HGDIOBJ old = SelectObject(mem, bmp);
-  BitBlt(mem, 0, 0, width, height, screen, r.left, r.top, SRCCOPY);
-  SelectObject(mem, old);
-  BITMAPINFO bi{};
-  bi.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-  Bytes bgra(static_cast<size_t>(width) * height * 4), raw, z{0x78, 0x01}, head,
-      png{0x89, 'P', 'N', 'G', 13, 10, 26, 10};
-  GetDIBits(mem, bmp, 0, static_cast<UINT>(height), bgra.data(), &bi, DIB_RGB_COLORS);
-  DeleteObject(bmp);
-  DeleteDC(mem);
-  ReleaseDC(nullptr, screen);
-  for (size_t i = 0; i < bgra.size(); i += 4) {
-    if (i % (static_cast<size_t>(width) * 4) == 0) raw.push_back(0);
-    raw.insert(raw.end(), {bgra[i + 2], bgra[i + 1], bgra[i]});
-  }
-  unsigned long a = 1, b = 0;
-  for (unsigned char c : raw) a = (a + c) % 65521, b = (b + a) % 65521;
-  for (size_t at = 0; at < raw.size(); at += 65535) {
-    size_t n = std::min<size_t>(65535, raw.size() - at);
-    z.insert(z.end(),
-             {static_cast<unsigned char>(at + n == raw.size()), static_cast<unsigned char>(n),
-              static_cast<unsigned char>(n >> 8), static_cast<unsigned char>(~n), static_cast<unsigned char>(~n >> 8)});
-    z.insert(z.end(), raw.begin() + static_cast<long>(at), raw.begin() + static_cast<long>(at + n));
-  }
-  Be32(z, (b << 16) | a);
-  Be32(head, static_cast<unsigned long>(width));
-  Be32(head, static_cast<unsigned long>(height));
-  head.insert(head.end(), {8, 2, 0, 0, 0});
-  Chunk(png, "IHDR", head);
-  Chunk(png, "IDAT", z);
-  Chunk(png, "IEND", {});
-  if (std::FILE* f = std::fopen((std::to_string(template_id) + ".png").c_str(), "wb")) {
-    std::fwrite(png.data(), 1, png.size(), f);
-    std::fclose(f);
-  }
 }
 
 void Cmd(HWND d, int id, int code, bool post = false) {
@@ -158,7 +94,9 @@ TEST_F(RealAddressing, EachDialogPlayedAndPictured) {
       HWND d = WaitDialog(c.id);
       if (!d) return;
       c.play(d);
-      Picture(d, c.id);
+      RedrawWindow(d, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
+      Sleep(200);
+      if (!vktest::SaveWindowPng(d, "addressing-" + std::to_string(c.id))) seen += " no picture";
       Cmd(d, c.id == 1010 ? IDCANCEL : IDOK, BN_CLICKED);
       for (int i = 0; i < 100 && IsWindow(d); ++i) Sleep(50);
       for (HWND left : {FindWindowA("#32770", vk::FindDialogTemplate(1000)->caption), d}) {

@@ -104,7 +104,8 @@ TEST(PlaceDialog, ModesOnTheHeadlessScreen) {
 }
 
 // A name added goes into the book and the chosen list; only book names can
-// be removed; Administer Users only on an administrator workstation.
+// be removed; Administer Users only on an administrator workstation, behind
+// the administrator's password.
 TEST_F(SelectUsers, AddressBookAndAdministration) {
   ASSERT_TRUE(vk::PlatWriteProfileString(nullptr, "MAIL", "IsVeskAdmin", "0"));
   std::string result = Run({}, [&](VkDialog* d) {
@@ -124,6 +125,16 @@ TEST_F(SelectUsers, AddressBookAndAdministration) {
     vk_dialog_click(d, 1);
   });
   EXPECT_EQ(result, "zed@far.example");
+  ASSERT_TRUE(vk::PlatWriteProfileString(nullptr, "MAIL", "IsVeskAdmin", "1"));
+  Run({}, [&](VkDialog* d) {
+    vktest::ScopedDriver admin([&](VkDialog* a) {
+      vk_dialog_set_text(a, vk_dialog_template(a) == 1007 ? 1502 : 1601,
+                         vk_dialog_template(a) == 1007 ? "zirva" : "dan");
+      vk_dialog_click(a, vk_dialog_template(a) == 1007 ? 1 : 1603);
+    });
+    vk_dialog_click(d, 1504);
+    EXPECT_EQ(Items(d, 1438), "alice,bob,carol,dan");  // refreshed after the administration
+  });
 }
 
 }  // namespace

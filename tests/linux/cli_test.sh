@@ -150,6 +150,13 @@ has "logged on"
 printf 'wrong\n\n' | "$vkmsg" admin >"$out" 2>"$err" && fail "a wrong admin password"
 grep -q "not accepted" "$err" || fail "no word of the refused admin password"
 refused "a nine-character name" "longer than 8" -- add-user ninechars --password x
+# Picking recipients, composing a message and locating the tree in the terminal.
+dialogs "ann picks" '2!\n\n\nok\n' pick --user ann --password ann-pw
+has "^bob$"
+dialogs "ann composes" 'Plans\nSee you\nt\n1!\n\n\nok\n\n\n\nok\n' send --edit --user ann --password ann-pw
+has "^sent$"
+dialogs "the tree located" '\n\nok\n' locate "${tree_a:-$scratch/share}"
+has "mail directory: .*MHS/MAIL/$"
 
 if [ "$failures" -ne 0 ]; then
   echo "$failures check(s) failed"
