@@ -6,12 +6,9 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstring>
 #include <functional>
 #include <string>
 #include <thread>
-#include <vector>
 
 #include "dialogs/compose.h"
 #include "dialogs/locate.h"
