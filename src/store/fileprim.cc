@@ -253,6 +253,50 @@ FileHandle TakeName(char* out, size_t stem_end, bool claim, PlatError* why) {
   return h;
 }
 
+// Once this many candidates were taken, the directory is read once and the
+// names it holds are no longer tried one by one: a directory near its
+// 65,536 names is then walked in bounded time.
+constexpr int kTakenBeforeScan = 32;
+
+char FoldAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// Sets the bit of every value whose name (`prefix` and four digits, in any
+// case, with any extension) `dir` holds.  False when the directory could not
+// be read to its end.
+bool MarkTakenNames(const char* dir, size_t dir_len, const char* prefix, size_t prefix_len, unsigned char* taken) {
+  char pattern[kPathMax];
+  if (dir_len + prefix_len + 2 >= kPathMax) return false;
+  std::memcpy(pattern, dir, dir_len);
+  pattern[dir_len] = '\0';
+  AppendBounded(pattern, prefix, kPathMax);
+  AppendBounded(pattern, "*", kPathMax);
+  DirEntry entry;
+  SearchHandle search = PlatFindFirst(pattern, &entry);
+  if (search == nullptr) return PlatLastError() == PlatError::kNotFound;
+  do {
+    const char* name = entry.long_name;
+    if (std::strlen(name) < prefix_len + 4) continue;
+    bool same = true;
+    for (size_t i = 0; i < prefix_len && same; ++i) same = FoldAscii(name[i]) == FoldAscii(prefix[i]);
+    int value = 0;
+    for (size_t i = 0; i < 4 && same; ++i) {
+      const int d = HexValue(name[prefix_len + i]);
+      same = d >= 0;
+      value = value * 16 + d;
+    }
+    if (same) taken[value >> 3] |= static_cast<unsigned char>(1u << (value & 7));
+  } while (PlatFindNext(search, &entry));
+  PlatFindClose(search);
+  return true;
+}
+
 // The one generator of new names: `prefix` + four lowercase hexadecimal
 // digits + `ext`, created only if new, in an order that differs between
 // processes (writers that start in the same millisecond must not walk the
@@ -281,19 +325,35 @@ FileHandle CreateUnique(const char* dir, const char* prefix, const char* ext, bo
   std::memcpy(out + dir_len, prefix, prefix_len);
   char* digits = out + dir_len + prefix_len;
 
+  // Every value once, from a start and with an odd stride of this
+  // process's own.
+  const unsigned start = (seed >> 4) & 0xFFFFu;
+  const unsigned stride = ((seed * 43013u + 21821u) >> 15) | 1u;
+  unsigned char taken[65536 / 8];
+  int taken_seen = 0;
+  bool scanned = false;
   // A directory that refuses every new name (read-only share) fails at once
   // rather than after walking every candidate.
   int denied_in_a_row = 0;
   for (uint32_t attempt = 0; attempt < kUniqueCandidates; ++attempt) {
-    unsigned value = (seed >> 4) & 0xFFFFu;
-    seed = seed * 43013u + 21821u;
+    const unsigned value = (start + attempt * stride) & 0xFFFFu;
+    if (!scanned && taken_seen >= kTakenBeforeScan) {
+      std::memset(taken, 0, sizeof taken);
+      scanned = MarkTakenNames(out, dir_len, prefix, prefix_len, taken);
+      taken_seen = scanned ? 0 : -kTakenBeforeScan;  // unreadable: try again later
+    }
+    if (scanned && (taken[value >> 3] & (1u << (value & 7))) != 0) continue;
     std::snprintf(digits, size - (dir_len + prefix_len), "%04x%s", value, ext);
 
-    if (!StemFree(out, stem_end, claim)) continue;
+    if (!StemFree(out, stem_end, claim)) {
+      ++taken_seen;
+      continue;
+    }
     PlatError e = PlatError::kOk;
     FileHandle h = TakeName(out, stem_end, claim, &e);
     if (h == kNoFile) {
       if (e == PlatError::kExists) {
+        ++taken_seen;
         denied_in_a_row = 0;
         continue;
       }

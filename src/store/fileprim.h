@@ -150,8 +150,10 @@ constexpr size_t kUniqueNameLength = 7;
 // "KWZxxxx.tmp", a separator, "KWZxxxx" and the terminator.
 constexpr size_t kClaimPathRoom =
     kUniqueNameLength + std::char_traits<char>::length(kClaimExt) + 1 + kUniqueNameLength + 1;
-// How many names UniqueFile and ClaimMessageName try at most.
-constexpr uint32_t kUniqueCandidates = 65535;
+// How many names UniqueFile and ClaimMessageName try at most: every one of
+// the four digits' values, each once, so that a directory with one name
+// left still yields it.
+constexpr uint32_t kUniqueCandidates = 65536;
 
 // Copies everything of `src` (from its start) over the start of `dst` (the
 // destination is not truncated first).  The byte count (>= 0), or -1 when the

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -175,6 +176,26 @@ TEST_F(Deliver, TheComposedCopyIsSentAndTheCallersMessageStaysAsItWas) {
   EXPECT_NE(text.find("Subject: Edited\r\n"), std::string::npos);
   EXPECT_NE(text.find("Attachment-name: a.txt, \r\n a.txt\r\n"), std::string::npos) << text;
   EXPECT_EQ(FileNames(Parcels("carl")).size(), 2u);
+}
+
+// A mailbox holding all but one of the 65,536 names still receives, under
+// that name; once full, a send fails cleanly and leaves nothing staged.
+TEST_F(Deliver, AMailboxNearItsLastNameFillsUpAndThenRefuses) {
+  for (unsigned v = 0; v < 0x10000; ++v) {
+    if (v == 0x1234) continue;
+    char name[16];
+    std::snprintf(name, sizeof name, v % 7 == 0 ? "KWZ%04x.red" : "kwz%04X", v);
+    std::FILE* f = std::fopen((Mailbox("ann") / name).string().c_str(), "w");
+    ASSERT_NE(f, nullptr) << name;
+    std::fclose(f);
+  }
+  std::vector<CMC_recipient> r = {To("ann")};
+  CMC_message m = Message(r, nullptr, "s", "t");
+  ASSERT_EQ(Send(&m), CMC_SUCCESS);
+  EXPECT_TRUE(fs::exists(Mailbox("ann") / "KWZ1234"));
+  EXPECT_EQ(Send(&m), CMC_E_FAILURE);
+  EXPECT_EQ(FileNames(Mailbox("ann")).size(), 0x10000u);
+  ExpectStagingEmpty();
 }
 
 }  // namespace
