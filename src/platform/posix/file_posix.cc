@@ -90,27 +90,41 @@ FileHandle PlatOpen(const char* path, unsigned access, ShareMode share, Disposit
       SetError(PlatError::kNotFound);
       return kNoFile;
     }
-    std::string p;
-    bool exists = ResolvePath(path, &p);
-    if (disposition == Disposition::kCreateNew && exists) {
-      SetError(PlatError::kExists);
-      return kNoFile;
-    }
-    bool reads = (access & kAccessRead) != 0;
-    bool writes = (access & kAccessWrite) != 0;
-    struct stat st;
-    // The read-only attribute refuses writers even where the system would let
-    // this user (root) write, as it does on Windows.
-    if (exists && writes && stat(p.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
-        (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
-      SetError(PlatError::kAccessDenied);
-      return kNoFile;
-    }
+    const bool reads = (access & kAccessRead) != 0;
+    const bool writes = (access & kAccessWrite) != 0;
     int flags = inherit ? 0 : O_CLOEXEC;
     if (disposition == Disposition::kCreateNew) flags |= O_CREAT | O_EXCL;
     if (disposition == Disposition::kOpenAlways || disposition == Disposition::kCreateAlways) flags |= O_CREAT;
-    int fd = open(p.c_str(), flags | (writes ? O_RDWR : O_RDONLY), 0666);
-    if (fd < 0 && writes && !reads && errno == EACCES) fd = open(p.c_str(), flags | O_WRONLY, 0666);
+    // A reader nearly always names the file with its own spelling: opening
+    // that first spares resolving the path; only a miss is looked up without
+    // regard to case.
+    std::string p;
+    int fd = -1;
+    if (disposition == Disposition::kOpenExisting && !writes) {
+      p = posix::NativeSpelling(path);
+      fd = open(p.c_str(), flags | O_RDONLY);
+      if (fd < 0 && errno != ENOENT && errno != ENOTDIR) {
+        SetErrno(errno);
+        return kNoFile;
+      }
+    }
+    struct stat st;
+    if (fd < 0) {
+      const bool exists = ResolvePath(path, &p);
+      if (disposition == Disposition::kCreateNew && exists) {
+        SetError(PlatError::kExists);
+        return kNoFile;
+      }
+      // The read-only attribute refuses writers even where the system would
+      // let this user (root) write, as it does on Windows.
+      if (exists && writes && stat(p.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+          (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
+        SetError(PlatError::kAccessDenied);
+        return kNoFile;
+      }
+      fd = open(p.c_str(), flags | (writes ? O_RDWR : O_RDONLY), 0666);
+      if (fd < 0 && writes && !reads && errno == EACCES) fd = open(p.c_str(), flags | O_WRONLY, 0666);
+    }
     if (fd < 0) {
       SetErrno(errno);
       return kNoFile;

@@ -116,9 +116,6 @@ SearchHandle PlatFindFirst(const char* pattern, DirEntry* entry) {
     SetError(PlatError::kNotFound);
     return nullptr;
   }
-  std::string resolved;
-  if (!dir.empty()) ResolvePath(dir.c_str(), &resolved);
-  while (resolved.size() > 1 && resolved.back() == '/') resolved.pop_back();
   Search* s = new (std::nothrow) Search;
   if (s == nullptr) {
     SetError(PlatError::kOther);
@@ -126,10 +123,20 @@ SearchHandle PlatFindFirst(const char* pattern, DirEntry* entry) {
   }
   s->dir = nullptr;  // opened when the directory must be read
   s->pattern = pat;
-  s->directory = resolved;
   s->literal =
       pat.find_first_of("*?") == std::string::npos && pat.size() < sizeof entry->long_name && pat != "." && pat != "..";
-  if (!s->literal || !Describe(s, pat.c_str(), entry)) {
+  // A file named in the directory's own spelling is found without resolving
+  // the directory; a miss resolves it and looks again.
+  std::string resolved = dir;
+  while (resolved.size() > 1 && resolved.back() == '/') resolved.pop_back();
+  s->directory = resolved;
+  bool found = s->literal && !dir.empty() && Describe(s, pat.c_str(), entry);
+  if (!found && !dir.empty()) {
+    ResolvePath(dir.c_str(), &resolved);
+    while (resolved.size() > 1 && resolved.back() == '/') resolved.pop_back();
+    s->directory = resolved;
+  }
+  if (!found && (!s->literal || !Describe(s, pat.c_str(), entry))) {
     s->dir = opendir(resolved.empty() ? "." : resolved.c_str());
     if (s->dir == nullptr) {
       SetErrno(errno);

@@ -65,17 +65,21 @@ bool NamesEqualNoCase(const char* a, const char* b) {
   return *a == *b;
 }
 
-bool ResolvePath(const char* path, std::string* out) {
+std::string NativeSpelling(const char* path) {
   std::string p = path != nullptr ? path : "";
   for (char& c : p) {
     if (c == '\\') c = '/';
   }
-  // "KWZ0f3a." names "KWZ0f3a", as on Windows; "." and ".." stay.
   size_t last = p.rfind('/');
   size_t start = last == std::string::npos ? 0 : last + 1;
   if (p.size() > start && p.back() == '.' && p.find_first_not_of('.', start) != std::string::npos) {
     while (p.back() == '.') p.pop_back();
   }
+  return p;
+}
+
+bool ResolvePath(const char* path, std::string* out) {
+  std::string p = NativeSpelling(path);
   if (p.empty() || Exists(p)) {
     *out = p;
     return !p.empty();

@@ -25,8 +25,12 @@ void SetErrno(int err, ErrnoCall call = ErrnoCall::kAny);
 // kInjected, when this one must fail.
 bool Injected();
 
-// Turns a library path into the path to hand the system: backslashes become
-// slashes, a trailing period of the final component is dropped, and every
+// A library path spelled for the system: backslashes become slashes, and a
+// trailing period of the final component is dropped ("KWZ0f3a." names
+// "KWZ0f3a", as on Windows; "." and ".." stay).
+std::string NativeSpelling(const char* path);
+
+// Turns a library path into the path to hand the system: NativeSpelling, and every
 // component that does not exist with its exact spelling is replaced by an
 // entry of its directory that matches it without regard to case.  The part
 // that does not exist stays as given.  True when the whole path exists.
