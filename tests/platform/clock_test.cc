@@ -1,9 +1,7 @@
 // Time; runs on both backends (time zones on POSIX only).
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <ctime>
-#include <string>
+#include <utility>
 
 #include "platform/clock.h"
 #include "support/test_support.h"
@@ -20,35 +18,20 @@ TEST(PlatClock, TickCountAdvancesAcrossASleep) {
 }
 
 #ifndef _WIN32
-// Sets TZ for the life of the object and puts the old one back.
-struct ScopedTz {
-  const char* old = std::getenv("TZ");
-  std::string saved = old ? old : "";
-  ~ScopedTz() {
-    old ? setenv("TZ", saved.c_str(), 1) : unsetenv("TZ");
-    tzset();
-  }
-  void Set(const char* tz) {
-    setenv("TZ", tz, 1);
-    tzset();
-  }
-};
-
 TEST(PlatClockPosix, TimeZoneFromTz) {
   if (!vktest::FileExists("/usr/share/zoneinfo/Europe/Berlin")) GTEST_SKIP() << "no zone data";
-  ScopedTz tz;
   // The standard offset, whatever the season.
   for (const auto& zone : {std::make_pair("Europe/Berlin", -3600L), std::make_pair("America/New_York", 18000L),
                            std::make_pair("UTC0", 0L)}) {
-    tz.Set(zone.first);
+    vktest::ScopedEnv tz("TZ", zone.first);
     EXPECT_EQ(vk::PlatStandardZoneOffset(), zone.second) << zone.first;
   }
   // The local time follows TZ: twelve hours apart in these two zones.
   vk::LocalTime west, east;
-  tz.Set("Etc/GMT+6");
-  ASSERT_TRUE(vk::PlatLocalTime(&west));
-  tz.Set("Etc/GMT-6");
-  ASSERT_TRUE(vk::PlatLocalTime(&east));
+  for (auto zone : {std::make_pair("Etc/GMT+6", &west), std::make_pair("Etc/GMT-6", &east)}) {
+    vktest::ScopedEnv tz("TZ", zone.first);
+    ASSERT_TRUE(vk::PlatLocalTime(zone.second));
+  }
   const int diff = ((east.hour - west.hour) % 24 + 24) % 24;
   EXPECT_TRUE(diff == 12 || (diff == 11 && east.minute < west.minute)) << diff;
 }

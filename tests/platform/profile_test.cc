@@ -39,13 +39,23 @@ TEST(PlatProfile, WriteThenReadWithoutRegardToCase) {
   EXPECT_EQ(text.find("IsVeskAdmin"), text.rfind("IsVeskAdmin")) << text;
 }
 
-TEST(PlatProfile, ValuesLoseBlanksAndQuotesAndAreCutToFit) {
+// Blanks around a value go, quotes keep them; lines may end in LF alone.
+TEST(PlatProfile, ValuesAndNumbersAsTheFileHoldsThem) {
   ScratchDir dir;
   std::string f = dir.Join("q.ini");
-  ASSERT_TRUE(WriteWholeFile(f, "[S]\r\nplain =  spaced value  \r\nquoted=\"  in quotes \"\r\nlong=0123456789\r\n"));
-  EXPECT_EQ("spaced value", Get(f, "S", "plain"));
-  EXPECT_EQ("  in quotes ", Get(f, "S", "quoted"));
-
+  ASSERT_TRUE(WriteWholeFile(f,
+                             "; elsewhere\n[S]\r\nplain =  spaced value  \r\nquoted=\"  in quotes \"\nlf=def\n"
+                             "a=42\r\nb=12x\r\nlong=0123456789\r\n"));
+  const struct {
+    const char *key, *text;
+    int number;
+  } cases[] = {
+      {"plain", "spaced value", 0}, {"quoted", "  in quotes ", 0}, {"lf", "def", 0}, {"a", "42", 42}, {"b", "12x", 12},
+      {"missing", "?", 5}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(c.text, Get(f, "S", c.key));
+    EXPECT_EQ(c.number, PlatGetProfileInt(f.c_str(), "s", c.key, 5)) << c.key;
+  }
   char buf[5];
   std::memset(buf, 'x', sizeof buf);
   EXPECT_EQ(4, PlatGetProfileString(f.c_str(), "S", "long", "", buf, sizeof buf));
@@ -56,17 +66,15 @@ TEST(PlatProfile, ValuesLoseBlanksAndQuotesAndAreCutToFit) {
   EXPECT_STREQ("def", buf);
   EXPECT_EQ(0, PlatGetProfileString(f.c_str(), "S", "missing", nullptr, buf, sizeof buf));
   EXPECT_STREQ("", buf);
-}
-
-TEST(PlatProfile, LinesEndingInLineFeedAloneAreRead) {
-  ScratchDir dir;
-  std::string f = dir.Join("lf.ini");
-  ASSERT_TRUE(WriteWholeFile(f, "; written elsewhere\n[Passwords]\nann=abc\nbob=def\n"));
-  EXPECT_EQ("def", Get(f, "Passwords", "bob"));
-  ASSERT_TRUE(PlatWriteProfileString(f.c_str(), "Passwords", "carl", "ghi"));
-  EXPECT_EQ("abc", Get(f, "Passwords", "ann"));
-  EXPECT_EQ("ghi", Get(f, "Passwords", "carl"));
-  EXPECT_NE(std::string::npos, ReadWholeFile(f).find("; written elsewhere"));
+  ASSERT_TRUE(PlatWriteProfileString(f.c_str(), "S", "carl", "ghi"));
+  EXPECT_EQ("def", Get(f, "S", "lf"));
+  EXPECT_EQ("ghi", Get(f, "S", "carl"));
+  EXPECT_NE(std::string::npos, ReadWholeFile(f).find("; elsewhere"));
+  // After a flush a read sees what another writer put in the file.
+  EXPECT_TRUE(PlatWriteProfileString(f.c_str(), nullptr, nullptr, nullptr));
+  ASSERT_TRUE(WriteWholeFile(f, "[S]\r\na=43\r\n"));
+  EXPECT_TRUE(PlatWriteProfileString(f.c_str(), nullptr, nullptr, nullptr));
+  EXPECT_EQ(43, PlatGetProfileInt(f.c_str(), "S", "a", 5));
 }
 
 TEST(PlatProfile, KeyNamesComeAsARunWithItsCount) {
@@ -131,22 +139,6 @@ TEST(PlatProfile, WritesKeepTheRestOfTheFile) {
   EXPECT_EQ("2", Get(f, "B", "y"));
 }
 
-TEST(PlatProfile, IntegersAndTheFlushCall) {
-  ScratchDir dir;
-  std::string f = dir.Join("int.ini");
-  ASSERT_TRUE(WriteWholeFile(f, "[N]\r\na=42\r\nb=12x\r\nc=abc\r\n"));
-  EXPECT_EQ(42, PlatGetProfileInt(f.c_str(), "N", "a", 5));
-  EXPECT_EQ(12, PlatGetProfileInt(f.c_str(), "N", "b", 5));
-  EXPECT_EQ(0, PlatGetProfileInt(f.c_str(), "N", "c", 5));
-  EXPECT_EQ(5, PlatGetProfileInt(f.c_str(), "N", "d", 5));
-
-  // After a flush a read sees what another writer put in the file.
-  EXPECT_TRUE(PlatWriteProfileString(f.c_str(), nullptr, nullptr, nullptr));
-  ASSERT_TRUE(WriteWholeFile(f, "[N]\r\na=43\r\n"));
-  EXPECT_TRUE(PlatWriteProfileString(f.c_str(), nullptr, nullptr, nullptr));
-  EXPECT_EQ(43, PlatGetProfileInt(f.c_str(), "N", "a", 5));
-}
-
 // Each would plant a key of its own choosing in the file.
 TEST(PlatProfile, WritesThatWouldBreakTheLinesAreRefused) {
   ScratchDir dir;
@@ -182,35 +174,18 @@ TEST(PlatProfilePosix, WritesCrLfAndAppendsWhereWindowsDoes) {
 
 TEST(PlatProfilePosix, WorkstationProfileFromTheEnvironment) {
   ScratchDir dir;
-  std::string env = dir.Join("sub/win.ini");
-  std::string xdg = dir.Join("xdg");
-  const char* old_winini = getenv("VKMSG_WININI");
-  const char* old_xdg = getenv("XDG_CONFIG_HOME");
-  std::string saved_winini = old_winini ? old_winini : "", saved_xdg = old_xdg ? old_xdg : "";
-
-  setenv("VKMSG_WININI", env.c_str(), 1);
+  const std::string env = dir.Join("sub/win.ini"), xdg = dir.Join("xdg");
+  {
+    vktest::ScopedEnv winini("VKMSG_WININI", nullptr), home("XDG_CONFIG_HOME", xdg.c_str());
+    ASSERT_TRUE(PlatWriteProfileString(nullptr, "Mail", "MHS_USER", "bob"));
+    EXPECT_EQ("bob", Get(xdg + "/vkmsg/win.ini", "MAIL", "MHS_USER"));
+  }
+  vktest::ScopedEnv winini("VKMSG_WININI", env.c_str());
   ASSERT_TRUE(PlatWriteProfileString(nullptr, "Mail", "MHS_USER", "ann"));
   EXPECT_EQ("ann", Get(env, "MAIL", "MHS_USER"));
-
-  unsetenv("VKMSG_WININI");
-  setenv("XDG_CONFIG_HOME", xdg.c_str(), 1);
-  ASSERT_TRUE(PlatWriteProfileString(nullptr, "Mail", "MHS_USER", "bob"));
-  EXPECT_EQ("bob", Get(xdg + "/vkmsg/win.ini", "MAIL", "MHS_USER"));
-
   // A stand-in wins over the environment.
-  setenv("VKMSG_WININI", env.c_str(), 1);
-  {
-    vktest::PrivateProfile ws(dir);
-    EXPECT_EQ("none", Get("", "Mail", "MHS_USER", "none"));
-  }
-  if (old_winini)
-    setenv("VKMSG_WININI", saved_winini.c_str(), 1);
-  else
-    unsetenv("VKMSG_WININI");
-  if (old_xdg)
-    setenv("XDG_CONFIG_HOME", saved_xdg.c_str(), 1);
-  else
-    unsetenv("XDG_CONFIG_HOME");
+  vktest::PrivateProfile ws(dir);
+  EXPECT_EQ("none", Get("", "Mail", "MHS_USER", "none"));
 }
 
 // A writer that died holding the lock leaves it behind; the next writer

@@ -100,24 +100,14 @@ std::string FindBuiltDll() {
   return std::string();
 }
 
-// A few of the exports; scripts/check-dll compares the whole table.
-const char* const kExports[] = {"DllMain",      "cmc_logon",         "cmc_look_up",   "bCheckPW",
-                                "isVeskMsgDir", "vk_free_name_list", "vk_dialog_rect"};
-
-TEST(Win32Dll, ExportsThePlainNamesOnly) {
+// scripts/check-dll compares the export table; here the loaded module
+// answers through it.
+TEST(Win32Dll, AnswersThroughItsPlainExportNames) {
   std::string path = FindBuiltDll();
   if (path.empty()) GTEST_SKIP() << "VKMSG32.DLL has not been built";
   HMODULE dll = LoadLibraryA(path.c_str());
   ASSERT_NE(dll, nullptr) << path;
-  for (const char* name : kExports) {
-    EXPECT_NE(GetProcAddress(dll, name), nullptr) << name;
-  }
-  EXPECT_EQ(GetProcAddress(dll, "cmc_logon@36"), nullptr);
-  EXPECT_EQ(GetProcAddress(dll, "_cmc_logon@36"), nullptr);
-  EXPECT_EQ(GetProcAddress(dll, "DllMain@12"), nullptr);
-
-  // The loaded module answers through its exports: a call without a session
-  // is refused by the session check, a configuration query succeeds.
+  // A call without a session is refused, a configuration query succeeds.
   using Logoff = CMC_return_code(CMC_CALL*)(CMC_session_id, CMC_ui_id, CMC_flags, CMC_extension*);
   using Query = CMC_return_code(CMC_CALL*)(CMC_session_id, CMC_enum, CMC_buffer, CMC_extension*);
   auto logoff = reinterpret_cast<Logoff>(reinterpret_cast<void*>(GetProcAddress(dll, "cmc_logoff")));

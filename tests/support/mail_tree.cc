@@ -24,12 +24,10 @@ CMC_message_reference* AsRef(std::vector<char>& bytes) {
 }  // namespace
 
 void LoginDriver::AnswerAs(std::string user, std::string password) {
+  Script({});
   scripted_ = false;
   user_ = std::move(user);
   password_ = std::move(password);
-  answers_.clear();
-  used_ = 0;
-  seen_.clear();
 }
 
 void LoginDriver::Script(std::vector<LoginAnswer> answers) {
@@ -214,7 +212,6 @@ Listing MailTreeTest::List(CMC_flags flags, CMC_uint32 maximum, const std::strin
   CMC_message_summary* result = reinterpret_cast<CMC_message_summary*>(1);
   out.count = maximum;
   out.code = cmc_list(session_, nullptr, flags, seed ? AsRef(seed_bytes) : nullptr, &out.count, 0, &result, nullptr);
-  out.result_null = result == nullptr;
   if (result == nullptr) return out;
   for (const CMC_message_summary* s = result; s != result + out.count; ++s) {
     Listed l;
@@ -224,7 +221,7 @@ Listing MailTreeTest::List(CMC_flags flags, CMC_uint32 maximum, const std::strin
     }
     l.name = fs::path(l.reference).filename().string();
     if (s->subject) l.subject = s->subject;
-    if ((l.has_originator = s->originator != nullptr)) {
+    if (s->originator != nullptr) {
       l.originator_address = s->originator->address ? s->originator->address : "";
       l.originator_name = s->originator->name ? s->originator->name : "";
     }

@@ -94,7 +94,6 @@ std::vector<std::string> RefusedReferences(const std::string& pending, const std
 // What cmc_list and cmc_read gave, copied out before the block is freed.
 struct Listed {
   std::string reference, name /* the reference's file name */, subject, originator_address, originator_name;
-  bool has_originator = false;
   CMC_time time{};
   CMC_flags flags = 0;
   bool read() const { return (flags & CMC_SUM_READ) != 0; }
@@ -102,7 +101,6 @@ struct Listed {
 struct Listing {
   CMC_return_code code = 0xFFFF;
   CMC_uint32 count = 0;
-  bool result_null = true;
   std::vector<Listed> items;
 };
 struct ReadResult {  // missing strings read "(null)"

@@ -2,6 +2,8 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -48,6 +50,18 @@ PrivateProfile::~PrivateProfile() {
   fs::remove(path_, ec);
 }
 
+#ifndef _WIN32
+static void SetEnv(const char* name, const char* value) {
+  value ? setenv(name, value, 1) : unsetenv(name);
+  tzset();
+}
+ScopedEnv::ScopedEnv(const char* n, const char* value) : name(n), had(std::getenv(n) != nullptr) {
+  if (had) old = std::getenv(n);
+  SetEnv(n, value);
+}
+ScopedEnv::~ScopedEnv() { SetEnv(name.c_str(), had ? old.c_str() : nullptr); }
+#endif
+
 std::string ReadWholeFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   std::ostringstream s;
@@ -64,6 +78,12 @@ bool WriteWholeFile(const std::string& path, const std::string& contents) {
 bool FileExists(const std::string& path) {
   std::error_code ec;
   return fs::exists(path, ec);
+}
+
+std::string ProfileValue(const char* file, const char* section, const char* key) {
+  char value[256] = "";
+  vk::PlatGetProfileString(file, section, key, "", value, sizeof value);
+  return value;
 }
 
 }  // namespace vktest

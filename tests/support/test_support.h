@@ -36,10 +36,24 @@ class PrivateProfile {
   std::string path_;
 };
 
+#ifndef _WIN32
+// Sets an environment variable (null: unsets it) for the life of the object;
+// TZ takes effect at once.
+struct ScopedEnv {
+  ScopedEnv(const char* name, const char* value);
+  ~ScopedEnv();
+  std::string name, old;
+  bool had;
+};
+#endif
+
 // Whole-file helpers for checking what the library wrote.
 std::string ReadWholeFile(const std::string& path);
 bool WriteWholeFile(const std::string& path, const std::string& contents);
 bool FileExists(const std::string& path);
+// A key of a profile file, or of the workstation profile when `file` is
+// null; "" when absent.
+std::string ProfileValue(const char* file, const char* section, const char* key);
 
 }  // namespace vktest
 
