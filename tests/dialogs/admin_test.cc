@@ -95,24 +95,14 @@ TEST_F(AdminDialogs, AddRemoveAndChangePassword) {
     const char* user;  // then logs on with
     const char* password;
   } cases[] = {
+      // clang-format off
       {{{'t', 1601, "Carl_9"}, {'c', 1603, nullptr}}, "--- [] ann bob carl_9 | The user was added", "carl_9", "carl_9"},
-      {{{'t', 1601, "Dan"}, {'t', 1602, "Secret"}, {'c', 1603, nullptr}},
-       "--- [] ann bob carl_9 dan | The user was added",
-       "dan",
-       "secret"},
+      {{{'t', 1601, "Dan"}, {'t', 1602, "Secret"}, {'c', 1603, nullptr}}, "--- [] ann bob carl_9 dan | The user was added", "dan", "secret"},
       {{{'t', 1601, "Eve-x"}, {'c', 1603, nullptr}}, "A-- [eve] ann bob carl_9 dan | ", nullptr, nullptr},
-      {{{'s', 1600, "bob"}, {'t', 1602, "newpass"}, {'c', 1605, nullptr}},
-       "-R- [bob] ann bob* carl_9 dan | The password was changed",
-       "bob",
-       "newpass"},
-      {{{'s', 1600, "ann"}, {'s', 1600, "dan"}, {'c', 1604, nullptr}},
-       "--- [] bob carl_9 | The selected users were removed",
-       nullptr,
-       nullptr},
-      {{{'t', 1601, "admin"}, {'t', 1602, "other"}, {'c', 1603, nullptr}},
-       "--- [] bob carl_9 | The user was added",
-       "admin",
-       "other"},
+      {{{'s', 1600, "bob"}, {'t', 1602, "newpass"}, {'c', 1605, nullptr}}, "-R- [bob] ann bob* carl_9 dan | The password was changed", "bob", "newpass"},
+      {{{'s', 1600, "ann"}, {'s', 1600, "dan"}, {'c', 1604, nullptr}}, "--- [] bob carl_9 | The selected users were removed", nullptr, nullptr},
+      {{{'t', 1601, "admin"}, {'t', 1602, "other"}, {'c', 1603, nullptr}}, "--- [] bob carl_9 | The user was added", "admin", "other"},
+      // clang-format on
   };
   for (const auto& c : cases) {
     EXPECT_EQ(Administer(c.script), c.shown);
@@ -154,20 +144,16 @@ TEST_F(AdminDialogs, SideDoorsOfTheLoginDialog) {
     Script script;      // in the dialog behind it
     const char* after;  // its status line then, or the dialogs it opened
   } cases[] = {
+      // clang-format off
       {1504, {{'c', 2, nullptr}}, "1001 1007"},
       {1504, {{'t', 1502, "wrong"}, {'c', 1, nullptr}}, "1001 1007"},
       {1504, {{'t', 1502, "ZIRVA"}, {'c', 1, nullptr}}, "1001 1007 1005"},
       {1503, {{'t', 1550, "nope"}, {'c', 1, nullptr}}, "The old password was not correct"},
-      {1503,
-       {{'t', 1550, "BOBPASS"}, {'t', 1551, "abcdef"}, {'t', 1552, "abcdeg"}, {'c', 1, nullptr}},
-       "The new passwords do not match"},
-      {1503,
-       {{'t', 1550, "bobpass"}, {'t', 1551, "abcde"}, {'t', 1552, "abcde"}, {'c', 1, nullptr}},
-       "The new password is too short (at least 6 chars)"},
-      {1503,
-       {{'t', 1550, "bobpass"}, {'t', 1551, x32.c_str()}, {'t', 1552, x32.c_str()}, {'c', 1, nullptr}},
-       "The new passwords do not match"},
+      {1503, {{'t', 1550, "BOBPASS"}, {'t', 1551, "abcdef"}, {'t', 1552, "abcdeg"}, {'c', 1, nullptr}}, "The new passwords do not match"},
+      {1503, {{'t', 1550, "bobpass"}, {'t', 1551, "abcde"}, {'t', 1552, "abcde"}, {'c', 1, nullptr}}, "The new password is too short (at least 6 chars)"},
+      {1503, {{'t', 1550, "bobpass"}, {'t', 1551, x32.c_str()}, {'t', 1552, x32.c_str()}, {'c', 1, nullptr}}, "The new passwords do not match"},
       {1503, {{'t', 1550, "bobpass"}, {'t', 1551, "Abcdef"}, {'t', 1552, "aBCDEF"}, {'c', 1, nullptr}}, "closed"},
+      // clang-format on
   };
   for (const auto& c : cases) {
     std::string after;

@@ -30,11 +30,18 @@ class ReadTest : public vktest::MailboxTest {
     for (const auto& p : r.recipients) out.push_back(p.address + "/" + std::to_string(p.role));
     return out;
   }
+  // "file|title|flags" of every attachment.
+  static std::vector<std::string> Atts(const vktest::ReadResult& r) {
+    std::vector<std::string> out;
+    for (const auto& a : r.attachments) out.push_back(a.filename + "|" + a.title + "|" + std::to_string(a.flags));
+    return out;
+  }
 };
 
 const std::string kFrom = "/" + std::to_string(CMC_ROLE_ORIGINATOR);
 const std::string kTo = "/" + std::to_string(CMC_ROLE_TO);
 const std::string kCc = "/" + std::to_string(CMC_ROLE_CC);
+const std::string kLastAtt = std::to_string(CMC_ATT_LAST_ELEMENT);
 
 TEST_F(ReadTest, TheWholeMessage) {
   Put("KWZ0001", MessageBytes({"From: carol@far.example.org", "To: alice, ", " bob", "Copies-To: dave", "BCC: eve",
@@ -54,12 +61,8 @@ TEST_F(ReadTest, TheWholeMessage) {
             (std::vector<std::string>{"carol@far.example.org" + kFrom, "alice" + kTo, " bob" + kTo, "dave" + kCc}));
   EXPECT_EQ(r.recipients[0].name, "carol");
   EXPECT_EQ(r.recipients[3].flags, CMC_RECIP_LAST_ELEMENT);
-  ASSERT_EQ(r.attachments.size(), 2u);
-  EXPECT_EQ(r.attachments[0].filename, Parcels() + "KWZaaaa");
-  EXPECT_EQ(r.attachments[0].title, "a.txt");
-  EXPECT_EQ(r.attachments[1].filename, Parcels() + "KWZbbbb");
-  EXPECT_EQ(r.attachments[1].title, "b.doc");
-  EXPECT_EQ(r.attachments[1].flags, CMC_ATT_LAST_ELEMENT);
+  EXPECT_EQ(Atts(r),
+            (std::vector<std::string>{Parcels() + "KWZaaaa|a.txt|0", Parcels() + "KWZbbbb|b.doc|" + kLastAtt}));
 }
 
 TEST_F(ReadTest, ATakenReadNameIsNeverReplaced) {
@@ -114,13 +117,7 @@ TEST_F(ReadTest, OnlyPlainParcelNamesAreHandedOut) {
                                " KWZdddd", "Attachment-name: t1 t2 t3 t4 t5"}));
   vktest::ReadResult r = Read(InBox("KWZ0001"));
   ASSERT_EQ(r.code, CMC_SUCCESS);
-  ASSERT_EQ(r.attachments.size(), 2u);
-  EXPECT_EQ(r.attachments[0].filename, Parcels() + "KWZaaaa");
-  EXPECT_EQ(r.attachments[0].title, "t2");
-  EXPECT_EQ(r.attachments[0].flags, 0u);
-  EXPECT_EQ(r.attachments[1].filename, Parcels() + "KWZdddd");
-  EXPECT_EQ(r.attachments[1].title, "t5");
-  EXPECT_EQ(r.attachments[1].flags, CMC_ATT_LAST_ELEMENT);
+  EXPECT_EQ(Atts(r), (std::vector<std::string>{Parcels() + "KWZaaaa|t2|0", Parcels() + "KWZdddd|t5|" + kLastAtt}));
   Put("KWZ0002", MessageBytes({"From: carol", "Attachment: ../x"}));
   r = Read(InBox("KWZ0002"));
   ASSERT_EQ(r.code, CMC_SUCCESS);
@@ -128,9 +125,7 @@ TEST_F(ReadTest, OnlyPlainParcelNamesAreHandedOut) {
   // Parcels without titles have null titles; titles with no parcels do not
   // make the message unreadable.
   Put("KWZ0003", MessageBytes({"From: carol", "Attachment: KWZaaaa"}));
-  r = Read(InBox("KWZ0003"));
-  ASSERT_EQ(r.attachments.size(), 1u);
-  EXPECT_EQ(r.attachments[0].title, "(null)");
+  EXPECT_EQ(Atts(Read(InBox("KWZ0003"))), (std::vector<std::string>{Parcels() + "KWZaaaa|(null)|" + kLastAtt}));
   Put("KWZ0004", MessageBytes({"From: carol", "Attachment-name: stray.txt"}, "x"));
   r = Read(InBox("KWZ0004"));
   ASSERT_EQ(r.code, CMC_SUCCESS);
