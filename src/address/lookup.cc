@@ -7,7 +7,7 @@
 
 #include "address/local_ab.h"
 #include "dialogs/resources.h"
-#include "dialogs/select_users.h"
+#include "address/select_users.h"
 
 #include "store/namelist.h"
 #include "cmc/handlers.h"

@@ -229,3 +229,5 @@ int LocateMailDir() {
 }
 
 }  // namespace vk
+
+int CMC_CALL bInitServerDlg(char* buffer, int size) { return vk::InitServerDialog(buffer, size); }

@@ -8,7 +8,7 @@
 #include "store/namelist.h"
 #include "cmc/handlers.h"
 #include "cmc/session.h"
-#include "dialogs/compose.h"
+#include "address/compose.h"
 #include "platform/clock.h"
 #include "read/header.h"
 #include "send/parcel.h"

@@ -1,9 +1,8 @@
-// Creating a new mail tree, and the entry point of the dialog that locates
-// an existing one.
+// Creating a new mail tree.  The dialog that locates an existing one, with
+// its entry point bInitServerDlg, is with the other dialogs.
 #include <cstring>
 #include <string>
 
-#include "dialogs/locate.h"
 #include "platform/profile.h"
 #include "store/config.h"
 #include "store/fileprim.h"
@@ -85,5 +84,3 @@ int CMC_CALL bSetupMHSDirs(const char* root) {
 
   return PlatWriteProfileString(nullptr, kLogonSection, kAdminWorkstationKey, "1") ? 1 : 0;
 }
-
-int CMC_CALL bInitServerDlg(char* buffer, int size) { return vk::InitServerDialog(buffer, size); }

@@ -10,10 +10,10 @@
 #include <string>
 #include <thread>
 
-#include "dialogs/compose.h"
+#include "address/compose.h"
 #include "dialogs/locate.h"
 #include "dialogs/resources.h"
-#include "dialogs/select_users.h"
+#include "address/select_users.h"
 #include "store/namelist.h"
 #include "dialogs/win32_shot.h"
 #include "support/mail_tree.h"

@@ -1,6 +1,6 @@
 // The compose dialog, with bob logged on and ann, bob, carl and dave as the
 // address list.
-#include "dialogs/compose.h"
+#include "address/compose.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The select-users dialog with alice, bob and carol registered and bob
 // logged on (his address book), and the placement every dialog uses.
-#include "dialogs/select_users.h"
+#include "address/select_users.h"
 
 #include <gtest/gtest.h>
 

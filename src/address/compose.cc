@@ -1,12 +1,12 @@
 // The compose dialog.
-#include "dialogs/compose.h"
+#include "address/compose.h"
 
 #include <cstring>
 
 #include "address/local_ab.h"
 #include "dialogs/place.h"
 #include "dialogs/resources.h"
-#include "dialogs/select_users.h"
+#include "address/select_users.h"
 #include "store/fileprim.h"
 #include "store/namelist.h"
 

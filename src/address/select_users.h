@@ -1,8 +1,8 @@
 // The select-users dialog (template 1000): all names on the left, the
 // chosen ones on the right, the local address book below, and on an
 // administrator workstation the way into user administration.
-#ifndef VKMSG_DIALOGS_SELECT_USERS_H
-#define VKMSG_DIALOGS_SELECT_USERS_H
+#ifndef VK_ADDRESS_SELECT_USERS_H
+#define VK_ADDRESS_SELECT_USERS_H
 
 #include "dialogs/dialog.h"
 #include "vkmsg/vkmsg.h"

@@ -1,8 +1,8 @@
 // The compose dialog of a send with a user interface: subject, text and
 // the To and Cc recipients of a message copy, the recipients picked in the
 // select-users dialog from the address list.
-#ifndef VKMSG_DIALOGS_COMPOSE_H
-#define VKMSG_DIALOGS_COMPOSE_H
+#ifndef VK_ADDRESS_COMPOSE_H
+#define VK_ADDRESS_COMPOSE_H
 
 #include "cmc/cmc_types.h"
 #include "cmc/pool.h"

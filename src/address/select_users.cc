@@ -1,5 +1,5 @@
 // The select-users dialog and the address book's name entry.
-#include "dialogs/select_users.h"
+#include "address/select_users.h"
 
 #include <new>
 
