@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 
 #include "dialogs/rcgen/rcscript.h"
@@ -11,16 +12,9 @@
 namespace {
 
 #ifndef _WIN32
-// The committed script is what the generator writes today.
 TEST(ResourceScript, CommittedScriptIsCurrent) {
-  std::string source;
-  if (const char* dir = std::getenv("VKMSG_SOURCE_DIR")) {
-    source = dir;
-  } else {
-    source = __FILE__;
-    source = source.substr(0, source.rfind('/'));
-    source += "/../..";
-  }
+  const char* dir = std::getenv("VKMSG_SOURCE_DIR");
+  const std::string file = __FILE__, source = dir ? dir : file.substr(0, file.rfind('/')) + "/../..";
   std::string path = source + "/src/dialogs/vkmsg.rc";
   ASSERT_TRUE(vktest::FileExists(path)) << path;
   EXPECT_EQ(vktest::ReadWholeFile(path), vkrc::ResourceScript())

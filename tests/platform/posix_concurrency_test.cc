@@ -31,15 +31,17 @@ TEST(PlatPosixConcurrency, ExclusiveOpenHoldsAgainstAnotherProcess) {
   ASSERT_TRUE(vktest::WriteWholeFile(p, "x"));
   FileHandle h = PlatOpen(p.c_str(), kAccessRead, ShareMode::kNone, Disposition::kOpenExisting);
   ASSERT_NE(kNoFile, h);
-  EXPECT_TRUE(InChild([&] {
-    FileHandle other = PlatOpen(p.c_str(), kAccessRead, ShareMode::kReadWrite, Disposition::kOpenExisting);
-    return other == kNoFile && PlatLastError() == PlatError::kSharingViolation;
-  }));
-  EXPECT_EQ(0, PlatClose(h));
-  EXPECT_TRUE(InChild([&] {
-    FileHandle other = PlatOpen(p.c_str(), kAccessRead, ShareMode::kNone, Disposition::kOpenExisting);
-    return other != kNoFile && PlatClose(other) == 0;
-  }));
+  // Held exclusively, then released: the other process is refused, then admitted.
+  for (bool held : {true, false}) {
+    EXPECT_TRUE(InChild([&] {
+      const ShareMode share = held ? ShareMode::kReadWrite : ShareMode::kNone;
+      FileHandle other = PlatOpen(p.c_str(), kAccessRead, share, Disposition::kOpenExisting);
+      return held ? other == kNoFile && PlatLastError() == PlatError::kSharingViolation : PlatClose(other) == 0;
+    })) << held;
+    if (held) {
+      EXPECT_EQ(0, PlatClose(h));
+    }
+  }
 }
 
 }  // namespace

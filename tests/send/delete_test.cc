@@ -37,7 +37,6 @@ class Delete : public vktest::SenderTree {
 // missing parcels do not stop the deletion.
 TEST_F(Delete, TheMessageGoesFirstThenWhatParcelsAreLeft) {
   const std::string message = SendTo("bob", 2);
-  EXPECT_EQ(ActOn(message, CMC_ACT_ON_EXTENDED), CMC_SUCCESS);
   EXPECT_EQ(ActOn(message, 7), CMC_SUCCESS);
   ASSERT_TRUE(vk::PlatSetAttributes(message.c_str(), vk::kAttrReadOnly));
   EXPECT_EQ(ActOn(message), CMC_E_INVALID_MESSAGE_REFERENCE);

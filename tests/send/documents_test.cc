@@ -81,20 +81,19 @@ TEST_F(Documents, DelimitedStringsBecomeTheDeliveredMessage) {
 // A call without a session logs on and off again around itself, whatever
 // the outcome; an open session is used and left open.
 TEST_F(Documents, TheCallsOwnSessionEndsWithIt) {
-  struct Case {
+  const struct {
     const char* what;
     bool open, cancel;
     const char* delimiter;
     CMC_flags flags;
     CMC_return_code rc;
-  };
-  const Case cases[] = {
+  } cases[] = {
       {"null delimiter", false, false, nullptr, CMC_LOGON_UI_ALLOWED, CMC_E_INVALID_PARAMETER},
       {"cancelled logon", false, true, ";", 0, CMC_E_USER_CANCEL},
       {"unsupported flag", false, false, ";", 0x10, CMC_E_UNSUPPORTED_FLAG},
       {"unsupported flag, open", true, false, ";", 0x10, CMC_E_UNSUPPORTED_FLAG},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     if (c.open) LogOn();
     c.cancel ? login_.Script({}) : login_.AnswerAs("bob", "pw");

@@ -152,12 +152,10 @@ std::vector<std::string> RefusedReferences(const std::string& pending, const std
 void MailTreeTest::MakeTree(const Users& users) {
   vk::ModuleAttach(nullptr);
   ASSERT_EQ(vk::Session().session_id, 0u);
-  vk::UnloadConfig();
-  vk::SetCachedUserList(nullptr);
+  CloseTree();
   ASSERT_EQ(bSetupMHSDirs(dir_.path().c_str()), 1);
   for (const auto& user : users) ASSERT_EQ(bAddUser(user.first, user.second), 1) << user.first;
-  vk::UnloadConfig();
-  vk::SetCachedUserList(nullptr);
+  CloseTree();
   login_.Install();
   blocks_ = vk::PoolLiveBlockCount();
 }

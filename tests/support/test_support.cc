@@ -20,17 +20,12 @@ std::atomic<unsigned> g_counter{0};
 }
 
 ScratchDir::ScratchDir() {
-  auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-  for (;;) {
-    std::ostringstream name;
-    name << "vkmsg-test-" << std::hex << stamp << "-" << g_counter++;
-    fs::path p = fs::temp_directory_path() / name.str();
-    std::error_code ec;
-    if (fs::create_directory(p, ec)) {
-      path_ = p.string();
-      return;
-    }
-  }
+  const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+  std::error_code ec;
+  do {
+    path_ = (fs::temp_directory_path() / ("vkmsg-test-" + std::to_string(stamp) + "-" + std::to_string(g_counter++)))
+                .string();
+  } while (!fs::create_directory(path_, ec));
 }
 
 ScratchDir::~ScratchDir() {
