@@ -123,22 +123,6 @@ TEST(PlatProfile, NullValueDeletesTheKeyNullKeyTheSection) {
   EXPECT_TRUE(PlatWriteProfileString(none.c_str(), "S", "k", nullptr));
 }
 
-TEST(PlatProfile, WritesKeepTheRestOfTheFile) {
-  ScratchDir dir;
-  std::string f = dir.Join("keep.ini");
-  ASSERT_TRUE(WriteWholeFile(f, "; comment\r\n[A]\r\nx=1\r\n\r\n[B]\r\ny=2\r\n"));
-  ASSERT_TRUE(PlatWriteProfileString(f.c_str(), "A", "z", "3"));
-  ASSERT_TRUE(PlatWriteProfileString(f.c_str(), "C", "w", "4"));
-  std::string text = ReadWholeFile(f);
-  size_t at = 0;
-  for (const char* part : {"; comment", "[A]", "x=1", "z=3", "[B]", "[C]", "w=4"}) {
-    size_t next = text.find(part, at);
-    ASSERT_NE(std::string::npos, next) << part << " in " << text;
-    at = next;
-  }
-  EXPECT_EQ("2", Get(f, "B", "y"));
-}
-
 // Each would plant a key of its own choosing in the file.
 TEST(PlatProfile, WritesThatWouldBreakTheLinesAreRefused) {
   ScratchDir dir;
@@ -162,6 +146,7 @@ TEST(PlatProfile, WritesThatWouldBreakTheLinesAreRefused) {
 }
 
 #ifndef _WIN32
+// Comments, blank lines and other sections stay where they were.
 TEST(PlatProfilePosix, WritesCrLfAndAppendsWhereWindowsDoes) {
   ScratchDir dir;
   std::string f = dir.Join("bytes.ini");

@@ -46,7 +46,6 @@ class SmfWriterTest : public ::testing::Test {
     vk::Session().session_id = saved_session_;
     vk::Session().user_name_copy = saved_name_;
   }
-  // Writes the message to a fresh file; the file's bytes.
   std::string Write(CMC_message* m, CMC_return_code expected = CMC_SUCCESS) {
     std::string path = dir_.Join("KWZ" + std::to_string(++files_));
     vk::FileHandle h = vk::OpenFileMode(path.c_str(), vk::kModeCreateReadWrite);
