@@ -27,11 +27,6 @@ class Frame : public ::testing::Test {
   }
 };
 
-CMC_message_reference* SomeReference() {
-  static CMC_message_reference ref = {1, {'x'}};
-  return &ref;
-}
-
 TEST_F(Frame, EveryCallRejectsEverySessionWhileNobodyIsLoggedOn) {
   vk::SessionRecord& slots = vk::Session();
   for (CMC_session_id s : {0u, 1u, 0xFFFFFFFFu}) {
@@ -68,7 +63,8 @@ TEST_F(Frame, ArgumentsAreCheckedBeforeFlagsInASession) {
   CMC_message message{};
   CMC_message* read = &message;
   CMC_message_summary* summaries = nullptr;
-  CMC_message_reference* ref = SomeReference();
+  CMC_message_reference some = {1, {'x'}};
+  CMC_message_reference* ref = &some;
   CMC_uint32 count = 4;
   CMC_recipient* out = nullptr;
   EXPECT_EQ(cmc_send(1, nullptr, 0x2, 0, nullptr), CMC_E_INVALID_PARAMETER);

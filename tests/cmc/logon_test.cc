@@ -5,7 +5,6 @@
 #include <filesystem>
 #include <string>
 
-#include "cmc/module.h"
 #include "cmc/session.h"
 #include "platform/profile.h"
 #include "store/config.h"

@@ -56,12 +56,7 @@ TEST(Pool, TakeNeverRunsPastTheCommitment) {
   EXPECT_EQ(vk::PoolTake(&pool.p, 65536), nullptr);
 }
 
-class CmcFree : public ::testing::Test {
- protected:
-  void SetUp() override { vk::ModuleAttach(nullptr); }
-};
-
-TEST_F(CmcFree, ReleasesTheWholeResultOnceFromAnyAddressInside) {
+TEST(CmcFree, ReleasesTheWholeResultOnceFromAnyAddressInside) {
   const int before = vk::PoolLiveBlockCount();
   vk::ResultPool pool{};
   vk::PoolInit(&pool, 256);
@@ -78,7 +73,8 @@ TEST_F(CmcFree, ReleasesTheWholeResultOnceFromAnyAddressInside) {
   EXPECT_EQ(vk::PoolLiveBlockCount(), before);
 }
 
-TEST_F(CmcFree, ForeignAddressesAndTheSessionPoolAreRefusedAndLeftAlone) {
+TEST(CmcFree, ForeignAddressesAndTheSessionPoolAreRefusedAndLeftAlone) {
+  vk::ModuleAttach(nullptr);
   EXPECT_EQ(cmc_free(nullptr), CMC_SUCCESS);
   // Well-formed looking garbage: a 64 KB aligned foreign buffer carrying the
   // block signature is still not a result of this library, and not a byte

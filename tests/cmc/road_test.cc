@@ -9,8 +9,6 @@
 #include <vector>
 
 #include "support/mail_tree.h"
-#include "support/test_support.h"
-#include "vkmsg/vkmsg.h"
 
 namespace {
 

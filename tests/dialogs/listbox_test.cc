@@ -6,11 +6,9 @@
 #include <vector>
 
 #include "dialogs/listbox.h"
-#include "store/namelist.h"
 #include "dialogs/dialog.h"
 #include "dialogs/dialog_test_util.h"
 #include "dialogs/resources.h"
-#include "vkmsg/vkmsg.h"
 
 namespace {
 

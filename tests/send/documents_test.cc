@@ -5,7 +5,6 @@
 
 #include <filesystem>
 #include <string>
-#include <vector>
 
 #include "send/send_test_util.h"
 

@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "cmc/session.h"
 #include "store/fileprim.h"
 #include "support/mail_tree.h"
 
@@ -30,21 +29,12 @@ CMC_return_code FakeParcelCopy(void*, const char* source, char* nameOut, size_t 
   return CMC_SUCCESS;
 }
 
-class SmfWriterTest : public ::testing::Test {
+// Bob logged on, the clock fixed.
+class SmfWriterTest : public vktest::SenderTree {
  protected:
   void SetUp() override {
-    saved_session_ = vk::Session().session_id;
-    saved_name_ = vk::Session().user_name_copy;
-    std::strcpy(user_, "bob");
-    vk::Session().session_id = 1;
-    vk::Session().user_name_copy = user_;
-    vk::SetSmfClock(vktest::FixedClock);
+    SenderTree::SetUp();
     g_copied.clear();
-  }
-  void TearDown() override {
-    vk::SetSmfClock(nullptr);
-    vk::Session().session_id = saved_session_;
-    vk::Session().user_name_copy = saved_name_;
   }
   std::string Write(CMC_message* m, CMC_return_code expected = CMC_SUCCESS) {
     std::string path = dir_.Join("KWZ" + std::to_string(++files_));
@@ -54,11 +44,7 @@ class SmfWriterTest : public ::testing::Test {
     vk::CloseFile(h);
     return vktest::ReadWholeFile(path);
   }
-  vktest::ScratchDir dir_;
   int files_ = 0;
-  char user_[vk::kUserNameCopySize];
-  CMC_session_id saved_session_ = 0;
-  char* saved_name_ = nullptr;
 };
 
 TEST_F(SmfWriterTest, EveryFieldByteForByte) {
