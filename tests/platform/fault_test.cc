@@ -9,9 +9,6 @@
 #include "platform/profile.h"
 #include "support/test_support.h"
 
-#ifndef _WIN32
-#include <fcntl.h>
-#endif
 
 namespace {
 
@@ -57,25 +54,6 @@ TEST(PlatFault, TheNthOperationFailsOnce) {
   PlatFaultArm(0, true);
   EXPECT_NE(kAttrInvalid, PlatGetAttributes(p.c_str()));
   EXPECT_FALSE(vktest::FileExists(dir.Join("p.ini")));
-}
-
-TEST(PlatFault, AFailedCloseStillReleasesTheHandle) {
-  ScratchDir dir;
-  Disarm disarm;
-  std::string p = dir.Join("f");
-  FileHandle h = PlatOpen(p.c_str(), kAccessReadWrite, ShareMode::kNone, Disposition::kCreateNew);
-  ASSERT_NE(kNoFile, h);
-  PlatFaultArm(1, false);
-  EXPECT_EQ(-1, PlatClose(h));
-  EXPECT_EQ(PlatError::kInjected, PlatLastError());
-  // Nothing holds the file any more: it opens exclusively and deletes.
-  FileHandle again = PlatOpen(p.c_str(), kAccessRead, ShareMode::kNone, Disposition::kOpenExisting);
-  EXPECT_NE(kNoFile, again);
-  EXPECT_EQ(0, PlatClose(again));
-  EXPECT_TRUE(PlatDeleteFile(p.c_str()));
-#ifndef _WIN32
-  EXPECT_EQ(-1, fcntl(static_cast<int>(h), F_GETFD));
-#endif
 }
 
 // Each kind fails the way the platform does: the error it leaves, and a

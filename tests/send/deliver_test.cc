@@ -181,6 +181,9 @@ TEST_F(Deliver, TheComposedCopyIsSentAndTheCallersMessageStaysAsItWas) {
 // A mailbox holding all but one of the 65,536 names still receives, under
 // that name; once full, a send fails cleanly and leaves nothing staged.
 TEST_F(Deliver, AMailboxNearItsLastNameFillsUpAndThenRefuses) {
+#ifdef _WIN32
+  GTEST_SKIP() << "65,536 files take minutes under Wine";
+#endif
   for (unsigned v = 0; v < 0x10000; ++v) {
     if (v == 0x1234) continue;
     char name[16];

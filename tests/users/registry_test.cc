@@ -221,21 +221,6 @@ TEST_F(Registry, AdminIsNeverListedNorRemovedOneByOne) {
   vk_free_name_list(list);
 }
 
-TEST_F(Registry, UserListIsSortedCopyThatTheHostFrees) {
-  for (const char* name : {"carl", "Ann", "bob"}) ASSERT_EQ(bAddUser(name, "pw"), 1);
-  NameList* list = lpmnlGetUserList(-1);
-  ASSERT_NE(list, nullptr);
-  EXPECT_NE(list->flags & VK_NAMELIST_SORTED, 0u);
-  // The host's list stays as it was when the registry changes.
-  ASSERT_EQ(bRemUser("bob"), 1);
-  EXPECT_EQ(Names(list), (std::vector<std::string>{"Ann", "bob", "carl"}));
-  EXPECT_EQ(Names(vk::CachedUserList()), (std::vector<std::string>{"Ann", "carl"}));
-  // A host frees it through the handle in its first field.
-  void* handle = list->handle;
-  vk::PlatGlobalUnlock(handle);
-  EXPECT_EQ(vk::PlatGlobalFree(handle), nullptr);
-}
-
 // Ten thousand users, far past one 64 KB list: every one is listed, to the
 // host and in the cache, and each can be added, found and checked.
 TEST_F(Registry, TenThousandUsersAreAllListedAndChecked) {
