@@ -6,9 +6,7 @@
 #include "platform/fault.h"
 #include "platform/file.h"
 #include "platform/memory.h"
-#include "platform/profile.h"
 #include "support/test_support.h"
-
 
 namespace {
 
@@ -18,43 +16,6 @@ using vktest::ScratchDir;
 struct Disarm {
   ~Disarm() { PlatFaultDisarm(); }
 };
-
-FileHandle OpenExisting(const std::string& p) {
-  return PlatOpen(p.c_str(), kAccessRead, ShareMode::kReadWrite, Disposition::kOpenExisting);
-}
-
-TEST(PlatFault, TheNthOperationFailsOnce) {
-  ScratchDir dir;
-  Disarm disarm;
-  std::string p = dir.Join("f");
-  ASSERT_TRUE(vktest::WriteWholeFile(p, "abc"));
-  PlatFaultArm(3, false);
-  EXPECT_FALSE(PlatFaultFired());
-  FileHandle h = OpenExisting(p);  // 1
-  ASSERT_NE(kNoFile, h);
-  char buf[8];
-  EXPECT_EQ(3, PlatRead(h, buf, sizeof buf));  // 2
-  EXPECT_FALSE(PlatFaultFired());
-  EXPECT_EQ(-1, PlatSeek(h, 0, 0));  // 3
-  EXPECT_EQ(PlatError::kInjected, PlatLastError());
-  EXPECT_TRUE(PlatFaultFired());
-  EXPECT_EQ(0, PlatSeek(h, 0, 0));  // once only
-  EXPECT_EQ(0, PlatClose(h));
-  EXPECT_TRUE(PlatFaultFired());
-  // A persistent fault fails every later operation, profile writes too.
-  PlatFaultArm(2, true);
-  EXPECT_NE(kAttrInvalid, PlatGetAttributes(p.c_str()));
-  EXPECT_EQ(kAttrInvalid, PlatGetAttributes(p.c_str()));
-  DirEntry e;
-  EXPECT_EQ(nullptr, PlatFindFirst(dir.Join("*.*").c_str(), &e));
-  EXPECT_FALSE(PlatWriteProfileString(dir.Join("p.ini").c_str(), "S", "k", "v"));
-  EXPECT_FALSE(PlatDeleteFile(p.c_str()));
-  EXPECT_EQ(PlatError::kInjected, PlatLastError());
-  // Arming below one disarms.
-  PlatFaultArm(0, true);
-  EXPECT_NE(kAttrInvalid, PlatGetAttributes(p.c_str()));
-  EXPECT_FALSE(vktest::FileExists(dir.Join("p.ini")));
-}
 
 // Each kind fails the way the platform does: the error it leaves, and a
 // short write that puts down half and says so.
