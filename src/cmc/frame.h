@@ -3,9 +3,8 @@
 #ifndef VK_CMC_FRAME_H
 #define VK_CMC_FRAME_H
 
-#include <new>
-
 #include "cmc/cmc_types.h"
+#include "cmc/guard.h"
 
 namespace vk {
 
@@ -24,25 +23,6 @@ CMC_return_code ProcessExtensions(CMC_extension* extensions, ExtensionMode mode)
 
 // True when `flags` has no bit outside the always-accepted ones and `own`.
 inline bool FlagsAccepted(CMC_flags flags, CMC_flags own) { return (flags & ~(kAlwaysAcceptedFlags | own)) == 0; }
-
-// Runs `body` and hands back its result; an exception leaving it (a failed
-// allocation in the standard library, say) becomes `failure` instead.  Every
-// exported function runs its work through this: an exception that reached
-// the host would terminate it.
-template <typename R, typename Body>
-R Guarded(R failure, Body&& body) noexcept {
-  try {
-    return body();
-  } catch (...) {
-    return failure;
-  }
-}
-
-// Guarded for the CMC entry points: an exception means memory ran out.
-template <typename Body>
-CMC_return_code GuardedCmc(Body&& body) noexcept {
-  return Guarded<CMC_return_code>(CMC_E_INSUFFICIENT_MEMORY, static_cast<Body&&>(body));
-}
 
 }  // namespace vk
 

@@ -3,6 +3,7 @@
 // hidden cannot be typed into or pressed).
 #include <string>
 
+#include "cmc/guard.h"
 #include "dialogs/dialog_memory.h"
 
 using vk::DialogRun;
@@ -36,6 +37,8 @@ MemControl* FocusedListItem(VkDialog* d, int id, int index) {
 
 }  // namespace
 
+// The calls that run a dialog procedure (typing, clicking, selecting,
+// closing) run it guarded: nothing it throws may reach the host.
 extern "C" {
 
 void vk_set_dialog_driver(VkDialogDriver driver, void* context) { vk::SetMemoryDialogDriver(driver, context); }
@@ -55,28 +58,32 @@ int vk_dialog_get_text(VkDialog* d, int id, char* buf, int size) {
 }
 
 int vk_dialog_set_text(VkDialog* d, int id, const char* text) {
-  MemControl* c = Reachable(d, id);
-  if (!c || c->kind != vk::kUiEdit) return 0;
-  DialogRun* r = Live(d);
-  try {
-    std::string typed = text ? text : "";
-    if (c->limit >= 0 && typed.size() > static_cast<size_t>(c->limit)) typed.resize(static_cast<size_t>(c->limit));
-    c->text = std::move(typed);
-  } catch (...) {
-    return 0;
-  }
-  r->mem->focus = id;
-  vk::NotifyMemControl(r, *c, vk::kEnChange);
-  return 1;
+  return vk::Guarded(0, [&]() -> int {
+    MemControl* c = Reachable(d, id);
+    if (!c || c->kind != vk::kUiEdit) return 0;
+    DialogRun* r = Live(d);
+    try {
+      std::string typed = text ? text : "";
+      if (c->limit >= 0 && typed.size() > static_cast<size_t>(c->limit)) typed.resize(static_cast<size_t>(c->limit));
+      c->text = std::move(typed);
+    } catch (...) {
+      return 0;
+    }
+    r->mem->focus = id;
+    vk::NotifyMemControl(r, *c, vk::kEnChange);
+    return 1;
+  });
 }
 
 int vk_dialog_click(VkDialog* d, int id) {
-  MemControl* c = Reachable(d, id);
-  if (!c || c->kind != vk::kUiButton) return 0;
-  DialogRun* r = Live(d);
-  r->mem->focus = id;
-  vk::DispatchDialogEvent(r, vk::kDlgCommand, id, vk::kBnClicked);
-  return 1;
+  return vk::Guarded(0, [&]() -> int {
+    MemControl* c = Reachable(d, id);
+    if (!c || c->kind != vk::kUiButton) return 0;
+    DialogRun* r = Live(d);
+    r->mem->focus = id;
+    vk::DispatchDialogEvent(r, vk::kDlgCommand, id, vk::kBnClicked);
+    return 1;
+  });
 }
 
 int vk_dialog_is_enabled(VkDialog* d, int id) {
@@ -104,12 +111,14 @@ int vk_dialog_list_text(VkDialog* d, int id, int index, char* buf, int size) {
 }
 
 int vk_dialog_list_select(VkDialog* d, int id, int index, int selected) {
-  MemControl* c = FocusedListItem(d, id, index);
-  if (!c) return 0;
-  DialogRun* r = Live(d);
-  vk::ListSetSel(r, id, index, selected != 0);
-  vk::NotifyMemControl(r, *c, vk::kLbnSelChange);
-  return 1;
+  return vk::Guarded(0, [&]() -> int {
+    MemControl* c = FocusedListItem(d, id, index);
+    if (!c) return 0;
+    DialogRun* r = Live(d);
+    vk::ListSetSel(r, id, index, selected != 0);
+    vk::NotifyMemControl(r, *c, vk::kLbnSelChange);
+    return 1;
+  });
 }
 
 int vk_dialog_list_is_selected(VkDialog* d, int id, int index) {
@@ -118,23 +127,27 @@ int vk_dialog_list_is_selected(VkDialog* d, int id, int index) {
 }
 
 int vk_dialog_list_double_click(VkDialog* d, int id, int index) {
-  MemControl* c = FocusedListItem(d, id, index);
-  if (!c) return 0;
-  DialogRun* r = Live(d);
-  // The first click selects the item alone, the second reports the
-  // double click.
-  if (vk::IsMultiSelect(*c)) vk::ListSetSel(r, id, -1, false);
-  vk::ListSetSel(r, id, index, true);
-  vk::NotifyMemControl(r, *c, vk::kLbnSelChange);
-  vk::NotifyMemControl(r, *c, vk::kLbnDblClk);
-  return 1;
+  return vk::Guarded(0, [&]() -> int {
+    MemControl* c = FocusedListItem(d, id, index);
+    if (!c) return 0;
+    DialogRun* r = Live(d);
+    // The first click selects the item alone, the second reports the
+    // double click.
+    if (vk::IsMultiSelect(*c)) vk::ListSetSel(r, id, -1, false);
+    vk::ListSetSel(r, id, index, true);
+    vk::NotifyMemControl(r, *c, vk::kLbnSelChange);
+    vk::NotifyMemControl(r, *c, vk::kLbnDblClk);
+    return 1;
+  });
 }
 
 int vk_dialog_close(VkDialog* d) {
-  DialogRun* r = Live(d);
-  if (!r || !r->open) return 0;
-  vk::RequestDialogClose(r);
-  return 1;
+  return vk::Guarded(0, [&]() -> int {
+    DialogRun* r = Live(d);
+    if (!r || !r->open) return 0;
+    vk::RequestDialogClose(r);
+    return 1;
+  });
 }
 
 int vk_dialog_is_open(VkDialog* d) {

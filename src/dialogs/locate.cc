@@ -5,6 +5,7 @@
 #include <cctype>
 #include <cstring>
 
+#include "cmc/guard.h"
 #include "dialogs/place.h"
 #include "platform/file.h"
 #include "platform/profile.h"
@@ -230,4 +231,6 @@ int LocateMailDir() {
 
 }  // namespace vk
 
-int CMC_CALL bInitServerDlg(char* buffer, int size) { return vk::InitServerDialog(buffer, size); }
+int CMC_CALL bInitServerDlg(char* buffer, int size) {
+  return vk::Guarded(0, [&] { return vk::InitServerDialog(buffer, size); });
+}

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "cmc/session.h"
+#include "cmc/guard.h"
 #include "platform/profile.h"
 #include "platform/text.h"
 #include "vkmsg/cmc.h"
@@ -150,10 +151,7 @@ char* BuildUserPath(char* out, const char* user, const char* relative) {
   return out;
 }
 
-}  // namespace vk
-
-int CMC_CALL isVeskMsgDir(const char* directory) {
-  using namespace vk;
+int IsMailTree(const char* directory) {
   if (directory == nullptr || *directory == '\0' || !DirExists(directory)) return 0;
   char m[kPathMax];
   CopyBounded(m, directory, kPathMax);
@@ -176,4 +174,9 @@ int CMC_CALL isVeskMsgDir(const char* directory) {
   CopyBounded(probe, m, kPathMax);
   AppendBounded(probe, kPasswdRel, kPathMax);
   return OpenFileMode(probe, kModeExist) == 1 ? 1 : 0;
+}
+}  // namespace vk
+
+int CMC_CALL isVeskMsgDir(const char* directory) {
+  return vk::Guarded(0, [&] { return vk::IsMailTree(directory); });
 }

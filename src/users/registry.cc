@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "store/namelist.h"
-#include "cmc/frame.h"
+#include "cmc/guard.h"
 #include "cmc/session.h"
 #include "platform/file.h"
 #include "platform/memory.h"

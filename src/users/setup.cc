@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 
+#include "cmc/guard.h"
 #include "platform/profile.h"
 #include "store/config.h"
 #include "store/fileprim.h"
@@ -31,10 +32,8 @@ bool MakeBelow(const char* base, const char* rel) {
 }
 
 }  // namespace
-}  // namespace vk
 
-int CMC_CALL bSetupMHSDirs(const char* root) {
-  using namespace vk;
+int SetupMailTree(const char* root) {
   if (root == nullptr || *root == '\0' || !DirExists(root)) return 0;
   size_t len = std::strlen(root);
   bool has_sep = root[len - 1] == kPathSep || root[len - 1] == '\\';
@@ -83,4 +82,9 @@ int CMC_CALL bSetupMHSDirs(const char* root) {
   if (!bAddUser(kAdminUser, kSetupAdminPassword)) return 0;
 
   return PlatWriteProfileString(nullptr, kLogonSection, kAdminWorkstationKey, "1") ? 1 : 0;
+}
+}  // namespace vk
+
+int CMC_CALL bSetupMHSDirs(const char* root) {
+  return vk::Guarded(0, [&] { return vk::SetupMailTree(root); });
 }
