@@ -134,6 +134,12 @@ uint32_t PlatGetAttributes(const char* path);
 // accepted and have no effect, and read-only maps to the write permission.
 bool PlatSetAttributes(const char* path, uint32_t attributes);
 
+// How long ago a file or directory was last written, in seconds, by this
+// machine's clock against the time the file system stored (on a share, the
+// server's: a skewed clock makes it off by the skew, and a time ahead of
+// ours gives a negative age).  false when the path does not exist.
+bool PlatFileAge(const char* path, int64_t* seconds);
+
 // Creates one directory level (the parent must exist).
 bool PlatMakeDir(const char* path);
 // Removes one empty directory.

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <stdio.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -384,6 +385,25 @@ uint32_t PlatGetAttributes(const char* path) {
       return kAttrInvalid;
     }
     return AttributesOf(p, st);
+  });
+}
+
+bool PlatFileAge(const char* path, int64_t* seconds) {
+  return NoThrow<bool>(false, [&]() -> bool {
+    if (Injected()) return false;
+    if (path == nullptr || seconds == nullptr) {
+      SetError(PlatError::kNotFound);
+      return false;
+    }
+    std::string p;
+    ResolvePath(path, &p);
+    struct stat st;
+    if (lstat(p.c_str(), &st) != 0) {
+      SetErrno(errno);
+      return false;
+    }
+    *seconds = static_cast<int64_t>(time(nullptr)) - static_cast<int64_t>(st.st_mtime);
+    return true;
   });
 }
 

@@ -335,6 +335,23 @@ uint32_t PlatGetAttributes(const char* path) {
   return attributes;
 }
 
+bool PlatFileAge(const char* path, int64_t* seconds) {
+  if (Injected()) return false;
+  if (NullPath(path) || seconds == nullptr) return false;
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExA(path, GetFileExInfoStandard, &data)) {
+    SetSystemError(GetLastError());
+    return false;
+  }
+  FILETIME now;
+  GetSystemTimeAsFileTime(&now);
+  auto ticks = [](const FILETIME& t) {
+    return static_cast<int64_t>((static_cast<uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime);
+  };
+  *seconds = (ticks(now) - ticks(data.ftLastWriteTime)) / 10000000;  // 100 ns ticks
+  return true;
+}
+
 bool PlatSetAttributes(const char* path, uint32_t attributes) {
   if (Injected()) return false;
   if (NullPath(path)) return false;
