@@ -86,11 +86,13 @@ TEST_F(ConfigTest, RootInWinIniGetsTheMailDirAppendedAndWrittenBack) {
 
 TEST_F(ConfigTest, NoUsableTreeIsACancel) {
   MakeTree(dir_.path(), true, false);  // no passwd file
+  vk_set_dialog_driver([](void*, VkDialog*) {}, nullptr);  // the user closes the locate dialog
   for (const std::string& at : {std::string(), dir_.path(), dir_.Join("missing")}) {
     if (!at.empty()) PointWinIniAt(at);
     EXPECT_EQ(vk::LoadConfig(), CMC_E_USER_CANCEL) << at;
     EXPECT_FALSE(vk::ConfigLoaded());
   }
+  vk_set_dialog_driver(nullptr, nullptr);
 }
 
 TEST_F(ConfigTest, SetupMakesTheWholeTreeAndKeepsARegistryWhenRunAgain) {
