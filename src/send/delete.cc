@@ -16,7 +16,8 @@ CMC_return_code DeleteMessage(CMC_message_reference* message_reference) {
   // cmc_read applies.  The buffer leaves room for the read mark that
   // OpenMessageFile may append.
   char path[kReferenceMax + 1 + 8];
-  if (!MessagePathFromReference(message_reference, path, kReferenceMax + 1)) return CMC_E_INVALID_MESSAGE_REFERENCE;
+  // The name found may be the read twin, longer than the reference itself.
+  if (!MessagePathFromReference(message_reference, path, sizeof path - 4)) return CMC_E_INVALID_MESSAGE_REFERENCE;
 
   FileHandle h = OpenMessageFile(path, kModeReadShared);
   if (h == kNoFile) return CMC_E_INVALID_MESSAGE_REFERENCE;
