@@ -71,8 +71,8 @@ CMC_return_code CopyMessageForUi(const CMC_message* message, ResultPool* pool, C
 // the copy, the copy (which it may change).  0 to send, CMC_E_USER_CANCEL
 // or CMC_E_INSUFFICIENT_MEMORY to stop.
 using ComposeDialogFn = CMC_return_code (*)(CMC_ui_id owner, ResultPool* pool, CMC_message* copy);
-// Installs the compose dialog (null restores the default, which answers
-// CMC_E_USER_CANCEL as a cancelled dialog would); returns the one before.
+// Installs the compose dialog (null restores the default, the library's own
+// compose dialog); returns the one before.
 ComposeDialogFn SetComposeDialog(ComposeDialogFn dialog);
 
 // SendMessage is declared in cmc/handlers.h.
