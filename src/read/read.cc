@@ -340,8 +340,12 @@ CMC_return_code MarkRead(CMC_message_reference* message_reference) {
   AppendBounded(to, kReadMarkExt, sizeof to);
   // Never over another file: when the ".red" name is taken the message
   // stays unread and both files stay as they are.
-  PlatRenameNoReplace(from, to);
-  return CMC_SUCCESS;
+  if (PlatRenameNoReplace(from, to) || PlatLastError() == PlatError::kExists) return CMC_SUCCESS;
+  // Marked meanwhile by another workstation reading the same reference.
+  if (PlatGetAttributes(from) == kAttrInvalid && PlatGetAttributes(to) != kAttrInvalid) return CMC_SUCCESS;
+  // The mark could not be set: a success would tell the host the message
+  // is read while every listing still shows it unread.
+  return CMC_E_FAILURE;
 }
 
 }  // namespace vk

@@ -67,10 +67,41 @@ void StoreName(NameList* list, const char* name, std::size_t length, std::uint16
   list->count++;
 }
 
+// A list past the 64 KB that CreateNameList keeps to, as the registry makes
+// for thousands of users: the same layout, for `slots` rounded up by the
+// growth rule as far as the 16-bit count allows, and `bytes` of text; the
+// 32-bit `free` field counts any size.
+NameList* CreateLargeNameList(std::size_t slots, std::size_t bytes) {
+  std::size_t capacity = GrowSize(0, 0, slots);
+  if (capacity > 0xFFFF) capacity = slots;
+  if (capacity > 0xFFFF || bytes > 0x7FFFFFFF) return nullptr;
+  const std::size_t size = kModelHeaderSize + kModelSlotSize * capacity + bytes + kFreeReserve;
+  GlobalHandle handle = PlatGlobalAlloc(kNameListAllocFlags, size + Widening(capacity));
+  if (handle == nullptr) return nullptr;
+  auto* list = static_cast<NameList*>(PlatGlobalLock(handle));
+  if (list == nullptr) {
+    PlatGlobalFree(handle);
+    return nullptr;
+  }
+  list->handle = handle;
+  list->count = 0;
+  list->capacity = static_cast<CMC_uint16>(capacity);
+  list->flags = 0;
+  list->next = TextStart(list);
+  list->free = static_cast<CMC_uint32>(bytes);
+  return list;
+}
+
+// A new list of (slots, bytes), past 64 KB when it must be.
+NameList* CreateAnyNameList(std::size_t slots, std::size_t bytes) {
+  if (slots > 0xFFFF) return nullptr;
+  if (NameList* list = CreateNameList(static_cast<unsigned>(slots), bytes)) return list;
+  return CreateLargeNameList(slots, bytes);
+}
+
 // A new list of (slots, bytes) holding the first names of `list`.
 NameList* CopyNames(const NameList* list, std::size_t slots, std::size_t bytes) {
-  if (slots > 0xFFFF) return nullptr;
-  NameList* copy = CreateNameList(static_cast<unsigned>(slots), bytes);
+  NameList* copy = CreateAnyNameList(slots, bytes);
   if (copy == nullptr) return nullptr;
   std::size_t keep = slots < list->count ? slots : list->count;
   for (std::size_t i = 0; i < keep; i++) {
@@ -93,11 +124,16 @@ NameList* CopyWithRoom(const NameList* list, unsigned capacity, std::size_t room
 
 std::size_t UsedText(const NameList* list) { return static_cast<std::size_t>(list->next - TextStart(list)); }
 
-NameList* AppendForUnion(NameList* list, const char* name, unsigned mode) {
-  if ((mode & kNameModeMarkPresent) && list->count > 0 && PlatCompareNoCase(list->slots[list->count - 1], name) == 0) {
-    return list;
+// Appends `name` to a union under construction; false when it should have
+// been stored and could not be (a union never comes back short of a name).
+bool AppendForUnion(NameList** list, const char* name, unsigned mode) {
+  NameList* l = *list;
+  if ((mode & kNameModeMarkPresent) && l->count > 0 && PlatCompareNoCase(l->slots[l->count - 1], name) == 0) {
+    return true;
   }
-  return InsertName(list, name, list->count);
+  const unsigned before = l->count;
+  *list = InsertName(l, name, l->count);
+  return (*list)->count != before;
 }
 
 }  // namespace
@@ -170,8 +206,9 @@ NameList* InsertName(NameList* list, const char* name, std::uint16_t position) {
     StoreName(list, name, length, position);
     return list;
   }
+  if (list->count >= 0xFFFF) return list;
   std::size_t capacity = GrowSize(list->capacity, list->count, 1);
-  if (capacity > 0xFFFF) return list;
+  if (capacity > 0xFFFF) capacity = 0xFFFF;
   NameList* grown = CopyNameList(list, static_cast<unsigned>(capacity));
   if (grown != nullptr && !Fits(grown, length)) {
     // The growth rule only adds a little text room per slot; a long name
@@ -296,18 +333,20 @@ NameList* UnionNameLists(NameList* a, NameList* b, unsigned mode) {
   if (a->count == 0) return CopyNameList(b, b->count);
   if (b->count == 0) return CopyNameList(a, a->count);
 
-  unsigned slots = static_cast<unsigned>(a->count) + b->count;
-  NameList* list = CreateNameList(slots, BlockSize(a) + BlockSize(b));
+  std::size_t slots = static_cast<std::size_t>(a->count) + b->count;
+  NameList* list =
+      slots <= 0xFFFF ? CreateNameList(static_cast<unsigned>(slots), BlockSize(a) + BlockSize(b)) : nullptr;
   if (list == nullptr) {
     // Two large blocks may together pass the limit while their names fit.
-    list = CreateNameList(slots, UsedText(a) + UsedText(b));
+    list = CreateAnyNameList(slots, UsedText(a) + UsedText(b));
   }
   if (list == nullptr) return nullptr;
 
+  bool whole = true;
   if ((mode & (kNameModeInsertPos | kNameModeMarkPresent)) == 0) {
-    for (unsigned i = 0; i < a->count; i++) list = InsertName(list, a->slots[i], list->count);
-    for (unsigned j = 0; j < b->count; j++) list = InsertName(list, b->slots[j], list->count);
-    return list;
+    for (unsigned i = 0; whole && i < a->count; i++) whole = AppendForUnion(&list, a->slots[i], 0);
+    for (unsigned j = 0; whole && j < b->count; j++) whole = AppendForUnion(&list, b->slots[j], 0);
+    return whole ? list : FreeNameList(list);
   }
 
   list->flags |= VK_NAMELIST_SORTED;
@@ -315,14 +354,14 @@ NameList* UnionNameLists(NameList* a, NameList* b, unsigned mode) {
   if (!IsSorted(b)) SortNameList(b);
   unsigned i = 0;
   unsigned j = 0;
-  while (i < a->count && j < b->count) {
+  while (whole && i < a->count && j < b->count) {
     int order = PlatCompareNoCase(a->slots[i], b->slots[j]);
-    if (order <= 0) list = AppendForUnion(list, a->slots[i++], mode);
-    if (order >= 0) list = AppendForUnion(list, b->slots[j++], mode);
+    if (order <= 0) whole = AppendForUnion(&list, a->slots[i++], mode);
+    if (whole && order >= 0) whole = AppendForUnion(&list, b->slots[j++], mode);
   }
-  while (i < a->count) list = AppendForUnion(list, a->slots[i++], mode);
-  while (j < b->count) list = AppendForUnion(list, b->slots[j++], mode);
-  return list;
+  while (whole && i < a->count) whole = AppendForUnion(&list, a->slots[i++], mode);
+  while (whole && j < b->count) whole = AppendForUnion(&list, b->slots[j++], mode);
+  return whole ? list : FreeNameList(list);
 }
 
 void SortNameList(NameList* list) {

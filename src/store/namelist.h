@@ -7,9 +7,11 @@
 //
 // Operations that may enlarge a list take the list and return the list to
 // use afterwards: the same address, or a new block after the old one was
-// freed.  When a list cannot grow (the block would pass 64 KB, or memory
-// fails) the old list comes back without the new name; callers that must
-// know compare the count.
+// freed.  A list starts within 64 KB and grows past it when it must (its
+// 16-bit count and 32-bit free field allow that; a host that reads lists by
+// their fields needs nothing more).  When a list cannot grow (65,535 names,
+// a name of 64 KB or more, or memory fails) the old list comes back without
+// the new name; callers that must know compare the count.
 //
 // All comparisons (equality, search order, sort order) are the platform's
 // case-insensitive comparison, PlatCompareNoCase.
@@ -25,7 +27,8 @@ namespace vk {
 
 // Allocation flags of every list block: movable, zero-initialised, shareable.
 constexpr unsigned kNameListAllocFlags = 0x2042;
-// No list block is ever larger than this.
+// No list that CreateNameList makes is larger than this; copies, unions
+// and growth pass it when their names need more.
 constexpr std::size_t kNameListMaxBlock = 65536;
 
 // FindName results besides a position.
@@ -69,13 +72,14 @@ NameList* ClearNameList(NameList* list);
 // A new list holding the first min(n, count) names of `list` in order, where
 // n = capacity, or the list's count when capacity is 0.  It is created for n
 // slots (which the creation rounds up) and the old text plus 32 bytes per
-// slot beyond the count.  The copy is not flagged sorted.  Null for a null
-// list or when memory fails.
+// slot beyond the count, past 64 KB when that needs more.  The copy is not
+// flagged sorted.  Null for a null list or when memory fails.
 NameList* CopyNameList(const NameList* list, unsigned capacity);
 
 // Stores a copy of `name` at `position` (0..count; a larger position
 // appends).  When the slots or the text area are full the list is copied
-// into a larger block by CopyNameList(list, GrowSize(capacity, count, 1)),
+// into a larger block by CopyNameList(list, GrowSize(capacity, count, 1))
+// (at most 65,535 slots),
 // with more text room when a long name needs it, or, when the block that
 // rule asks for is too large, into the next slot step with just the text
 // needed; the grown list is not flagged sorted.  Otherwise the sorted flag
@@ -115,8 +119,9 @@ NameList* SplitToNameList(char* text, const char* delimiters, unsigned mode);
 // all of a, then all of b.  Mode bit 0 or 1: the inputs are sorted in place
 // if needed and merged ascending (equal names a's first); with bit 1 a name
 // equal to the one stored before it is dropped.  Both null gives an empty
-// list; one null or empty gives a plain copy of the other.  Null when memory
-// fails.
+// list; one null or empty gives a plain copy of the other.  The result may
+// pass 64 KB.  Null when memory fails or the names would pass 65,535: never
+// a list short of a name.
 NameList* UnionNameLists(NameList* a, NameList* b, unsigned mode);
 
 // Sorts the list ascending in place and flags it sorted; null is left alone.

@@ -133,15 +133,24 @@ bool ScanFiles(const char* dir, const char* pattern, FileVisitor visit, void* co
 
   DirEntry entry;
   SearchHandle find = PlatFindFirst(search, &entry);
-  if (find == nullptr) return true;
+  // Only "no such file" is an empty directory; any other failure means the
+  // directory could not be read, and a listing must not show it empty.
+  if (find == nullptr) return PlatLastError() == PlatError::kNotFound;
   constexpr uint32_t kSkip = kAttrHidden | kAttrSystem | kAttrDirectory;
-  for (bool more = true; more; more = PlatFindNext(find, &entry)) {
-    if (entry.attributes != kAttrInvalid && (entry.attributes & kSkip)) continue;
-    const char* name = entry.short_name[0] != '\0' ? entry.short_name : entry.long_name;
-    if (!visit(context, name, entry)) break;
+  bool read = true;
+  for (;;) {
+    if (entry.attributes == kAttrInvalid || (entry.attributes & kSkip) == 0) {
+      const char* name = entry.short_name[0] != '\0' ? entry.short_name : entry.long_name;
+      if (!visit(context, name, entry)) break;
+    }
+    if (!PlatFindNext(find, &entry)) {
+      // The end of the directory; anything else would cut the listing short.
+      read = PlatLastError() == PlatError::kNotFound;
+      break;
+    }
   }
   PlatFindClose(find);
-  return true;
+  return read;
 }
 
 NameList* ListFiles(const char* dir, const char* pattern, const char* resume) {

@@ -62,7 +62,7 @@ int HasReadMark(const char* path);
 // them, each by its short 8.3 name when it has one, else its long name.
 // With `resume`, the list starts at the first entry of that name (any case).
 // Null when the directory is null or empty, nothing matches, `resume`
-// matches no entry, or memory runs out.  The caller frees the list with the
+// matches no entry, the directory cannot be read, or memory runs out.  The caller frees the list with the
 // name-list release.
 NameList* ListFiles(const char* dir, const char* pattern, const char* resume);
 
@@ -71,8 +71,10 @@ NameList* ListFiles(const char* dir, const char* pattern, const char* resume);
 using FileVisitor = bool (*)(void* context, const char* name, const DirEntry& entry);
 // Hands the plain files of `dir` matching `pattern` (null: "*.*") to
 // `visit`, as ListFiles sees them.  false, visiting nothing, when the
-// directory is null or empty or the search path would not fit; true
-// otherwise, also when nothing matched.
+// directory is null or empty or the search path would not fit; false too
+// when the directory cannot be read, at its start or part-way (what was
+// visited until then was not the whole directory); true otherwise, also
+// when nothing matched or `visit` stopped the scan.
 bool ScanFiles(const char* dir, const char* pattern, FileVisitor visit, void* context);
 
 // Makes a directory path (kPathMax buffer) absolute, spelled as the file

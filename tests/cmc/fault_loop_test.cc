@@ -70,7 +70,7 @@ class FaultLoop : private OnMemoryDisk, public vktest::SenderTree {
     void (*prepare)(FaultLoop*);
     long (*run)(FaultLoop*);          // a CMC code, or the export's 1/0
     void (*check)(FaultLoop*, long);  // that the result is true
-    bool cxx;                         // C++ allocations fail too
+    int cxx;                          // C++ allocations fail too: 1 once, 2 also from then on
   };
 
   void Loop(const Op& op);
@@ -209,9 +209,7 @@ void FaultLoop::Loop(const Op& op) {
       ASSERT_NO_FATAL_FAILURE(op.prepare(this));
       const int handles = OpenHandles();
       const vk::MailConfig config = vk::g_mail_config;
-      // Every C++ allocation failing from then on adds thousands of runs
-      // that find nothing a single failure does not.
-      g_cxx_faults = op.cxx && !persistent;
+      g_cxx_faults = op.cxx > (persistent ? 1 : 0);
       vk::PlatFaultArm(n, persistent, kind);
       const long rc = op.run(this);
       const bool fired = vk::PlatFaultFired();
@@ -249,8 +247,9 @@ long List(FaultLoop*) {
   CMC_uint32 count = 0;
   CMC_message_summary* result = nullptr;
   const CMC_return_code rc = cmc_list(vk::Session().session_id, nullptr, 0, nullptr, &count, 0, &result, nullptr);
-  // What is listed must be there.  (A directory search that fails still
-  // lists as an empty mailbox on Win32: count 0 passes until it does not.)
+  // The one message, whole, or a failure.  (The listing still takes a
+  // directory that could not be read for an empty one: count 0 passes until
+  // it checks the scan's result.)
   const bool right = rc != CMC_SUCCESS || count == 0 ||
                      (count == 1 && result != nullptr && std::strcmp(result->subject, "hello") == 0);
   if (result != nullptr) cmc_free(result);
@@ -266,9 +265,12 @@ long ReadMarked(FaultLoop* t) {
   return right ? rc : -1;
 }
 
+// Read and marked, or failed with the message as it was.
 void Marked(FaultLoop* t, long rc) {
   EXPECT_GE(rc, 0);
-  EXPECT_TRUE(t->MineThere());
+  const bool unmarked = fs::exists(t->Mailbox("bob") / "KWZ0002");
+  EXPECT_NE(unmarked, fs::exists(t->Mailbox("bob") / "KWZ0002.red"));
+  EXPECT_EQ(unmarked, rc != CMC_SUCCESS);
 }
 
 long Delete(FaultLoop* t) {
@@ -325,16 +327,26 @@ void SetUpOther(FaultLoop* t, long rc) {
   }
 }
 
+// Not yet with C++ allocations failing: a read (PlatNativePath throws) and,
+// on Win32, what writes the passwd file (its writer leaves its lock behind).
+// A send's thousands of runs with every allocation failing from then on
+// outlast the test's time under the sanitizers.
+#ifdef _WIN32
+constexpr int kProfileCxx = 0;
+#else
+constexpr int kProfileCxx = 2;
+#endif
+
 const FaultLoop::Op kOps[] = {
-    {"send", Nothing, SendThree, Sent, true},
-    {"send documents", Nothing, SendDocuments, Sent, true},
-    {"list", Put, List, Listed, false},
-    {"read", Put, ReadMarked, Marked, false},
-    {"delete", Put, Delete, Deleted, false},
-    {"add user", Nothing, AddEve, AddedEve, false},
-    {"remove user", Nothing, RemoveDave, RemovedDave, false},
-    {"set password", Nothing, Repassword, Repassworded, false},
-    {"setup", MakeOther, Setup, SetUpOther, false},
+    {"send", Nothing, SendThree, Sent, 1},
+    {"send documents", Nothing, SendDocuments, Sent, 1},
+    {"list", Put, List, Listed, 2},
+    {"read", Put, ReadMarked, Marked, 0},
+    {"delete", Put, Delete, Deleted, 2},
+    {"add user", Nothing, AddEve, AddedEve, kProfileCxx},
+    {"remove user", Nothing, RemoveDave, RemovedDave, kProfileCxx},
+    {"set password", Nothing, Repassword, Repassworded, kProfileCxx},
+    {"setup", MakeOther, Setup, SetUpOther, 2},
 };
 
 class FaultLoopEach : public FaultLoop, public ::testing::WithParamInterface<size_t> {};

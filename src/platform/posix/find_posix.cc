@@ -2,6 +2,7 @@
 #include <dirent.h>
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <cstring>
 #include <new>
 #include <string>
@@ -19,6 +20,12 @@ using posix::SetError;
 
 namespace {
 
+bool SameLetter(char a, char b) {
+  const char one[2] = {a, '\0'};
+  const char other[2] = {b, '\0'};
+  return posix::NamesEqualNoCase(one, other);
+}
+
 // Windows name matching: * and ? without regard to case, and a name without
 // a period matches as if it ended in one ("*.*" and "*." both take "README").
 bool WildMatch(const char* pat, const char* name) {
@@ -28,8 +35,7 @@ bool WildMatch(const char* pat, const char* name) {
     if (*pat == '*') {
       star = pat++;
       resume = name;
-    } else if (*pat == '?' ||
-               (*pat != '\0' && posix::NamesEqualNoCase(std::string(1, *pat).c_str(), std::string(1, *name).c_str()))) {
+    } else if (*pat == '?' || (*pat != '\0' && SameLetter(*pat, *name))) {
       ++pat;
       ++name;
     } else if (star != nullptr) {
@@ -82,11 +88,19 @@ bool Describe(const Search* s, const char* name, DirEntry* entry) {
   return true;
 }
 
-// The next entry that matches, or false at the end.
+// The next entry that matches.  false at the end, with kNotFound, or when
+// the directory cannot be read, with its error: a listing must not take a
+// read error for its end.
 bool NextMatch(Search* s, DirEntry* entry) {
   if (s->dir == nullptr) s->dir = opendir(s->directory.empty() ? "." : s->directory.c_str());
-  if (s->dir == nullptr) return false;
-  while (struct dirent* e = readdir(s->dir)) {
+  if (s->dir == nullptr) {
+    SetErrno(errno);
+    return false;
+  }
+  for (;;) {
+    errno = 0;
+    struct dirent* e = readdir(s->dir);
+    if (e == nullptr) break;
     const char* name = e->d_name;
     if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) continue;
     if (s->literal && s->pattern == name) continue;              // delivered first
@@ -94,12 +108,15 @@ bool NextMatch(Search* s, DirEntry* entry) {
     if (!PatternMatches(s->pattern, name)) continue;
     if (Describe(s, name, entry)) return true;
   }
+  if (errno != 0) {
+    SetErrno(errno);
+  } else {
+    SetError(PlatError::kNotFound);
+  }
   return false;
 }
 
-}  // namespace
-
-SearchHandle PlatFindFirst(const char* pattern, DirEntry* entry) {
+SearchHandle FindFirst(const char* pattern, DirEntry* entry, Search** made) {
   if (Injected()) return nullptr;
   if (pattern == nullptr || entry == nullptr) {
     SetError(PlatError::kNotFound);
@@ -116,7 +133,7 @@ SearchHandle PlatFindFirst(const char* pattern, DirEntry* entry) {
     SetError(PlatError::kNotFound);
     return nullptr;
   }
-  Search* s = new (std::nothrow) Search;
+  Search* s = *made = new (std::nothrow) Search;
   if (s == nullptr) {
     SetError(PlatError::kOther);
     return nullptr;
@@ -140,29 +157,52 @@ SearchHandle PlatFindFirst(const char* pattern, DirEntry* entry) {
     s->dir = opendir(resolved.empty() ? "." : resolved.c_str());
     if (s->dir == nullptr) {
       SetErrno(errno);
+      *made = nullptr;
       delete s;
       return nullptr;
     }
   }
   if (s->dir != nullptr && !NextMatch(s, entry)) {
+    *made = nullptr;
+    const PlatError error = PlatLastError();
     PlatFindClose(s);
-    SetError(PlatError::kNotFound);
+    SetError(error);
     return nullptr;
   }
   return s;
 }
 
-bool PlatFindNext(SearchHandle search, DirEntry* entry) {
+bool FindNext(SearchHandle search, DirEntry* entry) {
   if (Injected()) return false;
   if (search == nullptr || entry == nullptr) {
     SetError(PlatError::kOther);
     return false;
   }
-  if (!NextMatch(static_cast<Search*>(search), entry)) {
-    SetError(PlatError::kNotFound);
+  return NextMatch(static_cast<Search*>(search), entry);
+}
+
+}  // namespace
+
+// The paths are built in strings: a failed allocation fails the call, and
+// releases the search begun so far, instead of unwinding into the caller.
+SearchHandle PlatFindFirst(const char* pattern, DirEntry* entry) {
+  Search* s = nullptr;
+  try {
+    return FindFirst(pattern, entry, &s);
+  } catch (...) {
+    PlatFindClose(s);
+    SetError(PlatError::kOther);
+    return nullptr;
+  }
+}
+
+bool PlatFindNext(SearchHandle search, DirEntry* entry) {
+  try {
+    return FindNext(search, entry);
+  } catch (...) {
+    SetError(PlatError::kOther);
     return false;
   }
-  return true;
 }
 
 void PlatFindClose(SearchHandle search) {

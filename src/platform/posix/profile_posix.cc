@@ -151,7 +151,12 @@ bool ReadProfileText(const std::string& path, std::string* text) {
         ok = false;
       }
       if (n <= 0) break;
-      text->append(buf, static_cast<size_t>(n));
+      try {
+        text->append(buf, static_cast<size_t>(n));
+      } catch (...) {
+        close(fd);
+        throw;
+      }
     }
     const bool whole = fstat(fd, &st) == 0 && static_cast<off_t>(text->size()) >= st.st_size;
     close(fd);
@@ -423,9 +428,36 @@ bool TakeLock(const std::string& profile, WriterLock* lock) {
   }
 }
 
+// Allocates nothing, so that a writer that failed for want of memory still
+// leaves no lock behind.
 void DropLock(const WriterLock& lock) {
-  std::string holder;
-  if (ReadSmallFile(lock.owner, &holder) && holder == lock.token) RemoveLock(lock, PlatTickCount() + kHoldLimitMs);
+  int fd = open(lock.owner.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return;
+  char buf[256];
+  ssize_t n;
+  do {
+    n = read(fd, buf, sizeof buf);
+  } while (n < 0 && errno == EINTR);
+  close(fd);
+  if (n >= 0 && static_cast<size_t>(n) == lock.token.size() &&
+      std::memcmp(buf, lock.token.data(), lock.token.size()) == 0)
+    RemoveLock(lock, PlatTickCount() + kHoldLimitMs);
+}
+
+// Delivers what a read answers without its profile: `def` for a key, an
+// empty run for a list of names.  Allocates nothing.
+int DeliverDefault(const char* section, const char* key, const char* def, char* out, int size) {
+  if (section == nullptr || key == nullptr || def == nullptr) {
+    out[0] = '\0';
+    if (size > 1) out[1] = '\0';
+    return 0;
+  }
+  size_t n = std::strlen(def);
+  while (n > 0 && IsBlank(def[n - 1])) --n;
+  if (n > static_cast<size_t>(size - 1)) n = static_cast<size_t>(size - 1);
+  std::memcpy(out, def, n);
+  out[n] = '\0';
+  return static_cast<int>(n);
 }
 
 // Replaces `path` by `text` while `lock` is held: a temporary file in the
@@ -491,12 +523,8 @@ void MakeParents(const std::string& path) {
 
 bool HasLineBreak(const char* s) { return s != nullptr && std::strpbrk(s, "\r\n") != nullptr; }
 
-}  // namespace
-
-int PlatGetProfileString(const char* file, const char* section, const char* key, const char* def, char* out, int size) {
-  bool injected = PlatFaultHit();
-  if (injected) SetError(PlatError::kInjected);
-  if (out == nullptr || size <= 0) return 0;
+int ReadProfileString(bool injected, const char* file, const char* section, const char* key, const char* def, char* out,
+                      int size) {
   std::string text = injected ? std::string() : ProfileText(ProfileFile(file));
   std::vector<std::string> lines = SplitLines(text);
   std::string name;
@@ -526,11 +554,7 @@ int PlatGetProfileString(const char* file, const char* section, const char* key,
   return DeliverValue(value, out, size);
 }
 
-int PlatGetProfileInt(const char* file, const char* section, const char* key, int def) {
-  if (PlatFaultHit()) {
-    SetError(PlatError::kInjected);
-    return def;
-  }
+int ReadProfileInt(const char* file, const char* section, const char* key, int def) {
   std::string value;
   if (section == nullptr || key == nullptr ||
       !LookUp(ProfileText(ProfileFile(file)), Trim(section), Trim(key), &value) || value.empty()) {
@@ -554,11 +578,8 @@ int PlatGetProfileInt(const char* file, const char* section, const char* key, in
 
 // Names and values that would break the line structure (a line break, an
 // '=' in a key, a ']' in a section name) are refused rather than written.
-bool PlatWriteProfileString(const char* file, const char* section, const char* key, const char* value) {
-  if (PlatFaultHit()) {
-    SetError(PlatError::kInjected);
-    return false;
-  }
+bool WriteProfileString(const char* file, const char* section, const char* key, const char* value, WriterLock* lock,
+                        bool* locked) {
   if (section == nullptr) {
     if (key == nullptr && value == nullptr) return true;  // nothing is cached
     SetError(PlatError::kOther);
@@ -591,22 +612,76 @@ bool PlatWriteProfileString(const char* file, const char* section, const char* k
     SetErrno(errno);
     return false;
   }
-  WriterLock lock;
-  if (!TakeLock(path, &lock)) return false;
+  if (!TakeLock(path, lock)) return false;
+  *locked = true;
   std::string text;
   bool ok = ReadProfileText(path, &text);
   if (ok) {
     std::vector<std::string> lines = SplitLines(text);
-    if (ApplyWrite(&lines, sec, key, value)) ok = ReplaceFile(path, JoinLines(lines), st.st_mode & 07777, &lock);
+    if (ApplyWrite(&lines, sec, key, value)) ok = ReplaceFile(path, JoinLines(lines), st.st_mode & 07777, lock);
   }
-  DropLock(lock);
+  *locked = false;
+  DropLock(*lock);
   return ok;
 }
 
+}  // namespace
+
+// Every exported call works in strings: a failed allocation fails the call
+// as the platform's own would (a read delivers its default), after
+// releasing what it holds, instead of unwinding into the caller.
+int PlatGetProfileString(const char* file, const char* section, const char* key, const char* def, char* out, int size) {
+  bool injected = PlatFaultHit();
+  if (injected) SetError(PlatError::kInjected);
+  if (out == nullptr || size <= 0) return 0;
+  try {
+    return ReadProfileString(injected, file, section, key, def, out, size);
+  } catch (...) {
+    SetError(PlatError::kOther);
+    return DeliverDefault(section, key, def, out, size);
+  }
+}
+
+int PlatGetProfileInt(const char* file, const char* section, const char* key, int def) {
+  if (PlatFaultHit()) {
+    SetError(PlatError::kInjected);
+    return def;
+  }
+  try {
+    return ReadProfileInt(file, section, key, def);
+  } catch (...) {
+    SetError(PlatError::kOther);
+    return def;
+  }
+}
+
+bool PlatWriteProfileString(const char* file, const char* section, const char* key, const char* value) {
+  if (PlatFaultHit()) {
+    SetError(PlatError::kInjected);
+    return false;
+  }
+  WriterLock lock;
+  bool locked = false;
+  try {
+    return WriteProfileString(file, section, key, value, &lock, &locked);
+  } catch (...) {
+    if (locked) DropLock(lock);
+    SetError(PlatError::kOther);
+    return false;
+  }
+}
+
 void PlatSetWorkstationProfile(const char* path) {
-  std::lock_guard<std::mutex> lock(g_workstation_mu);
-  g_workstation_set = path != nullptr;
-  g_workstation_path = path != nullptr ? path : "";
+  try {
+    std::lock_guard<std::mutex> lock(g_workstation_mu);
+    g_workstation_set = path != nullptr;
+    g_workstation_path = path != nullptr ? path : "";
+  } catch (...) {
+    // A stand-in that could not be kept must not leave the calls on the real
+    // profile: an empty path, which no call can open, stands in instead.
+    g_workstation_set = path != nullptr;
+    g_workstation_path.clear();
+  }
 }
 
 }  // namespace vk
