@@ -190,12 +190,13 @@ bool AddToSnapshot(void*, const char* name, const DirEntry& entry) {
   return true;
 }
 
-// Scans `dir` afresh into the snapshot; false when memory ran out.
+// Scans `dir` afresh into the snapshot; false when the directory could not
+// be read whole or memory ran out: a mailbox read in part is no listing.
 bool TakeSnapshot(const char* dir) {
   DropSnapshot();
   CopyBounded(g_snapshot.dir, dir, kPathMax);
-  ScanFiles(dir, nullptr, AddToSnapshot, nullptr);
-  if (!g_snapshot.failed) return true;
+  const bool scanned = ScanFiles(dir, nullptr, AddToSnapshot, nullptr);
+  if (scanned && !g_snapshot.failed) return true;
   DropSnapshot();
   return false;
 }

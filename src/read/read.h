@@ -13,9 +13,10 @@
 //     the message does not fit one result block or no work buffer can be
 //     had.  On failure *message is null and no block is left behind.
 //   MarkRead(reference): renames the message file to carry ".red".  0 also
-//     when it already does, has another extension, or the rename cannot be
-//     made (the file stays as it was); CMC_E_FAILURE (8) for a reference
-//     text longer than kReferenceMax; 15 for a reference outside the mailbox.
+//     when it already does, has another extension, or the ".red" name is
+//     taken (the file stays as it was); CMC_E_FAILURE (8) for a reference
+//     text longer than kReferenceMax or a rename that failed; 15 for a
+//     reference outside the mailbox.
 #ifndef VK_READ_READ_H
 #define VK_READ_READ_H
 
