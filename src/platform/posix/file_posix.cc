@@ -44,6 +44,7 @@ uint32_t AttributesOf(const std::string& resolved, const struct stat& st) {
 
 using posix::AttributesOf;
 using posix::Injected;
+using posix::NoThrow;
 using posix::ResolvePath;
 using posix::SetErrno;
 using posix::SetError;
@@ -67,18 +68,6 @@ int WithSharingRetry(Op op) {
     if (op() == 0) return 0;
     if (errno != EBUSY || attempt == kSharingRetries) return -1;
     PlatSleepMs(kSharingRetryMs[attempt]);
-  }
-}
-
-// Runs a call's body, which builds paths in strings: a failed allocation
-// fails the call instead of unwinding through callers that hold handles.
-template <typename R, typename Body>
-R NoThrow(R failure, Body body) noexcept {
-  try {
-    return body();
-  } catch (...) {
-    SetError(PlatError::kOther);
-    return failure;
   }
 }
 

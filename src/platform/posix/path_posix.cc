@@ -111,22 +111,13 @@ bool ResolvePath(const char* path, std::string* out) {
 
 }  // namespace posix
 
+using posix::NoThrow;
 using posix::ResolvePath;
 
-char* PlatNativePath(const char* path, char* out, size_t size) {
-  if (out == nullptr || size == 0) return out;
-  std::string p;
-  ResolvePath(path, &p);
-  size_t n = p.size() < size - 1 ? p.size() : size - 1;
-  std::memcpy(out, p.data(), n);
-  out[n] = '\0';
-  return out;
-}
+namespace {
 
-bool PlatAbsolutePath(const char* path, char* out, size_t size) {
-  if (out == nullptr || size == 0) return false;
-  out[0] = '\0';
-  if (path == nullptr || *path == '\0') return false;
+// The absolute form of `path`.
+bool AbsolutePathOf(const char* path, char* out, size_t size) {
   std::string given(path);
   for (char& c : given) {
     if (c == '\\') c = '/';
@@ -157,6 +148,27 @@ bool PlatAbsolutePath(const char* path, char* out, size_t size) {
   if (made.size() >= size) return false;
   std::memcpy(out, made.c_str(), made.size() + 1);
   return true;
+}
+}  // namespace
+
+char* PlatNativePath(const char* path, char* out, size_t size) {
+  if (out == nullptr || size == 0) return out;
+  out[0] = '\0';
+  return NoThrow<char*>(out, [&]() -> char* {
+    std::string p;
+    ResolvePath(path, &p);
+    size_t n = p.size() < size - 1 ? p.size() : size - 1;
+    std::memcpy(out, p.data(), n);
+    out[n] = '\0';
+    return out;
+  });
+}
+
+bool PlatAbsolutePath(const char* path, char* out, size_t size) {
+  if (out == nullptr || size == 0) return false;
+  out[0] = '\0';
+  if (path == nullptr || *path == '\0') return false;
+  return NoThrow<bool>(false, [&]() -> bool { return AbsolutePathOf(path, out, size); });
 }
 
 }  // namespace vk

@@ -25,6 +25,18 @@ void SetErrno(int err, ErrnoCall call = ErrnoCall::kAny);
 // kInjected, when this one must fail.
 bool Injected();
 
+// Runs a call's body, which builds paths in strings: a failed allocation
+// fails the call instead of unwinding through callers that hold handles.
+template <typename R, typename Body>
+R NoThrow(R failure, Body body) noexcept {
+  try {
+    return body();
+  } catch (...) {
+    SetError(PlatError::kOther);
+    return failure;
+  }
+}
+
 // A library path spelled for the system: backslashes become slashes, and a
 // trailing period of the final component is dropped ("KWZ0f3a." names
 // "KWZ0f3a", as on Windows; "." and ".." stay).
