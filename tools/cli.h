@@ -90,6 +90,7 @@ int CmdAddUser(const Args& a);
 int CmdRemoveUser(const Args& a);
 int CmdUsers(const Args& a);
 int CmdLogon(const Args& a);
+int CmdCheck(const Args& a);
 // cli_admin.cc: the administer users dialog and the change password door.
 int CmdAdmin(const Args& a);
 int CmdPasswd(const Args& a);

@@ -339,6 +339,8 @@ const Command kCommands[] = {
     {"users", CmdUsers, "", "list the registered users", false},
     {"logon", CmdLogon, "", "log on through the login dialog, played in the terminal", true},
     {"admin", CmdAdmin, "", "administer users: the administrator password, then the administer users dialog", false},
+    {"check", CmdCheck, "[--repair]",
+     "look through the mail tree for what failed sends and writes left behind; --repair removes it", false},
     {"passwd", CmdPasswd, "[--user U]", "change a user's password in the login dialog's change password dialog", false},
 #ifdef VKMSG_CLI_MAIL
     {"send", CmdSend, "--to NAME... [--cc NAME] [--bcc NAME] [--subject S] [--attach FILE]... [--text T] [--edit]",

@@ -89,6 +89,21 @@ CMC_EXPORT int vk_dialog_rect(VkDialog *d, int *left, int *top, int *width, int 
 CMC_EXPORT int vk_dialog_control(VkDialog *d, int index, int *id, int *kind, unsigned long *style, int *state,
                                  char *text, int size);
 
+/* Tree check.  Looks through a mail tree for what failed or killed sends
+ * and registry writes left behind (older than an hour, so work in progress
+ * on another workstation is never touched) and, with `repair`, removes it;
+ * messages that do not parse and users whose directories or entry are
+ * missing are reported only.  `mail_dir` null: this workstation's tree.
+ * Each finding goes to `finding` (kind as text, path or user name, whether
+ * it is reported only, whether the repair removed it); `progress` hears the
+ * entries looked at every thousand.  totals: entries, found, removed,
+ * failed removals, reported only (may be null).  Answers 0, 1 when there is
+ * no mail tree, 2 when memory ran out. */
+typedef void (*VkCheckFinding)(void *context, const char *kind, const char *path, int report_only, int removed);
+typedef void (*VkCheckProgress)(void *context, unsigned long entries);
+CMC_EXPORT int vk_check_tree(const char *mail_dir, int repair, VkCheckFinding finding, VkCheckProgress progress,
+                             void *context, unsigned long totals[5]);
+
 #ifdef __cplusplus
 }
 #endif

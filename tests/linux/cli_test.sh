@@ -157,6 +157,9 @@ dialogs "ann composes" 'Plans\nSee you\nt\n1!\n\n\nok\n\n\n\nok\n' send --edit -
 has "^sent$"
 dialogs "the tree located" '\n\nok\n' locate "${tree_a:-$scratch/share}"
 has "mail directory: .*MHS/MAIL/$"
+# After all of that nothing is left behind.
+ok "the tree checked" -- check
+has " 0 found"
 
 if [ "$failures" -ne 0 ]; then
   echo "$failures check(s) failed"
