@@ -71,6 +71,23 @@ int WithSharingRetry(Op op) {
   }
 }
 
+// The prologue of every call on one named file: no exception escapes, the
+// fault hook may fail the call, a null path is not found, and `body` gets
+// the path to hand the system.
+template <typename R, typename Body>
+R OnPath(const char* path, R failure, Body body) noexcept {
+  return NoThrow<R>(failure, [&]() -> R {
+    if (Injected()) return failure;
+    if (path == nullptr) {
+      SetError(PlatError::kNotFound);
+      return failure;
+    }
+    std::string p;
+    ResolvePath(path, &p);
+    return body(p);
+  });
+}
+
 }  // namespace
 
 FileHandle PlatOpen(const char* path, unsigned access, ShareMode share, Disposition disposition, bool inherit) {
@@ -265,14 +282,7 @@ bool PlatFlush(FileHandle h) {
 }
 
 bool PlatDeleteFile(const char* path) {
-  return NoThrow<bool>(false, [&]() -> bool {
-    if (Injected()) return false;
-    if (path == nullptr) {
-      SetError(PlatError::kNotFound);
-      return false;
-    }
-    std::string p;
-    ResolvePath(path, &p);
+  return OnPath<bool>(path, false, [&](const std::string& p) -> bool {
     struct stat st;
     if (lstat(p.c_str(), &st) != 0) {
       SetErrno(errno);
@@ -360,14 +370,7 @@ bool PlatRenameNoReplace(const char* from, const char* to) {
 }
 
 uint32_t PlatGetAttributes(const char* path) {
-  return NoThrow<uint32_t>(kAttrInvalid, [&]() -> uint32_t {
-    if (Injected()) return kAttrInvalid;
-    if (path == nullptr) {
-      SetError(PlatError::kNotFound);
-      return kAttrInvalid;
-    }
-    std::string p;
-    ResolvePath(path, &p);
+  return OnPath<uint32_t>(path, kAttrInvalid, [&](const std::string& p) -> uint32_t {
     struct stat st;
     if (stat(p.c_str(), &st) != 0) {
       SetErrno(errno);
@@ -378,14 +381,11 @@ uint32_t PlatGetAttributes(const char* path) {
 }
 
 bool PlatFileAge(const char* path, int64_t* seconds) {
-  return NoThrow<bool>(false, [&]() -> bool {
-    if (Injected()) return false;
-    if (path == nullptr || seconds == nullptr) {
+  return OnPath<bool>(path, false, [&](const std::string& p) -> bool {
+    if (seconds == nullptr) {
       SetError(PlatError::kNotFound);
       return false;
     }
-    std::string p;
-    ResolvePath(path, &p);
     struct stat st;
     if (lstat(p.c_str(), &st) != 0) {
       SetErrno(errno);
@@ -397,14 +397,7 @@ bool PlatFileAge(const char* path, int64_t* seconds) {
 }
 
 bool PlatSetAttributes(const char* path, uint32_t attributes) {
-  return NoThrow<bool>(false, [&]() -> bool {
-    if (Injected()) return false;
-    if (path == nullptr) {
-      SetError(PlatError::kNotFound);
-      return false;
-    }
-    std::string p;
-    ResolvePath(path, &p);
+  return OnPath<bool>(path, false, [&](const std::string& p) -> bool {
     struct stat st;
     if (stat(p.c_str(), &st) != 0) {
       SetErrno(errno);
@@ -450,14 +443,7 @@ bool PlatMakeDir(const char* path) {
 }
 
 bool PlatRemoveDir(const char* path) {
-  return NoThrow<bool>(false, [&]() -> bool {
-    if (Injected()) return false;
-    if (path == nullptr) {
-      SetError(PlatError::kNotFound);
-      return false;
-    }
-    std::string p;
-    ResolvePath(path, &p);
+  return OnPath<bool>(path, false, [&](const std::string& p) -> bool {
     if (rmdir(p.c_str()) != 0) {
       SetErrno(errno, posix::ErrnoCall::kRemoveDir);
       return false;
