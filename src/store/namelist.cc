@@ -67,15 +67,9 @@ void StoreName(NameList* list, const char* name, std::size_t length, std::uint16
   list->count++;
 }
 
-// A list past the 64 KB that CreateNameList keeps to, as the registry makes
-// for thousands of users: the same layout, for `slots` rounded up by the
-// growth rule as far as the 16-bit count allows, and `bytes` of text; the
-// 32-bit `free` field counts any size.
-NameList* CreateLargeNameList(std::size_t slots, std::size_t bytes) {
-  std::size_t capacity = GrowSize(0, 0, slots);
-  if (capacity > 0xFFFF) capacity = slots;
-  if (capacity > 0xFFFF || bytes > 0x7FFFFFFF) return nullptr;
-  const std::size_t size = kModelHeaderSize + kModelSlotSize * capacity + bytes + kFreeReserve;
+// An empty list in a new block of `size` bytes (widened for the platform's
+// slot pointers) with `capacity` slots and `text_room` bytes for names.
+NameList* AllocateNameList(std::size_t capacity, std::size_t size, std::size_t text_room) {
   GlobalHandle handle = PlatGlobalAlloc(kNameListAllocFlags, size + Widening(capacity));
   if (handle == nullptr) return nullptr;
   auto* list = static_cast<NameList*>(PlatGlobalLock(handle));
@@ -88,8 +82,20 @@ NameList* CreateLargeNameList(std::size_t slots, std::size_t bytes) {
   list->capacity = static_cast<CMC_uint16>(capacity);
   list->flags = 0;
   list->next = TextStart(list);
-  list->free = static_cast<CMC_uint32>(bytes);
+  list->free = static_cast<CMC_uint32>(text_room);
   return list;
+}
+
+// A list past the 64 KB that CreateNameList keeps to, as the registry makes
+// for thousands of users: the same layout, for `slots` rounded up by the
+// growth rule as far as the 16-bit count allows, and `bytes` of text; the
+// 32-bit `free` field counts any size.
+NameList* CreateLargeNameList(std::size_t slots, std::size_t bytes) {
+  std::size_t capacity = GrowSize(0, 0, slots);
+  if (capacity > 0xFFFF) capacity = slots;
+  if (capacity > 0xFFFF || bytes > 0x7FFFFFFF) return nullptr;
+  const std::size_t size = kModelHeaderSize + kModelSlotSize * capacity + bytes + kFreeReserve;
+  return AllocateNameList(capacity, size, bytes);
 }
 
 // A new list of (slots, bytes), past 64 KB when it must be.
@@ -160,20 +166,7 @@ NameList* CreateNameList(unsigned slots, std::size_t textBytes) {
   if (capacity > 0xFFFF || textBytes > kNameListMaxBlock) return nullptr;
   std::size_t size = GrowSize(0, 0, kModelSlotSize * capacity + textBytes + kCreateOverhead);
   if (size > kNameListMaxBlock) return nullptr;
-  GlobalHandle handle = PlatGlobalAlloc(kNameListAllocFlags, size + Widening(capacity));
-  if (handle == nullptr) return nullptr;
-  auto* list = static_cast<NameList*>(PlatGlobalLock(handle));
-  if (list == nullptr) {
-    PlatGlobalFree(handle);
-    return nullptr;
-  }
-  list->handle = handle;
-  list->count = 0;
-  list->capacity = static_cast<CMC_uint16>(capacity);
-  list->flags = 0;
-  list->next = TextStart(list);
-  list->free = static_cast<CMC_uint32>(size - (kModelSlotSize * capacity + kModelHeaderSize + kFreeReserve));
-  return list;
+  return AllocateNameList(capacity, size, size - (kModelSlotSize * capacity + kModelHeaderSize + kFreeReserve));
 }
 
 NameList* FreeNameList(NameList* list) {
