@@ -98,13 +98,6 @@ NameList* CreateLargeNameList(std::size_t slots, std::size_t bytes) {
   return AllocateNameList(capacity, size, bytes);
 }
 
-// A new list of (slots, bytes), past 64 KB when it must be.
-NameList* CreateAnyNameList(std::size_t slots, std::size_t bytes) {
-  if (slots > 0xFFFF) return nullptr;
-  if (NameList* list = CreateNameList(static_cast<unsigned>(slots), bytes)) return list;
-  return CreateLargeNameList(slots, bytes);
-}
-
 // A new list of (slots, bytes) holding the first names of `list`.
 NameList* CopyNames(const NameList* list, std::size_t slots, std::size_t bytes) {
   NameList* copy = CreateAnyNameList(slots, bytes);
@@ -143,6 +136,12 @@ bool AppendForUnion(NameList** list, const char* name, unsigned mode) {
 }
 
 }  // namespace
+
+NameList* CreateAnyNameList(std::size_t slots, std::size_t bytes) {
+  if (slots > 0xFFFF) return nullptr;
+  if (NameList* list = CreateNameList(static_cast<unsigned>(slots), bytes)) return list;
+  return CreateLargeNameList(slots, bytes);
+}
 
 std::size_t NameListBlockSize(const NameList* list) {
   if (list == nullptr) return 0;

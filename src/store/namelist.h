@@ -61,6 +61,10 @@ std::size_t NameListBlockSize(const NameList* list);
 // kNameListMaxBlock or memory fails.  (8, 512) gives 16 slots in 1024 bytes,
 // (0, 0) no slots in 64 bytes.
 NameList* CreateNameList(unsigned slots, std::size_t textBytes);
+// The same, past kNameListMaxBlock when the names need it (a list of
+// thousands of users): the same layout in a larger block.  Null only when
+// memory fails or more than 65,535 slots are asked for.
+NameList* CreateAnyNameList(std::size_t slots, std::size_t bytes);
 
 // Unlocks and frees the list's block; always returns null.  Null is allowed.
 NameList* FreeNameList(NameList* list);

@@ -77,29 +77,6 @@ void FlushPasswd() { WritePasswd(nullptr, nullptr, nullptr); }
 // Makes sure the configuration is loaded; false when it cannot be.
 bool EnsureConfig() { return EnsureConfigLoaded() == 0; }
 
-// A user list of `slots` names and `text` bytes of names.  Past the 64 KB
-// of an ordinary list (some 2,700 users) the block is made here, with the
-// same layout sized at once: its 16-bit count and 32-bit free field allow
-// far more, and the names are appended into it without growing it.
-NameList* CreateUserList(size_t slots, size_t text) {
-  if (slots > 0xFFFF) return nullptr;
-  if (NameList* list = CreateNameList(static_cast<unsigned>(slots), text)) return list;
-  if (slots < kFallbackSlots) slots = kFallbackSlots;
-  const size_t head = offsetof(NameList, slots) + sizeof(char*) * slots;
-  GlobalHandle handle = PlatGlobalAlloc(kNameListAllocFlags, head + text + 4);
-  if (handle == nullptr) return nullptr;
-  NameList* list = static_cast<NameList*>(PlatGlobalLock(handle));
-  if (list == nullptr) {
-    PlatGlobalFree(handle);
-    return nullptr;
-  }
-  list->handle = handle;
-  list->capacity = static_cast<CMC_uint16>(slots);
-  list->free = static_cast<CMC_uint32>(text);
-  list->next = reinterpret_cast<char*>(list) + head;
-  return list;
-}
-
 // The names of `from` (or of the run of `count` names at `keys`), admin
 // left out, in a new sorted user list; null when it cannot be built whole.
 NameList* FillUserList(const NameList* from, const char* keys, size_t bytes) {
@@ -110,7 +87,7 @@ NameList* FillUserList(const NameList* from, const char* keys, size_t bytes) {
   } else {
     for (const char* p = keys; p < keys + bytes && *p; p += std::strlen(p) + 1) ++count;
   }
-  NameList* list = CreateUserList(count, bytes);
+  NameList* list = CreateAnyNameList(count, bytes);
   if (list == nullptr) return nullptr;
   const char* end = keys + bytes;
   for (size_t i = 0;; ++i) {
