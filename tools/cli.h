@@ -65,8 +65,8 @@ bool StdinIsTerminal();
 // (cli_dialogs.cc): on a terminal it asks the user; with `scripted` it reads
 // the same answers from a non-interactive stdin, one line per question;
 // otherwise a dialog is closed unanswered.  Logon sets `confirm_first` when
-// --user and --password filled the login dialog, which is then confirmed
-// without asking.
+// --user and --password filled the login dialog: the first dialog that asks
+// for a password is then confirmed without asking.
 struct DialogPlayer {
   std::string user;
   std::string password;

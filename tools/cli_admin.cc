@@ -45,7 +45,6 @@ void DoorDriver(void* context, VkDialog* d) {
 
 // Logs on through the door and answers how far it came.
 void Knock(Door* door) {
-  door->player.scripted = !door->player.interactive;
   vk_set_dialog_driver(DoorDriver, door);
   CMC_session_id session = 0;
   if (cmc_logon(nullptr, nullptr, nullptr, nullptr, 0, CMC_VERSION, CMC_LOGON_UI_ALLOWED, &session, nullptr) ==

@@ -251,10 +251,14 @@ void Driver(void* context, VkDialog* d) { PlayDialog(static_cast<DialogPlayer*>(
 }  // namespace
 
 int PlayDialog(DialogPlayer* p, VkDialog* d) {
-  if (p->confirm_first) {
-    // The caller filled this dialog from the command line: confirm it.
+  const std::vector<Control> controls = Controls(d);
+  bool asks_password = false;
+  for (const Control& c : controls) asks_password = asks_password || (c.kind == kEdit && (c.style & kPasswordStyle));
+  if (p->confirm_first && asks_password) {
+    // The command line filled this dialog: confirm it.  Any dialog before
+    // it (the browser of a workstation without a tree) is the user's.
     p->confirm_first = false;
-    for (const Control& c : Controls(d)) {
+    for (const Control& c : controls) {
       if (IsPush(c) && (c.style & kButtonTypeMask) == kDefaultButton && vk_dialog_click(d, c.id) == 1) return c.id;
     }
     return 0;

@@ -15,8 +15,6 @@ int CmdPick(const Args& a) {
   if (a.Has("--prefix") && prefix.empty()) return Fail("pick: --prefix needs the beginning of a name");
   MailSession s;
   if (!OpenSession(a, &s)) return 1;
-  // The picker is answered from a script as well as at the terminal.
-  s.player.scripted = !s.player.interactive;
   std::vector<std::string> names = a.Has("--prefix") ? std::vector<std::string>{prefix} : a.positional;
   std::vector<CMC_recipient> in(names.size());
   for (size_t i = 0; i < names.size(); ++i) {

@@ -266,6 +266,7 @@ void PlayerFromArgs(const Args& a, DialogPlayer* p) {
     p->have_password = true;
   }
   p->interactive = StdinIsTerminal();
+  p->scripted = !p->interactive;
 }
 
 int CmdSetup(const Args& a) {
@@ -321,7 +322,6 @@ int CmdUsers(const Args& a) {
 int CmdLogon(const Args& a) {
   DialogPlayer player;
   PlayerFromArgs(a, &player);
-  player.scripted = !player.interactive;
   CMC_session_id session = 0;
   CMC_return_code r = Logon(&player, &session);
   if (r != CMC_SUCCESS) return 1;
@@ -354,8 +354,8 @@ const Command kCommands[] = {
     {"pick", CmdPick, "[NAME]... [--prefix TEXT]",
      "pick recipients in the select-users dialog, starting from NAMEs, or among the users whose names begin with TEXT",
      true},
-    {"locate", CmdLocate, "[DIR]", "locate a mail tree, or set up a new one, in the library's directory browser",
-     false},
+    {"locate", CmdLocate, "[DIR]",
+     "locate a mail tree, or set up a new one, in the library's directory browser, and use it from then on", false},
     {"send-documents", CmdSendDocuments, "--to NAME... [--attach FILE]... [--subject S] [--text T] [--first-as-text]",
      "send files as a simple document message", true},
 #endif

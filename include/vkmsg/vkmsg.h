@@ -40,6 +40,12 @@ CMC_EXPORT int CMC_CALL bSetupMHSDirs(const char *root);
 CMC_EXPORT int CMC_CALL bInitServerDlg(char *buffer, int size);
 CMC_EXPORT int CMC_CALL isVeskMsgDir(const char *directory);
 
+/* Points this workstation at the complete mail tree in `directory` (its
+ * root or its mail directory), as the locate dialog does when it loads the
+ * configuration: WIN.INI "Mail" VeskMailPath names it from the next logon
+ * on.  1, or 0 when it is no complete tree or the profile did not take it. */
+CMC_EXPORT int vk_use_mail_tree(const char *directory);
+
 /* Releases a list handed out by lpmnlGetUserList; null is allowed. */
 CMC_EXPORT void vk_free_name_list(NameList *list);
 

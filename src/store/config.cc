@@ -175,8 +175,22 @@ int IsMailTree(const char* directory) {
   AppendBounded(probe, kPasswdRel, kPathMax);
   return OpenFileMode(probe, kModeExist) == 1 ? 1 : 0;
 }
+int UseMailTree(const char* directory) {
+  if (!IsMailTree(directory)) return 0;
+  char mail[kPathMax];
+  CopyBounded(mail, directory, kPathMax);
+  if (std::strlen(mail) + 2 > kPathMax) return 0;
+  AddSlash(mail);
+  if (!CanonicalDir(mail)) return 0;
+  return PlatWriteProfileString(nullptr, kMailPathSection, kMailPathKey, mail) ? 1 : 0;
+}
+
 }  // namespace vk
 
 int CMC_CALL isVeskMsgDir(const char* directory) {
   return vk::Guarded(0, [&] { return vk::IsMailTree(directory); });
+}
+
+int vk_use_mail_tree(const char* directory) {
+  return vk::Guarded(0, [&] { return vk::UseMailTree(directory); });
 }

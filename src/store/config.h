@@ -82,6 +82,12 @@ int ReadMailPath();
 // path.  0, or CMC_E_USER_CANCEL (36).
 int LocateMailDir();
 
+// Points the workstation at the complete tree in `directory` (its root or
+// its mail directory): WIN.INI "Mail" VeskMailPath names it from the next
+// load of the configuration on.  1, or 0 when it is no complete tree or the
+// profile did not take it.
+int UseMailTree(const char* directory);
+
 // Path builders, each into a kPathMax buffer `out` (bounded, cut at 127
 // characters), all returning `out`.  An empty mail directory (no
 // configuration) gives an empty path, never a relative one.

@@ -155,8 +155,15 @@ dialogs "ann picks" '2!\n\n\nok\n' pick --user ann --password ann-pw
 has "^bob$"
 dialogs "ann composes" 'Plans\nSee you\nt\n1!\n\n\nok\n\n\n\nok\n' send --edit --user ann --password ann-pw
 has "^sent$"
+# A workstation without a tree: the browser comes before the login that
+# the command line filled, and the tree located is its tree from then on.
+on c
+dialogs "c locates the tree while logging on" "${tree_a:-$scratch/share}\n\nok\n" list --user ann --password ann-pw
+on d
 dialogs "the tree located" '\n\nok\n' locate "${tree_a:-$scratch/share}"
 has "mail directory: .*MHS/MAIL/$"
+ok "d knows the tree" -- users
+has "^ann"
 # After all of that nothing is left behind.
 ok "the tree checked" -- check
 has " 0 found"
