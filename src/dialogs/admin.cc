@@ -6,6 +6,7 @@
 
 #include "dialogs/listbox.h"
 #include "dialogs/login.h"
+#include "dialogs/place.h"
 #include "store/fileprim.h"
 #include "store/namelist.h"
 #include "users/registry.h"
@@ -219,7 +220,7 @@ int AdministerUsersProc(Dialog* d, int event, int id, int code, void* param) {
       LimitText(d, kAdminName, kNameLimit);
       LimitText(d, kAdminPassword, kPasswordLimit);
       FillListBox(d, kAdminUserList, s->users);
-      CentreDialog(d);
+      PlaceDialog(d, kPlaceCentre);
       // The buttons follow the fields from the start, not only after the
       // first change.
       RefreshUserButtons(s);

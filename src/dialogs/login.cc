@@ -4,6 +4,7 @@
 
 #include "dialogs/admin.h"
 #include "dialogs/password.h"
+#include "dialogs/place.h"
 #include "platform/profile.h"
 #include "store/config.h"
 #include "users/registry.h"
@@ -50,7 +51,7 @@ int LoginProc(Dialog* d, int event, int id, int, void* param) {
       }
       SetControlText(d, kLoginPassword, s->password);
       LimitText(d, kLoginPassword, kPasswordLimit);
-      CentreDialog(d);
+      PlaceDialog(d, kPlaceCentre);
       return 1;
     case kDlgClose:
       EndDialog(d, kIdCancel);

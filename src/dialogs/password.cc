@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "dialogs/place.h"
 #include "platform/text.h"
 #include "vkmsg/vkmsg.h"
 
@@ -59,7 +60,7 @@ int ChangePasswordProc(Dialog* d, int event, int id, int code, void* param) {
     LimitText(d, kChangeOld, kFieldLimit);
     LimitText(d, kChangeNew, kFieldLimit);
     LimitText(d, kChangeAgain, kFieldLimit);
-    CentreDialog(d);
+    PlaceDialog(d, kPlaceCentre);
     return 1;
   }
   if (event == kDlgClose || (event == kDlgCommand && id == kIdCancel)) {
