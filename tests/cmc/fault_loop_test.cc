@@ -327,15 +327,9 @@ void SetUpOther(FaultLoop* t, long rc) {
   }
 }
 
-// Not yet with C++ allocations failing: a read (PlatNativePath throws) and,
-// on Win32, what writes the passwd file (its writer leaves its lock behind).
+// Not yet with C++ allocations failing: a read (PlatNativePath throws).
 // A send's thousands of runs with every allocation failing from then on
 // outlast the test's time under the sanitizers.
-#ifdef _WIN32
-constexpr int kProfileCxx = 0;
-#else
-constexpr int kProfileCxx = 2;
-#endif
 
 const FaultLoop::Op kOps[] = {
     {"send", Nothing, SendThree, Sent, 1},
@@ -343,9 +337,9 @@ const FaultLoop::Op kOps[] = {
     {"list", Put, List, Listed, 2},
     {"read", Put, ReadMarked, Marked, 0},
     {"delete", Put, Delete, Deleted, 2},
-    {"add user", Nothing, AddEve, AddedEve, kProfileCxx},
-    {"remove user", Nothing, RemoveDave, RemovedDave, kProfileCxx},
-    {"set password", Nothing, Repassword, Repassworded, kProfileCxx},
+    {"add user", Nothing, AddEve, AddedEve, 2},
+    {"remove user", Nothing, RemoveDave, RemovedDave, 2},
+    {"set password", Nothing, Repassword, Repassworded, 2},
     {"setup", MakeOther, Setup, SetUpOther, 2},
 };
 

@@ -52,16 +52,21 @@ struct WriterLock {
   uint64_t seed = 0;
 };
 
-// Reads a small file shared with everyone; "" when it cannot be read.
-std::string ReadSmallFile(const std::string& path) {
+// Reads a small file shared with everyone into `buf` (kTokenMax bytes);
+// its length, 0 when it cannot be read.
+constexpr DWORD kTokenMax = 256;
+DWORD ReadSmallFile(const std::string& path, char* buf) {
   HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return std::string();
-  char buf[256];
+  if (h == INVALID_HANDLE_VALUE) return 0;
   DWORD got = 0;
-  if (!ReadFile(h, buf, sizeof buf - 1, &got, nullptr)) got = 0;
+  if (!ReadFile(h, buf, kTokenMax, &got, nullptr)) got = 0;
   CloseHandle(h);
-  return std::string(buf, got);
+  return got;
+}
+std::string ReadSmallFile(const std::string& path) {
+  char buf[kTokenMax];
+  return std::string(buf, ReadSmallFile(path, buf));
 }
 
 void BackOff(unsigned attempt, uint64_t* seed) {
@@ -152,25 +157,34 @@ bool TakeLock(const std::string& profile, WriterLock* lock) {
   }
 }
 
+// Allocates nothing, so that a lock taken is always given back.
 void DropLock(const WriterLock& lock) {
-  if (ReadSmallFile(lock.owner) == lock.token) RemoveLock(lock.dir, lock.owner, PlatTickCount() + kHoldLimitMs);
+  char held[kTokenMax];
+  DWORD n = ReadSmallFile(lock.owner, held);
+  if (n == lock.token.size() && std::memcmp(held, lock.token.data(), n) == 0) {
+    RemoveLock(lock.dir, lock.owner, PlatTickCount() + kHoldLimitMs);
+  }
 }
 
 // Whether `file` holds the key as written: a value reads back as itself
 // (the system trims blanks around it and one pair of quotes), a deleted key
-// as the default, which no value can be since it holds a line break.
+// as the default, which no value can be since it holds a line break.  It
+// runs after the replacement and allocates nothing, so a write that landed
+// is never reported failed for want of memory.
 bool ReadsBack(const char* file, const char* section, const char* key, const char* value) {
   WritePrivateProfileStringA(nullptr, nullptr, nullptr, file);
-  const char* absent = "\n";
-  std::string want = value != nullptr ? value : absent;
-  std::string got(want.size() + 2, '\0');
-  got.resize(GetPrivateProfileStringA(section, key, absent, &got[0], static_cast<DWORD>(got.size()), file));
-  std::string trimmed = want;
-  while (!trimmed.empty() && (trimmed.back() == ' ' || trimmed.back() == '\t')) trimmed.pop_back();
-  while (!trimmed.empty() && (trimmed.front() == ' ' || trimmed.front() == '\t')) trimmed.erase(0, 1);
-  if (trimmed.size() >= 2 && trimmed.front() == trimmed.back() && (trimmed.front() == '"' || trimmed.front() == '\''))
-    trimmed = trimmed.substr(1, trimmed.size() - 2);
-  return got == trimmed || got == want;
+  const char* want = value != nullptr ? value : "\n";
+  size_t length = std::strlen(want);
+  char got[1024];
+  if (length + 2 > sizeof got) return true;  // longer than any value the library writes
+  DWORD n = GetPrivateProfileStringA(section, key, "\n", got, static_cast<DWORD>(sizeof got), file);
+  if (n == length && std::memcmp(got, want, n) == 0) return true;
+  const char* first = want;
+  const char* end = want + length;
+  while (first < end && (*first == ' ' || *first == '\t')) ++first;
+  while (end > first && (end[-1] == ' ' || end[-1] == '\t')) --end;
+  if (end - first >= 2 && *first == end[-1] && (*first == '"' || *first == '\'')) ++first, --end;
+  return n == static_cast<DWORD>(end - first) && std::memcmp(got, first, n) == 0;
 }
 
 // The write itself, under the lock.  The system's own write rewrites a file
