@@ -190,15 +190,17 @@ bool AddToSnapshot(void*, const char* name, const DirEntry& entry) {
   return true;
 }
 
-// Scans `dir` afresh into the snapshot; false when the directory could not
-// be read whole or memory ran out: a mailbox read in part is no listing.
-bool TakeSnapshot(const char* dir) {
+// Scans `dir` afresh into the snapshot: 1, 0 when memory ran out, -1 when
+// the directory could not be read whole: a mailbox read in part is no
+// listing.
+int TakeSnapshot(const char* dir) {
   DropSnapshot();
   CopyBounded(g_snapshot.dir, dir, kPathMax);
   const bool scanned = ScanFiles(dir, nullptr, AddToSnapshot, nullptr);
-  if (scanned && !g_snapshot.failed) return true;
+  if (scanned && !g_snapshot.failed) return 1;
+  const int result = g_snapshot.failed ? 0 : -1;
   DropSnapshot();
-  return false;
+  return result;
 }
 
 // Where `name` stands in the snapshot: the entry spelled exactly so first
@@ -328,11 +330,19 @@ CMC_return_code ReadSummary(CMC_message_summary* summary, ResultPool* pool) {
   // the file meanwhile.  A message read since the scan found it is listed
   // under its read name's contents: the reference still opens it.
   const FileHandle h = OpenMessageFile(path, kModeReadShared);
-  if (h == kNoFile) return CMC_E_FAILURE;
+  if (h == kNoFile) {
+    // Gone since the scan, or never to be read by this user: left out.  A
+    // refusal that passes, or a failing device, fails the listing instead of
+    // hiding the message from it.
+    const PlatError e = PlatLastError();
+    return e == PlatError::kNotFound || e == PlatError::kAccessDenied ? CMC_E_INVALID_MESSAGE_REFERENCE : CMC_E_FAILURE;
+  }
   BufferedFile* reader = OpenBuffered(h, kBufferedCapacity);
   if (reader == nullptr) {
+    // An empty file has no header to list; one that could not be read does.
+    const CMC_return_code rc = FileSizeOf(h) == 0 ? CMC_E_INVALID_MESSAGE_REFERENCE : CMC_E_FAILURE;
     CloseFile(h);
-    return CMC_E_FAILURE;
+    return rc;
   }
   if (HasReadMark(path)) summary->summary_flags |= CMC_SUM_READ;
 
@@ -398,9 +408,15 @@ int ListMessageFiles(const char* start, uint32_t keep, NameList** names, uint32_
   *names = nullptr;
   *total = 0;
   const char* dir = g_mail_config.user_dir;
-  if (dir[0] == '\0' || !DirExists(dir) || std::strlen(dir) + 5 > kPathMax) {
+  if (dir[0] == '\0' || std::strlen(dir) + 5 > kPathMax) {
     DropSnapshot();
     return 1;
+  }
+  if (!DirExists(dir)) {
+    // No mailbox yet holds no mail; a mailbox that could not even be
+    // tested is no empty one.
+    DropSnapshot();
+    return PlatGetAttributes(dir) == kAttrInvalid && PlatLastError() != PlatError::kNotFound ? -1 : 1;
   }
 
   char first[kPathMax + 8] = "";
@@ -416,7 +432,8 @@ int ListMessageFiles(const char* start, uint32_t keep, NameList** names, uint32_
   if (same && g_snapshot.resume < g_snapshot.count && std::strcmp(SnapshotName(g_snapshot.resume), first) == 0) {
     from = g_snapshot.resume;
   } else if (!(same && FindStart(first, &from))) {
-    if (!TakeSnapshot(dir)) return 0;
+    const int taken = TakeSnapshot(dir);
+    if (taken != 1) return taken;
     if (first[0] != '\0' && !FindStart(first, &from)) return 1;
   }
   *total = g_snapshot.count - from;
@@ -451,7 +468,8 @@ CMC_return_code ListMessages(CMC_flags list_flags, CMC_message_reference* seed, 
 
   // Counting reads names only: no message file is opened.
   uint32_t total = 0;
-  if (!ListMessageFiles(start, 0, nullptr, &total)) return CMC_E_INSUFFICIENT_MEMORY;
+  const int listed = ListMessageFiles(start, 0, nullptr, &total);
+  if (listed != 1) return listed == 0 ? CMC_E_INSUFFICIENT_MEMORY : CMC_E_FAILURE;
   if (count_only) {
     *count = total < maximum ? total : maximum;
     return CMC_SUCCESS;
@@ -491,10 +509,14 @@ CMC_return_code ListMessages(CMC_flags list_flags, CMC_message_reference* seed, 
     }
     if (!refs_only) {
       const CMC_return_code rc = ReadSummary(summary, &pool);
+      if (rc == CMC_E_FAILURE) {
+        PoolReleaseBlock(pool.data);
+        return CMC_E_FAILURE;
+      }
       if (rc != CMC_SUCCESS) {
         std::memset(summary, 0, sizeof *summary);
-        // A full block ends the listing with what fits; a file that cannot
-        // be read (being deleted or still empty) is left out.
+        // A full block ends the listing with what fits; a file that is gone
+        // or empty is left out.
         if (rc == CMC_E_INSUFFICIENT_MEMORY) full = true;
         continue;
       }

@@ -53,10 +53,13 @@ int MessagePathFromReference(const CMC_message_reference* reference, char* out, 
 // Fills the summary whose message_reference is set from the message file's
 // header: CMC_SUM_READ for a ".red" name, subject, message type, time sent
 // (zero without "Date-posted"; an ill-formed date keeps what could be
-// parsed) and the originator (null without "From").  0; CMC_E_FAILURE when
-// the file cannot be opened or is empty (it may be going away at this very
-// moment); CMC_E_INSUFFICIENT_MEMORY when the pool is full or no work
-// buffer can be had.
+// parsed) and the originator (null without "From").  0;
+// CMC_E_INVALID_MESSAGE_REFERENCE when the file is gone (it may be going away
+// at this very moment), may not be read by this user, or is empty: a
+// listing leaves it out; CMC_E_FAILURE when it could not be opened or read
+// for a reason that may pass (a sharing refusal, a failing device): a
+// listing fails rather than hide it; CMC_E_INSUFFICIENT_MEMORY when the pool
+// is full or no work buffer can be had.
 CMC_return_code ReadSummary(CMC_message_summary* summary, ResultPool* pool);
 
 // The message names of the mailbox in the order of the directory search,
@@ -71,7 +74,8 @@ CMC_return_code ReadSummary(CMC_message_summary* summary, ResultPool* pool);
 // mailbox is scanned afresh; a start that is the last name handed out
 // before (the next page's seed) continues from the names that scan found,
 // without scanning again.  1 done (also for a missing mailbox or an unknown
-// start: *total 0), 0 when memory failed.
+// start: *total 0), 0 when memory failed, -1 when the mailbox could not be
+// tested or read whole (never taken for an empty or a shorter one).
 int ListMessageFiles(const char* start, uint32_t keep, NameList** names, uint32_t* total);
 
 }  // namespace vk
