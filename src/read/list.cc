@@ -329,12 +329,16 @@ CMC_return_code ReadSummary(CMC_message_summary* summary, ResultPool* pool) {
   // Reading needs no write access, and other workstations may go on using
   // the file meanwhile.  A message read since the scan found it is listed
   // under its read name's contents: the reference still opens it.
-  const FileHandle h = OpenMessageFile(path, kModeReadShared);
+  FileHandle h = OpenFileMode(path, kModeReadShared);
+  PlatError e = h == kNoFile ? PlatLastError() : PlatError::kOk;
+  if (e == PlatError::kNotFound) {
+    h = OpenMessageFile(path, kModeReadShared);
+    e = h == kNoFile ? PlatLastError() : PlatError::kOk;
+  }
   if (h == kNoFile) {
     // Gone since the scan, or never to be read by this user: left out.  A
     // refusal that passes, or a failing device, fails the listing instead of
     // hiding the message from it.
-    const PlatError e = PlatLastError();
     return e == PlatError::kNotFound || e == PlatError::kAccessDenied ? CMC_E_INVALID_MESSAGE_REFERENCE : CMC_E_FAILURE;
   }
   BufferedFile* reader = OpenBuffered(h, kBufferedCapacity);
