@@ -98,6 +98,33 @@ int64_t PlatFileSize(FileHandle h);
 bool PlatTruncate(FileHandle h, int64_t length);
 // Forces written data to the storage.  true on success.
 bool PlatFlush(FileHandle h);
+// Starts writing the file's data to the storage without waiting for it, so
+// that a PlatFlush of this file made later, after other work, finds less
+// to do (POSIX: writeback begun with sync_file_range; Win32: nothing).
+// Only a hint: it never fails, makes nothing durable, and is no fault step.
+void PlatStartFlush(FileHandle h);
+
+// Which side of a PlatCopyContents failed.
+enum class CopyFailure {
+  kNone,
+  kRead,    // the source could not be read
+  kWrite,   // the destination could not be written (disk full, short write)
+  kMemory,  // no buffer for a copy through memory
+};
+// Copies the rest of `src`, from its position to its end, into `dst` at its
+// position, and leaves both positions after what was copied; `dst` keeps
+// whatever lies past the copied bytes.  The platform's fastest way: POSIX
+// copy_file_range in chunks of 16 MiB, the file system's own copy (a reflink
+// where it has them), falling back to reading and writing through a 1 MiB
+// buffer where it cannot (another file system, FUSE and SMB mounts); Win32
+// ReadFile and WriteFile through a 1 MiB buffer.  Nothing is flushed.  The
+// number of bytes copied (0 when `src` stood at its end), or -1 with the last
+// error set and *failed (when not null) telling which side failed; what was
+// written before the failure stays.  For the fault hook every chunk is two
+// steps, its read and then its write, and a chunk through memory is the
+// PlatRead and PlatWrite it makes: a short write puts down half the chunk
+// and fails the copy; the buffer is a memory step.
+int64_t PlatCopyContents(FileHandle src, FileHandle dst, CopyFailure* failed);
 
 // Deleting or renaming a file that another opener holds (always on Windows,
 // on an SMB share also on POSIX) is retried briefly, as for a sharing

@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "platform/clock.h"
-#include "platform/memory.h"
 
 namespace vk {
 
@@ -430,36 +429,10 @@ bool ReleaseMessageClaim(const char* path) {
 int64_t CopyFileContents(FileHandle src, FileHandle dst) {
   if (src == kNoFile || PlatSeek(src, 0, 0) != 0) return -1;
   if (dst == kNoFile || PlatSeek(dst, 0, 0) != 0) return -2;
-
-  size_t size = 32768;
-  GlobalHandle block = nullptr;
-  while ((block = PlatGlobalAlloc(kGmemMoveable, size)) == nullptr && size > 512) size /= 2;
-  if (block == nullptr) return -3;
-  char* buffer = static_cast<char*>(PlatGlobalLock(block));
-  if (buffer == nullptr) {
-    PlatGlobalFree(block);
-    return -3;
-  }
-
-  int64_t total = 0;
-  for (;;) {
-    long got = PlatRead(src, buffer, static_cast<unsigned long>(size));
-    if (got == 0) break;
-    // A failed read is not the end of the file: the copy would be short.
-    if (got < 0) {
-      total = -1;
-      break;
-    }
-    long put = PlatWrite(dst, buffer, static_cast<unsigned long>(got));
-    if (put != got) {
-      total = -2;
-      break;
-    }
-    total += got;
-  }
-  PlatGlobalUnlock(block);
-  PlatGlobalFree(block);
-  return total;
+  CopyFailure failed = CopyFailure::kNone;
+  const int64_t copied = PlatCopyContents(src, dst, &failed);
+  if (copied >= 0) return copied;
+  return failed == CopyFailure::kRead ? -1 : failed == CopyFailure::kMemory ? -3 : -2;
 }
 
 char* CopyBounded(char* dst, const char* src, size_t size) {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/fault.h"
 #include "platform/file.h"
 #include "support/test_support.h"
 
@@ -93,6 +94,55 @@ TEST(PlatFile, ReadWriteSeekAndTruncateKeepsThePosition) {
   EXPECT_EQ(0, PlatSeek(h, 0, 0));
   EXPECT_EQ(std::string("0123\0\0", 6), ReadAll(h));
   EXPECT_EQ(0, PlatClose(h));
+}
+
+// A copy runs from the source's position into the destination's, over what
+// lies there; a fault at a chunk's read or write fails it on that side (a
+// short write leaves half the chunk).  On Linux the copy from a memory disk
+// to the scratch directory goes through memory, as on a share.
+TEST(PlatFile, CopyContentsFromPositionToPositionOrFailsOnOneSide) {
+  struct Case {
+    bool other_disk;
+    long fault;  // the fault's step, 0 none
+    PlatFaultKind kind;
+    CopyFailure failure;
+    size_t copied;  // bytes that reach the destination
+  } cases[] = {
+      {false, 0, PlatFaultKind::kIoError, CopyFailure::kNone, 69900},
+      {true, 0, PlatFaultKind::kIoError, CopyFailure::kNone, 69900},
+      {false, 1, PlatFaultKind::kIoError, CopyFailure::kRead, 0},
+      {false, 2, PlatFaultKind::kShortWrite, CopyFailure::kWrite, 34950},
+      {true, 2, PlatFaultKind::kDiskFull, CopyFailure::kWrite, 0},
+  };
+  ScratchDir dir;
+  std::string data(70000, '\0');
+  for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<char>('a' + i % 23);
+  const std::string shm = "/dev/shm/vkmsg-copy-" + std::to_string(std::hash<std::string>()(dir.path()));
+  for (const Case& c : cases) {
+    const bool other = c.other_disk && std::filesystem::is_directory("/dev/shm");
+    const std::string src = other ? shm : dir.Join("src"), dst = dir.Join("dst");
+    ASSERT_TRUE(WriteWholeFile(src, data));
+    ASSERT_TRUE(WriteWholeFile(dst, std::string(80000, 'Z')));
+    FileHandle in = PlatOpen(src.c_str(), kAccessRead, ShareMode::kReadWrite, Disposition::kOpenExisting);
+    FileHandle out = OpenRw(dst, Disposition::kOpenExisting);
+    ASSERT_EQ(100, PlatSeek(in, 100, 0));
+    ASSERT_EQ(10, PlatSeek(out, 10, 0));
+    if (c.fault > 0) PlatFaultArm(c.fault, false, c.kind);
+    CopyFailure failed = CopyFailure::kMemory;
+    const int64_t r = PlatCopyContents(in, out, &failed);
+    PlatFaultDisarm();
+    EXPECT_EQ(r, c.failure == CopyFailure::kNone ? 69900 : -1) << c.fault;
+    EXPECT_EQ(failed, c.failure) << c.fault;
+    if (c.failure == CopyFailure::kNone) {
+      EXPECT_EQ(PlatSeek(out, 0, 1), 69910);
+    }
+    EXPECT_TRUE(c.kind != PlatFaultKind::kDiskFull || PlatLastError() == PlatError::kDiskFull);
+    PlatClose(in);
+    PlatClose(out);
+    const std::string z(80000 - 10 - c.copied, 'Z');
+    EXPECT_EQ(ReadWholeFile(dst), std::string(10, 'Z') + data.substr(100, c.copied) + z) << c.fault;
+    std::filesystem::remove(src);
+  }
 }
 
 // Directories (the delivery's claims) move as the delivery tests show.

@@ -14,6 +14,7 @@
 #include "platform/clock.h"
 #include "platform/fault.h"
 #include "platform/file.h"
+#include "platform/memory.h"
 #include "platform/posix/posix_internal.h"
 
 namespace vk {
@@ -279,6 +280,115 @@ bool PlatFlush(FileHandle h) {
     return false;
   }
   return true;
+}
+
+void PlatStartFlush(FileHandle h) {
+  if (Fd(h) >= 0) sync_file_range(Fd(h), 0, 0, SYNC_FILE_RANGE_WRITE);
+}
+
+namespace {
+
+constexpr size_t kCopyChunk = static_cast<size_t>(16) << 20;
+constexpr unsigned long kCopyBuffer = 1ul << 20;
+
+// The copy through memory, where the file system makes no copy of its own:
+// PlatRead and PlatWrite, each a fault step.
+int64_t CopyThroughMemory(FileHandle src, FileHandle dst, CopyFailure* failed) {
+  unsigned long size = kCopyBuffer;
+  GlobalHandle block = nullptr;
+  while ((block = PlatGlobalAlloc(kGmemMoveable, size)) == nullptr && size > 4096) size /= 2;
+  char* buffer = block != nullptr ? static_cast<char*>(PlatGlobalLock(block)) : nullptr;
+  if (buffer == nullptr) {
+    if (block != nullptr) PlatGlobalFree(block);
+    *failed = CopyFailure::kMemory;
+    SetError(PlatError::kOther);
+    return -1;
+  }
+  int64_t total = 0;
+  for (;;) {
+    const long got = PlatRead(src, buffer, size);
+    if (got == 0) break;
+    if (got < 0) {
+      *failed = CopyFailure::kRead;
+      total = -1;
+      break;
+    }
+    if (PlatWrite(dst, buffer, static_cast<unsigned long>(got)) != got) {
+      *failed = CopyFailure::kWrite;
+      total = -1;
+      break;
+    }
+    total += got;
+  }
+  PlatGlobalUnlock(block);
+  PlatGlobalFree(block);
+  return total;
+}
+
+// The bytes from the file position to the end, -1 when unknown.
+int64_t BytesLeft(int fd) {
+  struct stat st;
+  const off_t at = lseek(fd, 0, SEEK_CUR);
+  if (at < 0 || fstat(fd, &st) != 0) return -1;
+  return st.st_size > at ? static_cast<int64_t>(st.st_size - at) : 0;
+}
+
+}  // namespace
+
+int64_t PlatCopyContents(FileHandle src, FileHandle dst, CopyFailure* failed) {
+  CopyFailure unused = CopyFailure::kNone;
+  if (failed == nullptr) failed = &unused;
+  *failed = CopyFailure::kNone;
+  const int in = Fd(src);
+  const int out = Fd(dst);
+  if (in < 0 || out < 0) {
+    SetError(PlatError::kOther);
+    *failed = in < 0 ? CopyFailure::kRead : CopyFailure::kWrite;
+    return -1;
+  }
+  int64_t total = 0;
+  for (;;) {
+    if (Injected()) {
+      *failed = CopyFailure::kRead;
+      return -1;
+    }
+    if (Injected()) {
+      // A short write puts down half of what the chunk would have copied.
+      *failed = CopyFailure::kWrite;
+      if (PlatFaultArmedKind() != PlatFaultKind::kShortWrite) return -1;
+      const int64_t left = BytesLeft(in);
+      const size_t half = static_cast<size_t>((left < static_cast<int64_t>(kCopyChunk) ? left : kCopyChunk) / 2);
+      if (half > 0) copy_file_range(in, nullptr, out, nullptr, half, 0);
+      return -1;
+    }
+    const ssize_t n = copy_file_range(in, nullptr, out, nullptr, kCopyChunk, 0);
+    if (n < 0) {
+      const int err = errno;
+      if (err == EINTR) continue;
+      if (err == EXDEV || err == ENOSYS || err == EINVAL || err == EOPNOTSUPP || err == ENOTSUP) {
+        const int64_t rest = CopyThroughMemory(src, dst, failed);
+        return rest < 0 ? -1 : total + rest;
+      }
+      SetErrno(err);
+      const int mode = fcntl(out, F_GETFL);
+      const bool unwritable = err == EBADF && mode >= 0 && (mode & O_ACCMODE) == O_RDONLY;
+      const bool writing =
+          unwritable || err == ENOSPC || err == EDQUOT || err == EFBIG || err == EPERM || err == ETXTBSY;
+      *failed = writing ? CopyFailure::kWrite : CopyFailure::kRead;
+      return -1;
+    }
+    if (n == 0) {
+      // Some file systems answer a copy they cannot make with nothing copied
+      // at all (special files, some FUSE mounts): the bytes still there go
+      // through memory.
+      if (total == 0 && BytesLeft(in) != 0) {
+        const int64_t rest = CopyThroughMemory(src, dst, failed);
+        return rest < 0 ? -1 : rest;
+      }
+      return total;
+    }
+    total += n;
+  }
 }
 
 bool PlatDeleteFile(const char* path) {
