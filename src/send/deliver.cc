@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <cstdlib>
 
 #include "store/namelist.h"
 #include "cmc/handlers.h"
@@ -67,6 +68,154 @@ bool AttachmentFieldIs(FileHandle h, const NameList* names) {
   return same;
 }
 
+// A copy made for one recipient but not yet visible: the message file in
+// its claim and the recipient's parcel copies, all written and closed, their
+// writing to the storage begun.
+struct PendingDelivery {
+  char tempPath[kPathMax];
+  char parcelDir[kPathMax];
+  NameList* newNames;  // the recipient's parcel names
+};
+
+// Makes the recipient's copy up to the point where it must be flushed and
+// published.  On failure nothing of it stays behind.
+CMC_return_code PrepareDelivery(FileHandle staged, const CMC_recipient* recipient, const NameList* parcels,
+                                PendingDelivery* out) {
+  out->tempPath[0] = '\0';
+  out->newNames = nullptr;
+  char mailbox[kPathMax];
+  CMC_return_code rc = RecipientDirs(recipient, mailbox, out->parcelDir);
+  if (rc != CMC_SUCCESS) return rc;
+  if (!DirExists(mailbox)) return CMC_E_RECIPIENT_NOT_FOUND;
+  // The recipient's parcel directory below the mail directory, for removing
+  // parcel copies of a failed delivery.
+  const char* parcelRel = out->parcelDir + std::strlen(g_mail_config.mail_dir);
+
+  NameList* newNames = nullptr;
+  GlobalHandle lineBlock = nullptr;
+  char* line = nullptr;
+  char* tempPath = out->tempPath;
+  FileHandle temp = kNoFile;
+
+  if (parcels && parcels->count > 0) {
+    newNames = CreateNameList(parcels->count + 1u, 32u * (parcels->count + 1u));
+    if (!newNames) return CMC_E_INSUFFICIENT_MEMORY;
+    rc = CopyParcels(parcels, &newNames, out->parcelDir);
+    if (rc == CMC_SUCCESS) {
+      lineBlock = AttachmentLine(newNames);
+      line = lineBlock ? static_cast<char*>(PlatGlobalLock(lineBlock)) : nullptr;
+      if (!line) rc = CMC_E_INSUFFICIENT_MEMORY;
+    }
+  }
+  if (rc == CMC_SUCCESS) {
+    temp = ClaimMessageName(mailbox, tempPath, kPathMax);
+    if (temp == kNoFile) {
+      tempPath[0] = '\0';
+      rc = CMC_E_FAILURE;
+    }
+  }
+  if (rc == CMC_SUCCESS && CopyFileContents(staged, temp) <= 0) rc = CMC_E_FAILURE;
+  if (rc == CMC_SUCCESS && line) {
+    rc = ReplaceHeaderField(temp, HeaderNames[kFieldAttachment], line);
+    if (rc == CMC_SUCCESS && !AttachmentFieldIs(temp, newNames)) rc = CMC_E_FAILURE;
+  }
+  if (temp != kNoFile) {
+    if (rc == CMC_SUCCESS) PlatStartFlush(temp);
+    if (CloseFile(temp) != 0 && rc == CMC_SUCCESS) rc = CMC_E_FAILURE;
+  }
+  if (lineBlock) {
+    if (line) PlatGlobalUnlock(lineBlock);
+    PlatGlobalFree(lineBlock);
+  }
+  if (rc != CMC_SUCCESS) {
+    if (tempPath[0]) ReleaseMessageClaim(tempPath);
+    DeleteParcels(newNames, parcelRel);
+    FreeNameList(newNames);
+    return rc;
+  }
+  out->newNames = newNames;
+  return CMC_SUCCESS;
+}
+
+// Forces a written file to the storage; false when it cannot be opened or
+// flushed.
+bool FlushByPath(const char* path) {
+  const FileHandle h = OpenFileMode(path, kOpenReadWrite | kOpenShareDenyNone);
+  if (h == kNoFile) return false;
+  const bool flushed = FlushFile(h) != 0;
+  return CloseFile(h) == 0 && flushed;
+}
+
+// Flushes the parcel copies and the message of a prepared copy; false when
+// one of them cannot be flushed.
+bool FlushDelivery(const PendingDelivery* p) {
+  for (unsigned i = 0; p->newNames && i < p->newNames->count; ++i) {
+    char path[kPathMax];
+    const char* name = p->newNames->slots[i];
+    if (std::strlen(p->parcelDir) + std::strlen(name) >= kPathMax) return false;
+    CopyBounded(path, p->parcelDir, kPathMax);
+    AppendBounded(path, name, kPathMax);
+    if (!FlushByPath(path)) return false;
+  }
+  return FlushByPath(p->tempPath);
+}
+
+// With `publish`, gives the flushed message of a prepared copy its name;
+// without, or when that fails, removes the copy.  Either way the record is
+// spent.
+CMC_return_code EndDelivery(PendingDelivery* p, bool publish) {
+  const bool done = publish && PublishClaim(p->tempPath);
+  if (!done) {
+    ReleaseMessageClaim(p->tempPath);
+    DeleteParcels(p->newNames, p->parcelDir + std::strlen(g_mail_config.mail_dir));
+  }
+  FreeNameList(p->newNames);
+  p->newNames = nullptr;
+  return done ? CMC_SUCCESS : CMC_E_FAILURE;
+}
+
+// Copies for several recipients are made first and flushed afterwards, a
+// few dozen at a time: each file is still flushed before its message
+// appears, but the storage writes them all in one stream, and a file system
+// with a journal records them in a few commits instead of one or two per
+// recipient.  The files stay closed meanwhile, so a large batch holds no
+// handles.
+class DeliveryBatch {
+ public:
+  // Copies never finished are removed.
+  ~DeliveryBatch() {
+    for (int i = 0; i < count_; ++i) EndDelivery(&pending_[i], false);
+  }
+  CMC_return_code Add(FileHandle staged, const CMC_recipient* recipient, const NameList* parcels) {
+    CMC_return_code rc = PrepareDelivery(staged, recipient, parcels, &pending_[count_]);
+    if (rc != CMC_SUCCESS) return rc;
+    if (++count_ == kSize) rc = Finish();
+    return rc;
+  }
+  // Delivers the copies prepared, in order: every file is flushed before any
+  // message appears, so that the flushes follow one another with no other
+  // change to record between them.  The first failure removes its copy and
+  // every later one, and is the result.
+  CMC_return_code Finish() {
+    int flushed = 0;
+    while (flushed < count_ && FlushDelivery(&pending_[flushed])) ++flushed;
+    CMC_return_code rc = flushed < count_ ? CMC_E_FAILURE : CMC_SUCCESS;
+    bool ok = true;
+    for (int i = 0; i < count_; ++i) {
+      ok = ok && i < flushed;
+      if (EndDelivery(&pending_[i], ok) != CMC_SUCCESS) ok = false;
+      if (!ok) rc = CMC_E_FAILURE;
+    }
+    count_ = 0;
+    return rc;
+  }
+
+ private:
+  static constexpr int kSize = 32;
+  PendingDelivery pending_[kSize];
+  int count_ = 0;
+};
+
 CMC_return_code DeliverAll(const char* stagedPath, CMC_recipient* recipients, CMC_ui_id ui_id, const NameList* parcels,
                            bool* cleanedUp) {
   *cleanedUp = false;
@@ -81,19 +230,24 @@ CMC_return_code DeliverAll(const char* stagedPath, CMC_recipient* recipients, CM
     parcels = read;
   }
 
+  DeliveryBatch batch;
   CMC_return_code rc = CMC_SUCCESS;
   for (CMC_recipient* r = recipients;; ++r) {
     if (r->address) {
-      rc = DeliverToRecipient(staged, r, parcels);
+      rc = batch.Add(staged, r, parcels);
     } else {
       CMC_uint32 count = 0;
       CMC_recipient* found = nullptr;
       rc = cmc_look_up(CurrentSessionId(), r, 0, ui_id, &count, &found, nullptr);
-      for (CMC_uint32 i = 0; rc == CMC_SUCCESS && i < count; ++i) rc = DeliverToRecipient(staged, &found[i], parcels);
+      for (CMC_uint32 i = 0; rc == CMC_SUCCESS && i < count; ++i) rc = batch.Add(staged, &found[i], parcels);
       if (found) cmc_free(found);
     }
     if (rc != CMC_SUCCESS || (r->recip_flags & CMC_RECIP_LAST_ELEMENT)) break;
   }
+  // The copies made before a failure are delivered, as they would have been
+  // one by one.
+  const CMC_return_code finished = batch.Finish();
+  if (rc == CMC_SUCCESS) rc = finished;
   CloseFile(staged);
 
   if (rc == CMC_SUCCESS) {
@@ -169,60 +323,10 @@ CMC_return_code RecipientDirs(const CMC_recipient* recipient, char* mailboxDir, 
 }
 
 CMC_return_code DeliverToRecipient(FileHandle staged, const CMC_recipient* recipient, const NameList* parcels) {
-  char mailbox[kPathMax];
-  char parcelDir[kPathMax];
-  CMC_return_code rc = RecipientDirs(recipient, mailbox, parcelDir);
+  PendingDelivery pending;
+  const CMC_return_code rc = PrepareDelivery(staged, recipient, parcels, &pending);
   if (rc != CMC_SUCCESS) return rc;
-  if (!DirExists(mailbox)) return CMC_E_RECIPIENT_NOT_FOUND;
-  // The recipient's parcel directory below the mail directory, for removing
-  // parcel copies of a failed delivery.
-  const char* parcelRel = parcelDir + std::strlen(g_mail_config.mail_dir);
-
-  NameList* newNames = nullptr;
-  GlobalHandle lineBlock = nullptr;
-  char* line = nullptr;
-  char tempPath[kPathMax] = "";
-  FileHandle temp = kNoFile;
-
-  if (parcels && parcels->count > 0) {
-    newNames = CreateNameList(parcels->count + 1u, 32u * (parcels->count + 1u));
-    if (!newNames) return CMC_E_INSUFFICIENT_MEMORY;
-    rc = CopyParcels(parcels, &newNames, parcelDir);
-    if (rc == CMC_SUCCESS) {
-      lineBlock = AttachmentLine(newNames);
-      line = lineBlock ? static_cast<char*>(PlatGlobalLock(lineBlock)) : nullptr;
-      if (!line) rc = CMC_E_INSUFFICIENT_MEMORY;
-    }
-  }
-  if (rc == CMC_SUCCESS) {
-    temp = ClaimMessageName(mailbox, tempPath, sizeof tempPath);
-    if (temp == kNoFile) {
-      tempPath[0] = '\0';
-      rc = CMC_E_FAILURE;
-    }
-  }
-  if (rc == CMC_SUCCESS && CopyFileContents(staged, temp) <= 0) rc = CMC_E_FAILURE;
-  if (rc == CMC_SUCCESS && line) {
-    rc = ReplaceHeaderField(temp, HeaderNames[kFieldAttachment], line);
-    if (rc == CMC_SUCCESS && !AttachmentFieldIs(temp, newNames)) rc = CMC_E_FAILURE;
-  }
-  if (temp != kNoFile) {
-    const bool flushed = rc != CMC_SUCCESS || FlushFile(temp) != 0;
-    const bool closed = CloseFile(temp) == 0;
-    if (rc == CMC_SUCCESS && (!flushed || !closed)) rc = CMC_E_FAILURE;
-  }
-  if (rc == CMC_SUCCESS && !PublishClaim(tempPath)) rc = CMC_E_FAILURE;
-
-  if (rc != CMC_SUCCESS) {
-    if (tempPath[0]) ReleaseMessageClaim(tempPath);
-    DeleteParcels(newNames, parcelRel);
-  }
-  if (lineBlock) {
-    if (line) PlatGlobalUnlock(lineBlock);
-    PlatGlobalFree(lineBlock);
-  }
-  FreeNameList(newNames);
-  return rc;
+  return EndDelivery(&pending, FlushDelivery(&pending));
 }
 
 CMC_return_code DeliverMessage(const char* stagedPath, CMC_recipient* recipients, CMC_ui_id ui_id,

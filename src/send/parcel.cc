@@ -27,14 +27,6 @@ bool JoinPath(char* out, const char* dir, const char* name) {
   return true;
 }
 
-// Flushes and closes a file that was written; false when either fails (the
-// handle is gone either way).
-bool FinishWritten(FileHandle h) {
-  const bool flushed = FlushFile(h) != 0;
-  const bool closed = CloseFile(h) == 0;
-  return flushed && closed;
-}
-
 }  // namespace
 
 int DeleteFileRetry(const char* path) {
@@ -78,7 +70,9 @@ CMC_return_code CopyToParcel(const char* sourcePath, char* nameOut, size_t nameS
     rc = CMC_E_FAILURE;
   }
   CloseFile(source);
-  if (!FinishWritten(parcel) && rc == CMC_SUCCESS) rc = CMC_E_DISK_FULL;
+  // Not flushed: no reader ever sees the outgoing parcel, only the copies
+  // made from it, and each of those is flushed before its message appears.
+  if (CloseFile(parcel) != 0 && rc == CMC_SUCCESS) rc = CMC_E_DISK_FULL;
   return rc;
 }
 
@@ -120,8 +114,11 @@ CMC_return_code CopyParcels(const NameList* names, NameList** newNames, const ch
 
     const int64_t copied = CopyFileContents(source, copy);
     CloseFile(source);
-    const bool finished = FinishWritten(copy);
-    if (copied < 0 || !finished) return CMC_E_ATTACHMENT_WRITE_FAILURE;
+    // The delivery flushes the copy together with its message; writing it
+    // out begins now, while the rest of the delivery is made.
+    if (copied >= 0) PlatStartFlush(copy);
+    const bool closed = CloseFile(copy) == 0;
+    if (copied < 0 || !closed) return CMC_E_ATTACHMENT_WRITE_FAILURE;
   }
   return CMC_SUCCESS;
 }
