@@ -32,9 +32,24 @@ BlockHeader* Block(GlobalHandle h) {
   return (b != nullptr && b->magic == kBlockMagic) ? b : nullptr;
 }
 
-// Committed bytes per live reservation, by base.
+// A live reservation: the bytes committed, and the bytes that are readable
+// and writable from its start (more than committed when it was reused: they
+// still hold what its last user wrote).
+struct Reservation {
+  size_t committed;
+  size_t writable;
+};
+
+// Live reservations by base, and a few released ones kept for reuse with
+// their writable extent: a listing or read hands out and takes back one
+// result block per call, and mapping and unmapping each would cost more
+// than the call's own work.
+constexpr int kKeptReservations = 2;
 std::mutex g_reservations_mu;
-std::map<uintptr_t, size_t>* g_reservations = nullptr;
+std::map<uintptr_t, Reservation>* g_reservations = nullptr;
+uintptr_t g_kept[kKeptReservations];
+size_t g_kept_writable[kKeptReservations];
+int g_kept_count = 0;
 
 }  // namespace
 
@@ -81,28 +96,31 @@ size_t PlatGlobalSize(GlobalHandle h) {
 }
 
 void* PlatReserve() {
-  // Twice the size, then the parts outside the first 64 KB boundary go back.
   if (PlatFaultMemoryHit()) return nullptr;
-  size_t span = 2 * kReservationSize;
-  void* raw = mmap(nullptr, span, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
-  if (raw == MAP_FAILED) return nullptr;
-  uintptr_t start = reinterpret_cast<uintptr_t>(raw);
-  uintptr_t base = (start + kReservationSize - 1) & ~(static_cast<uintptr_t>(kReservationSize) - 1);
-  if (base > start) munmap(raw, base - start);
-  uintptr_t end = start + span;
-  if (end > base + kReservationSize)
-    munmap(reinterpret_cast<void*>(base + kReservationSize), end - base - kReservationSize);
   std::lock_guard<std::mutex> lock(g_reservations_mu);
-  if (g_reservations == nullptr) g_reservations = new (std::nothrow) std::map<uintptr_t, size_t>;
-  bool stored = false;
-  if (g_reservations != nullptr) {
-    try {
-      (*g_reservations)[base] = 0;
-      stored = true;
-    } catch (...) {
-    }
+  if (g_reservations == nullptr) g_reservations = new (std::nothrow) std::map<uintptr_t, Reservation>;
+  if (g_reservations == nullptr) return nullptr;
+  uintptr_t base = 0;
+  size_t writable = 0;
+  if (g_kept_count > 0) {
+    --g_kept_count;
+    base = g_kept[g_kept_count];
+    writable = g_kept_writable[g_kept_count];
+  } else {
+    // Twice the size, then the parts outside the first 64 KB boundary go back.
+    size_t span = 2 * kReservationSize;
+    void* raw = mmap(nullptr, span, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    if (raw == MAP_FAILED) return nullptr;
+    uintptr_t start = reinterpret_cast<uintptr_t>(raw);
+    base = (start + kReservationSize - 1) & ~(static_cast<uintptr_t>(kReservationSize) - 1);
+    if (base > start) munmap(raw, base - start);
+    uintptr_t end = start + span;
+    if (end > base + kReservationSize)
+      munmap(reinterpret_cast<void*>(base + kReservationSize), end - base - kReservationSize);
   }
-  if (!stored) {
+  try {
+    (*g_reservations)[base] = Reservation{0, writable};
+  } catch (...) {
     munmap(reinterpret_cast<void*>(base), kReservationSize);
     return nullptr;
   }
@@ -115,13 +133,20 @@ bool PlatCommit(void* base, size_t bytes) {
   if (g_reservations == nullptr) return false;
   auto it = g_reservations->find(reinterpret_cast<uintptr_t>(base));
   if (it == g_reservations->end()) return false;
+  Reservation& r = it->second;
   size_t want = (bytes + kPageSize - 1) / kPageSize * kPageSize;
-  if (want <= it->second) return true;
+  if (want <= r.committed) return true;
   if (PlatFaultMemoryHit()) return false;
-  // Pages never touched read as zero; the committed ones keep their data.
-  char* from = static_cast<char*>(base) + it->second;
-  if (mprotect(from, want - it->second, PROT_READ | PROT_WRITE) != 0) return false;
-  it->second = want;
+  // Pages never touched read as zero; pages a reused reservation's last user
+  // wrote are cleared; the committed ones keep their data.
+  char* from = static_cast<char*>(base);
+  if (want > r.writable) {
+    if (mprotect(from + r.writable, want - r.writable, PROT_READ | PROT_WRITE) != 0) return false;
+  }
+  if (r.writable > r.committed)
+    std::memset(from + r.committed, 0, (want < r.writable ? want : r.writable) - r.committed);
+  r.committed = want;
+  if (want > r.writable) r.writable = want;
   return true;
 }
 
@@ -129,7 +154,7 @@ size_t PlatCommittedSize(void* base) {
   std::lock_guard<std::mutex> lock(g_reservations_mu);
   if (g_reservations == nullptr) return 0;
   auto it = g_reservations->find(reinterpret_cast<uintptr_t>(base));
-  return it == g_reservations->end() ? 0 : it->second;
+  return it == g_reservations->end() ? 0 : it->second.committed;
 }
 
 bool PlatRelease(void* base) {
@@ -137,7 +162,14 @@ bool PlatRelease(void* base) {
   if (g_reservations == nullptr) return false;
   auto it = g_reservations->find(reinterpret_cast<uintptr_t>(base));
   if (it == g_reservations->end()) return false;
+  const size_t writable = it->second.writable;
   g_reservations->erase(it);
+  if (g_kept_count < kKeptReservations) {
+    g_kept[g_kept_count] = reinterpret_cast<uintptr_t>(base);
+    g_kept_writable[g_kept_count] = writable;
+    ++g_kept_count;
+    return true;
+  }
   return munmap(base, kReservationSize) == 0;
 }
 

@@ -134,29 +134,35 @@ bool ReadProfileText(const std::string& path, std::string* text) {
   for (int attempt = 0;; ++attempt) {
     text->clear();
     struct stat st;
-    if (stat(path.c_str(), &st) != 0 && errno == ENOENT) return true;
+    const bool sized = stat(path.c_str(), &st) == 0;
+    if (!sized && errno == ENOENT) return true;
     int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
       if (errno == ENOENT) return true;
       SetErrno(errno);
       return false;
     }
-    char buf[8192];
+    // Read straight into the text, sized by what the file held a moment
+    // ago; a file that grew meanwhile goes on in steps.
     bool ok = true;
-    for (;;) {
-      ssize_t n = read(fd, buf, sizeof buf);
-      if (n < 0 && errno == EINTR) continue;
-      if (n < 0) {
-        SetErrno(errno);
-        ok = false;
+    try {
+      size_t used = 0;
+      text->resize(static_cast<size_t>(sized && st.st_size > 0 ? st.st_size : 0) + 1);
+      for (;;) {
+        if (used == text->size()) text->resize(used + 8192);
+        ssize_t n = read(fd, &(*text)[used], text->size() - used);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+          SetErrno(errno);
+          ok = false;
+        }
+        if (n <= 0) break;
+        used += static_cast<size_t>(n);
       }
-      if (n <= 0) break;
-      try {
-        text->append(buf, static_cast<size_t>(n));
-      } catch (...) {
-        close(fd);
-        throw;
-      }
+      text->resize(used);
+    } catch (...) {
+      close(fd);
+      throw;
     }
     const bool whole = fstat(fd, &st) == 0 && static_cast<off_t>(text->size()) >= st.st_size;
     close(fd);
@@ -217,16 +223,62 @@ std::string Unquote(std::string v) {
   return v;
 }
 
+// ASCII case-insensitive equality of the text [b, e) and `s`, the rule
+// NamesEqualNoCase applies.
+bool RangeEqualsNoCase(const char* b, const char* e, const std::string& s) {
+  if (static_cast<size_t>(e - b) != s.size()) return false;
+  for (size_t i = 0; i < s.size(); ++i) {
+    char x = b[i], y = s[i];
+    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
+    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
+    if (x != y) return false;
+  }
+  return true;
+}
+
+void TrimRange(const char** b, const char** e) {
+  while (*b < *e && IsBlank(**b)) ++*b;
+  while (*e > *b && IsBlank((*e)[-1])) --*e;
+}
+
+// A key's value in one pass over the bytes, reading the lines as
+// SplitLines, SectionOf, FindSection and KeyOf do: the first section of that
+// name, the first key of that name in it.  A large passwd file is read for
+// every password check, and splitting it into lines first costs several
+// times the read itself.
 bool LookUp(const std::string& text, const std::string& section, const std::string& key, std::string* value) {
-  std::vector<std::string> lines = SplitLines(text);
-  size_t header, end;
-  if (!FindSection(lines, section, 0, &header, &end)) return false;
-  std::string k, v;
-  for (size_t i = header + 1; i < end; ++i) {
-    if (KeyOf(lines[i], &k, &v) && NamesEqualNoCase(k.c_str(), key.c_str())) {
-      *value = Unquote(v);
-      return true;
+  const char* at = text.data();
+  const char* const end = at + text.size();
+  bool inside = false;
+  while (at < end) {
+    const char* nl = static_cast<const char*>(std::memchr(at, '\n', static_cast<size_t>(end - at)));
+    const char* b = at;
+    const char* e = nl != nullptr ? nl : end;
+    at = nl != nullptr ? nl + 1 : end;
+    if (e > b && e[-1] == '\r') --e;
+    TrimRange(&b, &e);
+    if (b == e) continue;
+    if (*b == '[') {
+      if (inside) return false;
+      const char* close = static_cast<const char*>(std::memchr(b, ']', static_cast<size_t>(e - b)));
+      const char* nb = b + 1;
+      const char* ne = close != nullptr ? close : e;
+      TrimRange(&nb, &ne);
+      inside = RangeEqualsNoCase(nb, ne, section);
+      continue;
     }
+    if (!inside || *b == ';') continue;
+    const char* eq = static_cast<const char*>(std::memchr(b, '=', static_cast<size_t>(e - b)));
+    if (eq == nullptr) continue;
+    const char* kb = b;
+    const char* ke = eq;
+    TrimRange(&kb, &ke);
+    if (kb == ke || !RangeEqualsNoCase(kb, ke, key)) continue;
+    const char* vb = eq + 1;
+    const char* ve = e;
+    TrimRange(&vb, &ve);
+    *value = Unquote(std::string(vb, ve));
+    return true;
   }
   return false;
 }
@@ -526,6 +578,14 @@ bool HasLineBreak(const char* s) { return s != nullptr && std::strpbrk(s, "\r\n"
 int ReadProfileString(bool injected, const char* file, const char* section, const char* key, const char* def, char* out,
                       int size) {
   std::string text = injected ? std::string() : ProfileText(ProfileFile(file));
+  if (section != nullptr && key != nullptr) {
+    std::string value;
+    if (!LookUp(text, Trim(section), Trim(key), &value)) {
+      value = def != nullptr ? def : "";
+      while (!value.empty() && IsBlank(value.back())) value.pop_back();
+    }
+    return DeliverValue(value, out, size);
+  }
   std::vector<std::string> lines = SplitLines(text);
   std::string name;
   if (section == nullptr) {
@@ -535,23 +595,14 @@ int ReadProfileString(bool injected, const char* file, const char* section, cons
     }
     return DeliverRun(names, out, size);
   }
-  std::string sec = Trim(section);
-  if (key == nullptr) {
-    std::vector<std::string> names;
-    size_t header, end;
-    if (FindSection(lines, sec, 0, &header, &end)) {
-      for (size_t i = header + 1; i < end; ++i) {
-        if (KeyOf(lines[i], &name, nullptr)) names.push_back(name);
-      }
+  std::vector<std::string> names;
+  size_t header, end;
+  if (FindSection(lines, Trim(section), 0, &header, &end)) {
+    for (size_t i = header + 1; i < end; ++i) {
+      if (KeyOf(lines[i], &name, nullptr)) names.push_back(name);
     }
-    return DeliverRun(names, out, size);
   }
-  std::string value;
-  if (!LookUp(text, sec, Trim(key), &value)) {
-    value = def != nullptr ? def : "";
-    while (!value.empty() && IsBlank(value.back())) value.pop_back();
-  }
-  return DeliverValue(value, out, size);
+  return DeliverRun(names, out, size);
 }
 
 int ReadProfileInt(const char* file, const char* section, const char* key, int def) {
