@@ -32,8 +32,14 @@ inline void PutChunk(Bytes& png, const char* type, const Bytes& data) {
   PutBig32(png, ~crc);
 }
 
-// Answers false when the picture could not be taken or written.
+// Answers false when the picture could not be taken or written.  The
+// picture is what the screen shows: the window is raised above every other
+// program's for the moment it is taken, and repainted first.
 inline bool SaveWindowPng(HWND window, const std::string& name) {
+  const UINT keep = SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE;
+  SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, keep);
+  RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
+  Sleep(200);
   RECT r;
   if (!GetWindowRect(window, &r)) return false;
   int w = r.right - r.left, h = r.bottom - r.top;
@@ -41,6 +47,7 @@ inline bool SaveWindowPng(HWND window, const std::string& name) {
   HBITMAP bitmap = CreateCompatibleBitmap(screen, w, h);
   HGDIOBJ old = SelectObject(mem, bitmap);
   BitBlt(mem, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
+  SetWindowPos(window, HWND_NOTOPMOST, 0, 0, 0, 0, keep);
   SelectObject(mem, old);
   BITMAPINFO info = {};
   info.bmiHeader = {sizeof info.bmiHeader, w, -h, 1, 32, BI_RGB, 0, 0, 0, 0, 0};  // top row first

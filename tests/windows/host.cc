@@ -93,11 +93,7 @@ HWND Await(const char* caption) {
 // Pictures the dialog, then presses `id`, which must close it or open the
 // next one in front of it.
 void Leave(HWND d, int id, const char* picture = nullptr) {
-  if (picture) {
-    RedrawWindow(d, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
-    Sleep(200);
-    Check(vktest::SaveWindowPng(d, std::string("host-") + picture), std::string("no picture of ") + picture);
-  }
+  if (picture) Check(vktest::SaveWindowPng(d, std::string("host-") + picture), std::string("no picture of ") + picture);
   PostMessageA(d, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(d, id)));
   for (int waited = 0; IsWindow(d) && IsWindowEnabled(d); waited += 50, Sleep(50)) {
     if (waited > 5000) {
