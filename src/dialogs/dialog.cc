@@ -21,10 +21,20 @@ void RequestDialogClose(DialogRun* d) {
 int RunDialog(UiWindow owner, int template_id, DialogProc proc, void* param) {
   const UiDialogDef* def = FindDialogTemplate(template_id);
   if (!def || !proc) return -1;
-  DialogRun d = {nullptr, def, proc, param, true, 0, nullptr, nullptr};
+  DialogRun d = {nullptr, def, proc, param, true, false, 0, nullptr, nullptr};
   if (MemoryDialogsDriven() || !PlatHasRealDialogs()) return RunMemoryDialog(&d);
   return RunRealDialog(owner, &d);
 }
+
+int RunBrowseDialog(UiWindow owner, int template_id, const char* initial, DialogProc proc, void* param) {
+  const UiDialogDef* def = FindDialogTemplate(template_id);
+  if (!def || !proc) return -1;
+  if (MemoryDialogsDriven() || !PlatHasRealDialogs()) return RunDialog(owner, template_id, proc, param);
+  DialogRun d = {nullptr, def, proc, param, true, true, 0, nullptr, nullptr};
+  return RunRealBrowseDialog(owner, &d, initial ? initial : "");
+}
+
+bool DialogIsPlatformBrowser(const Dialog* d) { return d && d->browser; }
 
 void EndDialog(Dialog* d, int result) {
   if (!d || !d->open) return;
@@ -80,8 +90,20 @@ void SendCommand(Dialog* d, int id, int code) {
   if (d) d->ops->send_command(d, id, code);
 }
 
+void PostCommand(Dialog* d, int id, int code) {
+  if (d) d->ops->post_command(d, id, code);
+}
+
 void SetRedraw(Dialog* d, int id, bool redraw) {
   if (d) d->ops->set_redraw(d, id, redraw);
+}
+
+void TakeAllKeys(Dialog* d, int id) {
+  if (d) d->ops->take_all_keys(d, id);
+}
+
+void UseNormalWeightFont(Dialog* d, int from, int to) {
+  if (d) d->ops->normal_font(d, from, to);
 }
 
 int ListAdd(Dialog* d, int id, const char* text) { return d ? d->ops->list_add(d, id, text ? text : "") : -1; }

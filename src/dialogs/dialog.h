@@ -25,6 +25,7 @@ enum DialogEvent {
   kDlgInit = kUiInit,        // after the controls exist
   kDlgCommand = kUiCommand,  // id: the control, code: its notification
   kDlgClose = kUiClose,      // the close box, or an automated run ending
+  kDlgBrowse = kUiBrowse,    // the platform's browser moved (id: the list)
 };
 
 // Returns nonzero when it handled the event.  An unhandled close request
@@ -36,6 +37,15 @@ using DialogProc = int (*)(Dialog* d, int event, int id, int code, void* param);
 // automated run had to end a dialog that ignored its close request, and -1
 // when the template is unknown or the dialog could not be shown.
 int RunDialog(UiWindow owner, int template_id, DialogProc proc, void* param);
+// Runs template `template_id` as a directory browser starting in `initial`.
+// Where dialogs are real it is the platform's browser with `proc` as its
+// hook (see PlatRunBrowseDialog: the platform keeps the current directory
+// in 1088, the subdirectories in 1121 and the drives in 1137, and moves by
+// itself); elsewhere it is RunDialog's in-memory dialog, on which the
+// procedure browses itself.  DialogIsPlatformBrowser tells the two apart.
+// Answers as RunDialog.
+int RunBrowseDialog(UiWindow owner, int template_id, const char* initial, DialogProc proc, void* param);
+bool DialogIsPlatformBrowser(const Dialog* d);
 
 // Ends the dialog with `result`; the run returns it once the current event
 // has been handled.
@@ -62,7 +72,16 @@ void SetDefaultButton(Dialog* d, int id);
 void SetFocusControl(Dialog* d, int id);
 // Sends the dialog a command as if control `id` had notified `code`.
 void SendCommand(Dialog* d, int id, int code);
+// The same command, after the current event and whatever the system does
+// next (in memory, where the system does nothing more: at once).
+void PostCommand(Dialog* d, int id, int code);
 void SetRedraw(Dialog* d, int id, bool redraw);
+// The control takes every key itself, Tab and Enter included, instead of
+// the dialog (nothing to do in memory, where keys are the driver's).
+void TakeAllKeys(Dialog* d, int id);
+// Control `to` shows a normal-weight copy of control `from`'s font, which
+// the dialog releases when it ends (nothing to do in memory).
+void UseNormalWeightFont(Dialog* d, int from, int to);
 
 // List boxes.  Indices start at 0; -1 reports an error.
 int ListAdd(Dialog* d, int id, const char* text);  // appends; the new index

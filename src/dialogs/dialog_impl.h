@@ -30,7 +30,10 @@ struct DialogOps {
   void (*set_default)(DialogRun* d, int id);
   void (*set_focus)(DialogRun* d, int id);
   void (*send_command)(DialogRun* d, int id, int code);
+  void (*post_command)(DialogRun* d, int id, int code);
   void (*set_redraw)(DialogRun* d, int id, bool redraw);
+  void (*take_all_keys)(DialogRun* d, int id);
+  void (*normal_font)(DialogRun* d, int from, int to);
   int (*list_add)(DialogRun* d, int id, const char* text);
   int (*list_delete)(DialogRun* d, int id, int index);
   void (*list_reset)(DialogRun* d, int id);
@@ -52,6 +55,7 @@ struct DialogRun {
   DialogProc proc;
   void* param;
   bool open;
+  bool browser;  // the platform's directory browser (RunBrowseDialog)
   int result;
   UiWindow window;  // the real dialog's window, null until it exists
   MemDialog* mem;   // the in-memory dialog's controls, null for a real one
@@ -64,8 +68,10 @@ int DispatchDialogEvent(DialogRun* d, int event, int id, int code);
 void RequestDialogClose(DialogRun* d);
 
 // Each runs `d` (filled but for ops, window and mem) to its end and answers
-// its result, -1 when it could not be shown.
+// its result, -1 when it could not be shown.  RunRealBrowseDialog runs it
+// as the platform's directory browser starting in `initial`.
 int RunRealDialog(UiWindow owner, DialogRun* d);
+int RunRealBrowseDialog(UiWindow owner, DialogRun* d, const char* initial);
 int RunMemoryDialog(DialogRun* d);
 // True while a driver is installed: every dialog then runs in memory.
 bool MemoryDialogsDriven();

@@ -115,10 +115,13 @@ void Limit(DialogRun* d, int id, int limit) {
   if (MemControl* c = FindMemControl(d, id)) c->limit = limit > 0 ? limit : 0x7FFFFFFE;
 }
 
-// Selection, the default button and drawing have nothing to show in memory.
+// Selection, the default button, drawing, keys and fonts have nothing to
+// show in memory.
 void SelectAll(DialogRun*, int) {}
 void SetDefault(DialogRun*, int) {}
 void Redraw(DialogRun*, int, bool) {}
+void AllKeys(DialogRun*, int) {}
+void NormalFont(DialogRun*, int, int) {}
 
 void Focus(DialogRun* d, int id) {
   if (FindMemControl(d, id)) d->mem->focus = id;
@@ -228,10 +231,11 @@ void Move(DialogRun* d, int left, int top) {
   d->mem->top = top;
 }
 
+// No message queue: a posted command arrives at once.
 const DialogOps kMemoryOps = {
-    End,       Window,     HasCtl, GetText,  SetText,  Enable,    Show,   IsEnabled, IsVisible, Limit,
-    SelectAll, SetDefault, Focus,  Command,  Redraw,   Add,       Delete, Reset,     Count,     TextLength,
-    ListText,  SetSel,     GetSel, SelCount, SelItems, FindExact, Rect,   Move,
+    End,        Window,   HasCtl,  GetText, SetText,  Enable,   Show,       IsEnabled, IsVisible, Limit, SelectAll,
+    SetDefault, Focus,    Command, Command, Redraw,   AllKeys,  NormalFont, Add,       Delete,    Reset, Count,
+    TextLength, ListText, SetSel,  GetSel,  SelCount, SelItems, FindExact,  Rect,      Move,
 };
 
 }  // namespace

@@ -33,7 +33,10 @@ void SelectAll(DialogRun* d, int id) { PlatSelectAllText(W(d), id); }
 void SetDefault(DialogRun* d, int id) { PlatSetDefaultButton(W(d), id); }
 void Focus(DialogRun* d, int id) { PlatSetFocus(W(d), id); }
 void Command(DialogRun* d, int id, int code) { PlatSendCommand(W(d), id, code); }
+void Post(DialogRun* d, int id, int code) { PlatPostCommand(W(d), id, code); }
 void Redraw(DialogRun* d, int id, bool on) { PlatSetRedraw(W(d), id, on); }
+void AllKeys(DialogRun* d, int id) { PlatTakeAllKeys(W(d), id); }
+void NormalFont(DialogRun* d, int from, int to) { PlatUseNormalWeightFont(W(d), from, to); }
 int Add(DialogRun* d, int id, const char* text) { return PlatListAdd(W(d), id, text); }
 int Delete(DialogRun* d, int id, int index) { return PlatListDelete(W(d), id, index); }
 void Reset(DialogRun* d, int id) { PlatListReset(W(d), id); }
@@ -67,9 +70,9 @@ int ListText(DialogRun* d, int id, int index, char* buf, int size) {
 }
 
 const DialogOps kRealOps = {
-    End,       Window,     HasCtl, GetText,  SetText,  Enable,    Show,   IsEnabled, IsVisible, Limit,
-    SelectAll, SetDefault, Focus,  Command,  Redraw,   Add,       Delete, Reset,     Count,     TextLength,
-    ListText,  SetSel,     GetSel, SelCount, SelItems, FindExact, Rect,   Move,
+    End,        Window,   HasCtl,  GetText, SetText,  Enable,   Show,       IsEnabled, IsVisible, Limit, SelectAll,
+    SetDefault, Focus,    Command, Post,    Redraw,   AllKeys,  NormalFont, Add,       Delete,    Reset, Count,
+    TextLength, ListText, SetSel,  GetSel,  SelCount, SelItems, FindExact,  Rect,      Move,
 };
 
 }  // namespace
@@ -77,6 +80,11 @@ const DialogOps kRealOps = {
 int RunRealDialog(UiWindow owner, DialogRun* d) {
   d->ops = &kRealOps;
   return PlatRunDialog(owner, d->def, Handler, d);
+}
+
+int RunRealBrowseDialog(UiWindow owner, DialogRun* d, const char* initial) {
+  d->ops = &kRealOps;
+  return PlatRunBrowseDialog(owner, d->def, initial, Handler, d);
 }
 
 }  // namespace vk

@@ -52,10 +52,28 @@ void FillDirectories(Dialog* d, const char* dir) {
   SetRedraw(d, kLocateDirList, true);
 }
 
+// An empty name is no directory (callers empty one too long to hold).
 void UpdateButtons(Dialog* d, const char* dir) {
-  bool tree = isVeskMsgDir(dir) != 0;
+  bool tree = dir[0] != '\0' && isVeskMsgDir(dir) != 0;
   EnableControl(d, kIdOk, tree);
-  EnableControl(d, kLocateSetup, !tree);
+  EnableControl(d, kLocateSetup, dir[0] != '\0' && !tree);
+}
+
+// The buttons follow what 1088 shows.
+void UpdateFromShown(Dialog* d) {
+  char shown[kPathMax];
+  if (GetControlText(d, kLocateDirectory, shown, sizeof shown) >= static_cast<int>(sizeof shown)) shown[0] = '\0';
+  UpdateButtons(d, shown);
+}
+
+// The directory OK and Setup take: the platform's browser shows it in 1088;
+// the library's own keeps it.
+const char* Current(Dialog* d, Browser* b) {
+  if (DialogIsPlatformBrowser(d) &&
+      GetControlText(d, kLocateDirectory, b->current, kPathMax) >= static_cast<int>(kPathMax)) {
+    b->current[0] = '\0';
+  }
+  return b->current;
 }
 
 // Moves the browser to `dir` when it is an existing directory; the
@@ -98,17 +116,24 @@ void Enter(Dialog* d, Browser* b, int index) {
 }
 
 void Choose(Dialog* d, Browser* b) {
-  CopyBounded(g_chosen, b->current, kPathMax);
+  CopyBounded(g_chosen, Current(d, b), kPathMax);
   b->chosen = true;
   EndDialog(d, kIdOk);
 }
 
+// Written once for both browsers.  The platform's moves by itself and tells
+// of it (kDlgBrowse); what the procedure handles, the hook keeps from it.
 int BrowserProc(Dialog* d, int event, int id, int code, void* param) {
   Browser* b = static_cast<Browser*>(param);
+  const bool platform = DialogIsPlatformBrowser(d);
   if (event == kDlgInit) {
-    ShowControl(d, kLocateDrives, false);
-    ShowControl(d, 1091, false);
-    MoveTo(d, b, b->current, false);
+    if (platform) {
+      UpdateButtons(d, Current(d, b));
+    } else {
+      ShowControl(d, kLocateDrives, false);
+      ShowControl(d, kLocateDrivesLabel, false);
+      MoveTo(d, b, b->current, false);
+    }
     if (!isVeskMsgDir(b->current)) {
       SetDefaultButton(d, kLocateOffline);
       SetFocusControl(d, kLocateOffline);
@@ -116,9 +141,14 @@ int BrowserProc(Dialog* d, int event, int id, int code, void* param) {
     PlaceDialog(d, kPlaceCentre);
     return 1;
   }
+  if (event == kDlgBrowse) {
+    UpdateFromShown(d);
+    return 1;
+  }
   if (event != kDlgCommand) return 0;
   switch (id) {
     case kLocateDirectory:
+      if (platform) return 0;
       if (code == kEnChange && !b->moving) {
         char typed[kPathMax];
         GetControlText(d, kLocateDirectory, typed, sizeof typed);
@@ -126,23 +156,32 @@ int BrowserProc(Dialog* d, int event, int id, int code, void* param) {
       }
       return 1;
     case kLocateDirList:
+      // The platform's browser may not have shown the new directory yet.
+      if (code == kLbnSetFocus) {
+        PostCommand(d, kLocateUpdate, kBnClicked);
+        return 1;
+      }
+      if (platform) return 0;
       if (code == kLbnDblClk) {
         int index = -1;
         if (ListSelItems(d, kLocateDirList, &index, 1) == 1) Enter(d, b, index);
       }
       return 1;
+    case kLocateUpdate:
+      UpdateFromShown(d);
+      return 1;
     case kIdOk:
       if (IsControlEnabled(d, kIdOk)) Choose(d, b);
       return 1;
     case kLocateSetup:
-      if (IsControlEnabled(d, kLocateSetup) && LocateSetup(DialogWindow(d), b->current)) {
+      if (IsControlEnabled(d, kLocateSetup) && LocateSetup(DialogWindow(d), Current(d, b))) {
         UpdateButtons(d, b->current);
         Choose(d, b);
       }
       return 1;
     case kLocateOffline:
     case kIdCancel:
-      EndDialog(d, kLocateOffline);
+      EndDialog(d, 0);
       return 1;
     default:
       return 0;
@@ -185,7 +224,7 @@ const char* LocateDialog(UiWindow parent, const char* initial, int template_id) 
   if (initial) CopyBounded(b.current, initial, kPathMax);
   if (b.current[0] == '\0' || !DirExists(b.current)) CopyBounded(b.current, ".", kPathMax);
   g_chosen[0] = '\0';
-  RunDialog(parent, template_id, BrowserProc, &b);
+  RunBrowseDialog(parent, template_id, b.current, BrowserProc, &b);
   return b.chosen ? g_chosen : nullptr;
 }
 

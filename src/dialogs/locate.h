@@ -1,11 +1,14 @@
 // Locating the mail tree: the browser of template 1008 in which the user
 // walks to an existing tree (OK) or to an empty shared directory (Setup,
 // after the confirmation of template 1010), and the confirmation itself.
-// The browser is the library's own on both backends: 1088 holds the
+// With real dialogs the browser is the platform's (RunBrowseDialog), which
+// keeps the current directory in 1088, its subdirectories in 1121 and the
+// drives in 1137.  In memory it is the library's own: 1088 holds the
 // current directory (typing an existing directory there moves the browser
 // to it), 1121 lists its subdirectories and ".." (a double click enters
-// one), and OK and Setup follow isVeskMsgDir of what 1088 names.  The
-// drive list stays hidden: a drive is reached by typing it into 1088.
+// one), and the drive list stays hidden: a drive is reached by typing it
+// into 1088.  Either way OK and Setup follow isVeskMsgDir of what 1088
+// names: OK for a tree, Setup for any other directory.
 #ifndef VKMSG_DIALOGS_LOCATE_H
 #define VKMSG_DIALOGS_LOCATE_H
 

@@ -141,9 +141,10 @@ const UiControlDef kLocate1008[] = {
     {102, kUiButton, "Network Directory", kBsGroupBox | V, 6, 76, 160, 118},
     {kLocateDirectory, kUiEdit, "c:\\", kField, 12, 86, 148, 12},
     {kLocateDirList, kUiListBox, "",
-     kLbsSort | kLbsHasStrings | kLbsNotify | kLbsDisableNoScroll | kWsVScroll | kWsBorder | kWsTabStop | V, 12, 100,
-     148, 64},
-    {1091, kUiStatic, "Dri&ves:", kLabel, 12, 168, 148, 8},
+     kLbsSort | kLbsOwnerDrawFixed | kLbsHasStrings | kLbsNotify | kLbsDisableNoScroll | kWsVScroll | kWsBorder |
+         kWsTabStop | V,
+     12, 100, 148, 64},
+    {kLocateDrivesLabel, kUiStatic, "Dri&ves:", kLabel, 12, 168, 148, 8},
     {kLocateDrives, kUiComboBox, "",
      kCbsDropDownList | kCbsOwnerDrawFixed | kCbsAutoHScroll | kCbsSort | kCbsHasStrings | kWsVScroll | kWsBorder |
          kWsTabStop | V,

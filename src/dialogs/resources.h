@@ -71,10 +71,12 @@ constexpr int kComposeRecipients = 1605;
 constexpr int kLocateDirectory = 1088;  // the current directory
 constexpr int kLocateDirList = 1121;
 constexpr int kLocateDrives = 1137;
+constexpr int kLocateDrivesLabel = 1091;
 constexpr int kLocateFileName = 1152;
 constexpr int kLocateSetup = 1652;
 constexpr int kLocateOffline = 1656;
 constexpr int kLocateHelp = 1038;
+constexpr int kLocateUpdate = 1653;  // a command the dialog posts itself
 constexpr int kConfirmPath = 1011;
 
 // Strings.

@@ -1,7 +1,7 @@
 // User interface of the platform: the description of a dialog template (the
 // library's own templates are tables of these records), the real modal
-// dialog of the Win32 backend and the operations on its controls, and the
-// screen metrics that dialog placement needs.
+// dialog and the directory browser of the Win32 backend and the operations
+// on their controls, and the screen metrics that dialog placement needs.
 //
 // Window handles are opaque (`UiWindow`).  The POSIX backend has no real
 // windows: PlatRunDialog answers -1 there and the control operations answer
@@ -99,8 +99,9 @@ struct UiDialogDef {
   int control_count;
 };
 
-// What the backend reports to the procedure of a real dialog.
-enum UiEvent { kUiInit = 0, kUiCommand = 1, kUiClose = 2 };
+// What the backend reports to the procedure of a real dialog.  kUiBrowse
+// comes only from the directory browser (PlatRunBrowseDialog).
+enum UiEvent { kUiInit = 0, kUiCommand = 1, kUiClose = 2, kUiBrowse = 3 };
 // Returns nonzero when it handled the event (an unhandled close request
 // becomes a Cancel command, as the system's dialog handling does).
 using UiEventHandler = int (*)(void* context, UiWindow dialog, int event, int id, int code);
@@ -115,6 +116,24 @@ bool PlatHasRealDialogs();
 // when it could not be shown (always on POSIX).
 int PlatRunDialog(UiWindow owner, const UiDialogDef* def, UiEventHandler handler, void* context);
 void PlatEndDialog(UiWindow dialog, int result);
+
+// The platform's directory browser: the system's save-file dialog in its
+// old style on template `def` (the module's resource of that id when the
+// module has one, else built from `def`), with its caption, starting in
+// `initial`, and `handler` as its hook.  The standard dialog owns three
+// controls of the template: it shows the current directory in 1088 (made
+// read-only), lists its subdirectories in 1121 and the drives in 1137, and
+// moves to another directory by itself.  The handler sees kUiInit once the
+// standard dialog has filled them, every command before the standard dialog
+// does (a nonzero answer keeps the command from it), kUiClose, and
+// kUiBrowse (id: the list) after the standard dialog moved or changed a
+// list's selection.  The hook keeps the focus where the handler put it at
+// kUiInit.  Answers the value the handler ended the dialog with
+// (PlatEndDialog), 0 when the standard dialog ended it itself, -1 when it
+// could not be shown or reported an error (always on POSIX).  One browser
+// runs at a time.
+int PlatRunBrowseDialog(UiWindow owner, const UiDialogDef* def, const char* initial, UiEventHandler handler,
+                        void* context);
 
 // Controls of a real dialog, by id.
 bool PlatHasControl(UiWindow dialog, int id);
@@ -131,7 +150,17 @@ void PlatSelectAllText(UiWindow dialog, int id);
 void PlatSetDefaultButton(UiWindow dialog, int id);
 void PlatSetFocus(UiWindow dialog, int id);
 void PlatSendCommand(UiWindow dialog, int id, int code);
+// Queues the command: the dialog receives it after the current message and
+// whatever the system does next.
+void PlatPostCommand(UiWindow dialog, int id, int code);
 void PlatSetRedraw(UiWindow dialog, int id, bool redraw);
+// Lets the control take every key, Tab, Enter and Escape included, instead
+// of the dialog; it does so until it is destroyed with the dialog.
+bool PlatTakeAllKeys(UiWindow dialog, int id);
+// Gives control `to` a copy of control `from`'s font at normal weight (400).
+// The copy belongs to the dialog's run, which releases it at its end; a
+// dialog holds at most four such copies.
+bool PlatUseNormalWeightFont(UiWindow dialog, int from, int to);
 
 // List boxes of a real dialog; -1 for an error, as the system's list box.
 int PlatListAdd(UiWindow dialog, int id, const char* text);

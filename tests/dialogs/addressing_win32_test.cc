@@ -1,6 +1,8 @@
 // The real select-users, name entry, compose, locate and setup dialogs under
 // Windows, each played from a second thread through window messages and
-// pictured as <template>.png.
+// pictured as <template>.png.  The locate dialog is the system's browser:
+// it starts in an empty directory, walks up into the tree and back, and
+// sets up a tree there.
 #ifdef _WIN32
 #include <windows.h>
 
@@ -48,7 +50,10 @@ class RealAddressing : public vktest::MailTreeTest {
 TEST_F(RealAddressing, EachDialogPlayedAndPictured) {
   NameList* all = vk::AddName(vk::CreateNameList(8, 512), "carl", 0);
   NameList* chosen = nullptr;
-  char name[64] = "zed@far", buffer[128] = "C:\\";
+  char name[64] = "zed@far", buffer[128] = "";
+  const std::string share = dir_.Join("Share");
+  ASSERT_TRUE(CreateDirectoryA(share.c_str(), nullptr));
+  share.copy(buffer, sizeof buffer - 1);
   vk::ResultPool pool{};
   vk::PoolInit(&pool, 4096);
   CMC_message m{};
@@ -57,6 +62,7 @@ TEST_F(RealAddressing, EachDialogPlayedAndPictured) {
     int id;
     std::function<int()> open;
     std::function<void(HWND)> play;
+    int close = IDOK;
   } cases[] = {
       {1000, [&] { return (chosen = vk::SelectUsersDialog(nullptr, 1000, all, nullptr)) ? chosen->count : -1; },
        [&](HWND d) {
@@ -78,13 +84,18 @@ TEST_F(RealAddressing, EachDialogPlayedAndPictured) {
          for (int i = 0; i < 100 && IsWindow(pick); ++i) Sleep(50);
          seen += std::to_string(SendDlgItemMessageA(d, 1605, LB_GETCOUNT, 0, 0)) + " ";
        }},
-      {1010, [&] { return vk::ConfirmSetup(nullptr, "C:\\SHARE\\"); }, [&](HWND) {}},
+      {1010, [&] { return vk::ConfirmSetup(nullptr, "C:\\SHARE\\"); }, [&](HWND) {}, IDCANCEL},
       {1008, [&] { return bInitServerDlg(buffer, sizeof buffer); },
        [&](HWND d) {
-         seen += On(d, 1652) && !On(d, IDOK) ? "setup " : "? ";
-         SetDlgItemTextA(d, 1088, dir_.path().c_str());
-         seen += On(d, IDOK) && !On(d, 1652) ? "tree" : "?";
-       }},
+         for (const char* into : {"[..]", "[share]", ""}) {
+           seen += On(d, IDOK) ? (On(d, 1652) ? "both " : "tree ") : (On(d, 1652) ? "setup " : "none ");
+           LRESULT at = SendDlgItemMessageA(d, 1121, LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                            reinterpret_cast<LPARAM>(into));
+           if (*into && at != LB_ERR) SendDlgItemMessageA(d, 1121, LB_SETCURSEL, static_cast<WPARAM>(at), 0);
+           if (*into) Cmd(d, 1121, LBN_DBLCLK);
+         }
+       },
+       1652},
   };
   for (const auto& c : cases) {
     std::thread player([&] {
@@ -94,7 +105,8 @@ TEST_F(RealAddressing, EachDialogPlayedAndPictured) {
       RedrawWindow(d, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
       Sleep(200);
       if (!vktest::SaveWindowPng(d, "addressing-" + std::to_string(c.id))) seen += " no picture";
-      Cmd(d, c.id == 1010 ? IDCANCEL : IDOK, BN_CLICKED);
+      Cmd(d, c.close, BN_CLICKED, true);
+      if (c.close == 1652) Cmd(WaitDialog(1010), IDOK, BN_CLICKED, true);  // Setup is confirmed
       for (int i = 0; i < 100 && IsWindow(d); ++i) Sleep(50);
       for (HWND left : {FindWindowA("#32770", vk::FindDialogTemplate(1000)->caption), d}) {
         if (IsWindow(left)) PostMessageA(left, WM_COMMAND, IDCANCEL, 0);
@@ -103,10 +115,10 @@ TEST_F(RealAddressing, EachDialogPlayedAndPictured) {
     EXPECT_EQ(c.open(), c.id != 1010) << c.id;
     player.join();
   }
-  EXPECT_EQ(seen, "include waits 1 setup tree");
+  EXPECT_EQ(seen, "include waits 1 setup tree setup ");
   EXPECT_STREQ(name, "zoe@near");
   EXPECT_STREQ(m.recipients ? m.recipients[0].name : "", "ann");
-  std::string want = dir_.path() + "\\MHS\\MAIL\\";
+  std::string want = share + "\\MHS\\MAIL\\";
   for (char& ch : want) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
   EXPECT_EQ(buffer, want);
   for (NameList* l : {all, chosen}) vk::FreeNameList(l);

@@ -8,6 +8,7 @@ namespace vk {
 bool PlatHasRealDialogs() { return false; }
 int PlatRunDialog(UiWindow, const UiDialogDef*, UiEventHandler, void*) { return -1; }
 void PlatEndDialog(UiWindow, int) {}
+int PlatRunBrowseDialog(UiWindow, const UiDialogDef*, const char*, UiEventHandler, void*) { return -1; }
 
 bool PlatHasControl(UiWindow, int) { return false; }
 int PlatGetControlText(UiWindow, int, char* buf, int size) {
@@ -24,7 +25,10 @@ void PlatSelectAllText(UiWindow, int) {}
 void PlatSetDefaultButton(UiWindow, int) {}
 void PlatSetFocus(UiWindow, int) {}
 void PlatSendCommand(UiWindow, int, int) {}
+void PlatPostCommand(UiWindow, int, int) {}
 void PlatSetRedraw(UiWindow, int, bool) {}
+bool PlatTakeAllKeys(UiWindow, int) { return false; }
+bool PlatUseNormalWeightFont(UiWindow, int, int) { return false; }
 
 int PlatListAdd(UiWindow, int, const char*) { return -1; }
 int PlatListDelete(UiWindow, int, int) { return -1; }

@@ -3,6 +3,8 @@
 // the test programs that link the static library), its controls and the
 // screen metrics.
 #include <windows.h>
+// After windows.h, which leaves it out when lean.
+#include <commdlg.h>
 
 #include <cstring>
 #include <new>
@@ -14,10 +16,26 @@ namespace vk {
 
 namespace {
 
+constexpr int kMaxFonts = 4;
+
+// One run of a real dialog or of the browser.
 struct RealDialog {
   UiEventHandler handler;
   void* context;
+  HWND window;  // null until the dialog exists
+  HFONT fonts[kMaxFonts];
+  HFONT sources[kMaxFonts];  // the font each copy was made from
+  int font_count;
 };
+
+// The browser now running, for its hook, which has no place of its own to
+// keep it; one runs at a time.
+RealDialog* g_browser = nullptr;
+// The standard dialog's "commdlg_LBSelChangedNotify", registered once.
+UINT g_sel_changed = 0;
+
+// The standard dialog's current directory (stc1 of the system's ids).
+constexpr int kBrowserDirectory = 1088;
 
 HINSTANCE OwnModule() {
   HMODULE module = nullptr;
@@ -33,6 +51,7 @@ INT_PTR CALLBACK RealDialogProc(HWND window, UINT message, WPARAM wparam, LPARAM
   if (message == WM_INITDIALOG) {
     SetWindowLongPtrA(window, DWLP_USER, lparam);
     real = reinterpret_cast<RealDialog*>(lparam);
+    if (real) real->window = window;
   } else {
     real = reinterpret_cast<RealDialog*>(GetWindowLongPtrA(window, DWLP_USER));
   }
@@ -53,6 +72,57 @@ INT_PTR CALLBACK RealDialogProc(HWND window, UINT message, WPARAM wparam, LPARAM
   } catch (...) {
     return FALSE;
   }
+}
+
+// The browser's hook: the standard dialog hands it every message first.
+UINT_PTR CALLBACK BrowseHook(HWND window, UINT message, WPARAM wparam, LPARAM) {
+  RealDialog* real = g_browser;
+  if (!real) return FALSE;
+  try {
+    if (message == WM_INITDIALOG) {
+      real->window = window;
+      SendDlgItemMessageA(window, kBrowserDirectory, EM_SETREADONLY, TRUE, 0);
+      real->handler(real->context, window, kUiInit, 0, 0);
+      // FALSE keeps the focus where the handler put it.
+      HWND focus = GetFocus();
+      return focus && GetParent(focus) == window ? FALSE : TRUE;
+    }
+    if (message == WM_COMMAND) {
+      return real->handler(real->context, window, kUiCommand, LOWORD(wparam), HIWORD(wparam)) ? TRUE : FALSE;
+    }
+    if (message == WM_CLOSE) return real->handler(real->context, window, kUiClose, 0, 0) ? TRUE : FALSE;
+    if (g_sel_changed != 0 && message == g_sel_changed) {
+      return real->handler(real->context, window, kUiBrowse, static_cast<int>(wparam), 0) ? TRUE : FALSE;
+    }
+  } catch (...) {
+  }
+  return FALSE;
+}
+
+// The run of `dialog`, null for a window that is none of ours.
+RealDialog* RunOf(HWND dialog) {
+  if (!dialog) return nullptr;
+  if (g_browser && g_browser->window == dialog) return g_browser;
+  if (GetWindowLongPtrA(dialog, DWLP_DLGPROC) != reinterpret_cast<LONG_PTR>(&RealDialogProc)) return nullptr;
+  return reinterpret_cast<RealDialog*>(GetWindowLongPtrA(dialog, DWLP_USER));
+}
+
+void ReleaseFonts(RealDialog* real) {
+  for (int i = 0; i < real->font_count; ++i) DeleteObject(real->fonts[i]);
+  real->font_count = 0;
+}
+
+// The control's window procedure under PlatTakeAllKeys; the one it had is
+// kept in its user data.
+LRESULT CALLBACK AllKeysProc(HWND control, UINT message, WPARAM wparam, LPARAM lparam) {
+  WNDPROC own = reinterpret_cast<WNDPROC>(GetWindowLongPtrA(control, GWLP_USERDATA));
+  if (!own) return DefWindowProcA(control, message, wparam, lparam);
+  if (message == WM_GETDLGCODE) return DLGC_WANTALLKEYS;
+  if (message == WM_NCDESTROY) {
+    SetWindowLongPtrA(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(own));
+    SetWindowLongPtrA(control, GWLP_USERDATA, 0);
+  }
+  return CallWindowProcA(own, control, message, wparam, lparam);
 }
 
 void PutWord(std::vector<WORD>& t, unsigned value) { t.push_back(static_cast<WORD>(value)); }
@@ -135,21 +205,73 @@ bool PlatHasRealDialogs() { return true; }
 
 int PlatRunDialog(UiWindow owner, const UiDialogDef* def, UiEventHandler handler, void* context) {
   if (!def || !handler) return -1;
-  RealDialog real = {handler, context};
+  RealDialog real = {handler, context, nullptr, {}, {}, 0};
   HINSTANCE module = OwnModule();
   HWND parent = owner && IsWindow(static_cast<HWND>(owner)) ? static_cast<HWND>(owner) : nullptr;
   LPCSTR name = MAKEINTRESOURCEA(def->id);
+  INT_PTR result;
   if (FindResourceA(module, name, MAKEINTRESOURCEA(5) /* RT_DIALOG */)) {
-    return static_cast<int>(DialogBoxParamA(module, name, parent, RealDialogProc, reinterpret_cast<LPARAM>(&real)));
+    result = DialogBoxParamA(module, name, parent, RealDialogProc, reinterpret_cast<LPARAM>(&real));
+  } else {
+    std::vector<WORD> t;
+    try {
+      BuildTemplate(def, t);
+    } catch (...) {
+      return -1;
+    }
+    result = DialogBoxIndirectParamA(module, reinterpret_cast<LPCDLGTEMPLATEA>(t.data()), parent, RealDialogProc,
+                                     reinterpret_cast<LPARAM>(&real));
   }
+  ReleaseFonts(&real);
+  return static_cast<int>(result);
+}
+
+int PlatRunBrowseDialog(UiWindow owner, const UiDialogDef* def, const char* initial, UiEventHandler handler,
+                        void* context) {
+  if (!def || !handler || g_browser) return -1;
+  if (g_sel_changed == 0) g_sel_changed = RegisterWindowMessageA("commdlg_LBSelChangedNotify");
+  char file[129] = "", title[129] = "", start[129] = "";
+  if (initial) {
+    size_t n = std::strlen(initial);
+    if (n >= sizeof start) n = sizeof start - 1;
+    std::memcpy(start, initial, n);
+    start[n] = '\0';
+  }
+  OPENFILENAMEA ofn = {};
+  ofn.lStructSize = sizeof ofn;
+  ofn.hwndOwner = owner && IsWindow(static_cast<HWND>(owner)) ? static_cast<HWND>(owner) : nullptr;
+  ofn.lpstrFile = file;
+  ofn.nMaxFile = sizeof file;
+  ofn.lpstrFileTitle = title;
+  ofn.nMaxFileTitle = sizeof title;
+  ofn.lpstrInitialDir = start;
+  ofn.lpstrTitle = def->caption;
+  ofn.lpstrDefExt = "";
+  ofn.lpfnHook = BrowseHook;
+  ofn.Flags = OFN_ENABLEHOOK | OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_NOREADONLYRETURN;
+  HINSTANCE module = OwnModule();
   std::vector<WORD> t;
-  try {
-    BuildTemplate(def, t);
-  } catch (...) {
-    return -1;
+  if (FindResourceA(module, MAKEINTRESOURCEA(def->id), MAKEINTRESOURCEA(5) /* RT_DIALOG */)) {
+    ofn.Flags |= OFN_ENABLETEMPLATE;
+    ofn.hInstance = module;
+    ofn.lpTemplateName = MAKEINTRESOURCEA(def->id);
+  } else {
+    try {
+      BuildTemplate(def, t);
+    } catch (...) {
+      return -1;
+    }
+    // A template in memory stands where the system expects a loaded resource.
+    ofn.Flags |= OFN_ENABLETEMPLATEHANDLE;
+    ofn.hInstance = reinterpret_cast<HINSTANCE>(t.data());
   }
-  return static_cast<int>(DialogBoxIndirectParamA(module, reinterpret_cast<LPCDLGTEMPLATEA>(t.data()), parent,
-                                                  RealDialogProc, reinterpret_cast<LPARAM>(&real)));
+  RealDialog real = {handler, context, nullptr, {}, {}, 0};
+  g_browser = &real;
+  BOOL ended = GetSaveFileNameA(&ofn);
+  g_browser = nullptr;
+  ReleaseFonts(&real);
+  if (ended) return static_cast<int>(ended);
+  return CommDlgExtendedError() == 0 ? 0 : -1;
 }
 
 void PlatEndDialog(UiWindow dialog, int result) {
@@ -215,6 +337,45 @@ void PlatSendCommand(UiWindow dialog, int id, int code) {
     SendMessageA(static_cast<HWND>(dialog), WM_COMMAND, MAKEWPARAM(id, code),
                  reinterpret_cast<LPARAM>(Item(dialog, id)));
   }
+}
+
+void PlatPostCommand(UiWindow dialog, int id, int code) {
+  if (dialog) {
+    PostMessageA(static_cast<HWND>(dialog), WM_COMMAND, MAKEWPARAM(id, code),
+                 reinterpret_cast<LPARAM>(Item(dialog, id)));
+  }
+}
+
+bool PlatTakeAllKeys(UiWindow dialog, int id) {
+  HWND w = Item(dialog, id);
+  if (!w || GetWindowLongPtrA(w, GWLP_USERDATA) != 0) return false;
+  LONG_PTR own = GetWindowLongPtrA(w, GWLP_WNDPROC);
+  if (!own) return false;
+  SetWindowLongPtrA(w, GWLP_USERDATA, own);
+  SetWindowLongPtrA(w, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&AllKeysProc));
+  return true;
+}
+
+bool PlatUseNormalWeightFont(UiWindow dialog, int from, int to) {
+  RealDialog* real = RunOf(static_cast<HWND>(dialog));
+  HWND source = Item(dialog, from), target = Item(dialog, to);
+  if (!real || !source || !target) return false;
+  HFONT font = reinterpret_cast<HFONT>(SendMessageA(source, WM_GETFONT, 0, 0));
+  if (!font) font = static_cast<HFONT>(GetStockObject(SYSTEM_FONT));
+  HFONT copy = nullptr;
+  for (int i = 0; i < real->font_count && !copy; ++i) {
+    if (real->sources[i] == font) copy = real->fonts[i];
+  }
+  if (!copy) {
+    LOGFONTA face;
+    if (real->font_count == kMaxFonts || GetObjectA(font, sizeof face, &face) != sizeof face) return false;
+    face.lfWeight = FW_NORMAL;
+    if (!(copy = CreateFontIndirectA(&face))) return false;
+    real->sources[real->font_count] = font;
+    real->fonts[real->font_count++] = copy;
+  }
+  SendMessageA(target, WM_SETFONT, reinterpret_cast<WPARAM>(copy), TRUE);
+  return true;
 }
 
 void PlatSetRedraw(UiWindow dialog, int id, bool redraw) {
