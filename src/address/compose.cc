@@ -105,7 +105,10 @@ int ComposeProc(Dialog* d, int event, int id, int, void* param) {
   if (event == kDlgInit) {
     SetControlText(d, kComposeSubject, s->copy->subject ? s->copy->subject : "");
     SetControlText(d, kComposeText, s->copy->text_note ? s->copy->text_note : "");
+    UseNormalWeightFont(d, kComposeRecipients, kComposeText);
+    UseNormalWeightFont(d, kComposeRecipients, kComposeRecipients);
     EnableControl(d, kIdOk, false);
+    TakeAllKeys(d, kComposeText);
     PlaceDialog(d, kPlaceCentre);
     return 1;
   }

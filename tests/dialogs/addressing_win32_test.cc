@@ -1,8 +1,9 @@
 // The real select-users, name entry, compose, locate and setup dialogs under
 // Windows, each played from a second thread through window messages and
-// pictured as <template>.png.  The locate dialog is the system's browser:
-// it starts in an empty directory, walks up into the tree and back, and
-// sets up a tree there.
+// pictured as <template>.png.  The compose text takes every key; it and the
+// recipients share a normal-weight copy of the dialog's font.  The locate
+// dialog is the system's browser: it starts in an empty directory, walks up
+// into the tree and back, and sets up a tree there.
 #ifdef _WIN32
 #include <windows.h>
 
@@ -37,6 +38,7 @@ void Cmd(HWND d, int id, int code, bool post = false) {
   post ? PostMessageA(d, WM_COMMAND, w, l) : static_cast<BOOL>(SendMessageA(d, WM_COMMAND, w, l));
 }
 bool On(HWND d, int id) { return IsWindowEnabled(GetDlgItem(d, id)) != 0; }
+HGDIOBJ FontOf(HWND d, int id) { return reinterpret_cast<HGDIOBJ>(SendDlgItemMessageA(d, id, WM_GETFONT, 0, 0)); }
 
 class RealAddressing : public vktest::MailTreeTest {
  protected:
@@ -75,6 +77,16 @@ TEST_F(RealAddressing, EachDialogPlayedAndPictured) {
        [&](HWND d) { SetDlgItemTextA(d, 1021, "zoe@near"); }},
       {1002, [&] { return vk::ComposeDialog(nullptr, 1002, &pool, &m) == CMC_SUCCESS && m.recipients; },
        [&](HWND d) {
+         LOGFONTA font{};
+         GetObjectA(FontOf(d, 1604), sizeof font, &font);
+         // The text field's own procedure answers for every key, the subject's does not.
+         auto proc = [&](int id) { return GetWindowLongPtrA(GetDlgItem(d, id), GWLP_WNDPROC); };
+         seen += SendDlgItemMessageA(d, 1604, WM_GETDLGCODE, 0, 0) & DLGC_WANTALLKEYS && proc(1604) != proc(1603)
+                     ? "keys "
+                     : "? ";
+         seen += font.lfWeight == FW_NORMAL && FontOf(d, 1605) == FontOf(d, 1604) && FontOf(d, 1603) != FontOf(d, 1604)
+                     ? "normal "
+                     : "? ";
          seen += On(d, IDOK) ? "? " : "waits ";
          Cmd(d, 1601, BN_CLICKED, true);
          HWND pick = WaitDialog(1000);
@@ -115,7 +127,7 @@ TEST_F(RealAddressing, EachDialogPlayedAndPictured) {
     EXPECT_EQ(c.open(), c.id != 1010) << c.id;
     player.join();
   }
-  EXPECT_EQ(seen, "include waits 1 setup tree setup ");
+  EXPECT_EQ(seen, "include keys normal waits 1 setup tree setup ");
   EXPECT_STREQ(name, "zoe@near");
   EXPECT_STREQ(m.recipients ? m.recipients[0].name : "", "ann");
   std::string want = share + "\\MHS\\MAIL\\";
