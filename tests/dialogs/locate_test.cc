@@ -28,9 +28,9 @@ class Locate : public vktest::MailTreeTest {
   }
 };
 
-// Steps: "tDIR" types DIR into 1088, "dN" double clicks directory N, or a
-// button id; after each the directories listed and the enabled one of OK
-// and Setup are noted.  1010 is answered with `confirm`.
+// Steps: "tDIR" types DIR into 1088 ("t" empties it), "dN" double clicks
+// directory N, or a button id; after each the directories listed and the
+// enabled ones of OK and Setup are noted.  1010 is answered with `confirm`.
 TEST_F(Locate, BrowsingChoosingSettingUpLeaving) {
   const std::string sep(1, vk::kPathSep), mail = "MHS" + sep + "MAIL" + sep;
   struct {
@@ -40,7 +40,8 @@ TEST_F(Locate, BrowsingChoosingSettingUpLeaving) {
   } cases[] = {
       {{"tTree", "d0", "d1", "1656"}, 0, 0, "..,MHS OK|..,Share,Tree Setup|.. Setup|", ""},
       {{"tTree", "1"}, 0, 1, "..,MHS OK|", "Tree"},
-      {{"tShare", "1652", "1656"}, 2, 0, ".. Setup|.. Setup|", ""},  // not confirmed: stays
+      {{"tShare", "1652", "1656"}, 2, 0, ".. Setup|.. Setup|", ""},    // not confirmed: stays
+      {{"tShare", "t", "1652", "1656"}, 0, 0, ".. Setup|..|..|", ""},  // no directory: neither
       {{"tShare", "1652"}, 1, 1, ".. Setup|", "Share"},
   };
   for (const auto& c : cases) {
@@ -52,7 +53,7 @@ TEST_F(Locate, BrowsingChoosingSettingUpLeaving) {
         return;
       }
       for (const std::string& s : c.steps) {
-        if (s[0] == 't') vk_dialog_set_text(d, 1088, dir_.Join(s.substr(1)).c_str());
+        if (s[0] == 't') vk_dialog_set_text(d, 1088, s.size() > 1 ? dir_.Join(s.substr(1)).c_str() : "");
         if (s[0] == 'd') vk_dialog_list_double_click(d, 1121, s[1] - '0');
         if (std::isdigit(static_cast<unsigned char>(s[0]))) vk_dialog_click(d, std::stoi(s));
         if (!vk_dialog_is_open(d)) break;
