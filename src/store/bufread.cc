@@ -87,6 +87,8 @@ uint32_t ReadBuffered(BufferedFile* f, void* dst, uint32_t n) {
     std::memcpy(out + done, BufferedBytes(f) + f->index, k);
     f->index += k;
     done += k;
+    // Nothing more is wanted: the next window is read when it is asked for.
+    if (done == n) break;
     Refill(f);
   }
   return done;

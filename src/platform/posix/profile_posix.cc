@@ -136,33 +136,31 @@ bool ReadProfileText(const std::string& path, std::string* text) {
     struct stat st;
     const bool sized = stat(path.c_str(), &st) == 0;
     if (!sized && errno == ENOENT) return true;
+    // One block for the text as large as the file was a moment ago: growing
+    // it step by step costs more than reading a large passwd file.
+    if (sized && st.st_size > 0) text->reserve(static_cast<size_t>(st.st_size) + 1);
     int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
       if (errno == ENOENT) return true;
       SetErrno(errno);
       return false;
     }
-    // Read straight into the text, sized by what the file held a moment
-    // ago; a file that grew meanwhile goes on in steps.
+    char buf[32768];
     bool ok = true;
-    try {
-      size_t used = 0;
-      text->resize(static_cast<size_t>(sized && st.st_size > 0 ? st.st_size : 0) + 1);
-      for (;;) {
-        if (used == text->size()) text->resize(used + 8192);
-        ssize_t n = read(fd, &(*text)[used], text->size() - used);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-          SetErrno(errno);
-          ok = false;
-        }
-        if (n <= 0) break;
-        used += static_cast<size_t>(n);
+    for (;;) {
+      ssize_t n = read(fd, buf, sizeof buf);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) {
+        SetErrno(errno);
+        ok = false;
       }
-      text->resize(used);
-    } catch (...) {
-      close(fd);
-      throw;
+      if (n <= 0) break;
+      try {
+        text->append(buf, static_cast<size_t>(n));
+      } catch (...) {
+        close(fd);
+        throw;
+      }
     }
     const bool whole = fstat(fd, &st) == 0 && static_cast<off_t>(text->size()) >= st.st_size;
     close(fd);
