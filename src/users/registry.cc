@@ -6,6 +6,7 @@
 #include "store/namelist.h"
 #include "cmc/guard.h"
 #include "cmc/session.h"
+#include "platform/clock.h"
 #include "platform/file.h"
 #include "platform/memory.h"
 #include "platform/profile.h"
@@ -29,6 +30,11 @@ constexpr int kCheckTextSize = 68;
 // The fallback list when no key buffer can be had.
 constexpr unsigned kFallbackSlots = 16;
 constexpr size_t kFallbackText = 512;
+// How often a read of passwd that found no key, or not the key sought, is
+// made again while passwd may be missing for a moment (see PasswdBack), and
+// how long it waits for the file to come back each time.
+constexpr int kPasswdGoneTries = 40;
+constexpr unsigned kPasswdGoneWaitMs = 5;
 // The login dialog's name field holds 8 characters: a longer user could
 // never log on, so none is added.
 constexpr size_t kLongestUserName = 8;
@@ -74,6 +80,19 @@ bool WritePasswd(const char* section, const char* key, const char* value) {
 
 void FlushPasswd() { WritePasswd(nullptr, nullptr, nullptr); }
 
+// Another workstation replaces passwd by a rename, which an SMB client may
+// carry out as a delete and a rename: a read in between finds no file, and
+// no file reads as a passwd without users.  After a read that found less
+// than a passwd always holds: true when the read is worth making again (the
+// file is there, or is missing and was waited for), false when the file
+// cannot be looked at.
+bool PasswdBack() {
+  if (PlatGetAttributes(g_mail_config.passwd_path) != kAttrInvalid) return true;
+  if (PlatLastError() != PlatError::kNotFound) return false;
+  PlatSleepMs(kPasswdGoneWaitMs);
+  return true;
+}
+
 // Makes sure the configuration is loaded; false when it cannot be.
 bool EnsureConfig() { return EnsureConfigLoaded() == 0; }
 
@@ -103,24 +122,57 @@ NameList* FillUserList(const NameList* from, const char* keys, size_t bytes) {
   return list;
 }
 
-// Reads the key names of "Passwords" into a fresh sorted list without admin.
-// The buffer grows until the whole run fits; null when the list cannot be
-// built whole (no memory), never a list that leaves users out.
-NameList* ReadUserList() {
-  if (!PasswdKnown()) return CreateNameList(kFallbackSlots, kFallbackText);
+// Hands one read of the key names of "Passwords" to use(keys, bytes): a run
+// of zero-terminated names, 0 bytes when the read found no key.  The buffer
+// grows until the whole run fits; `fail` when none can be had.
+template <typename T, typename Use>
+T WithKeyNames(T fail, Use use) {
   FlushPasswd();
   for (size_t size = kKeyBufferSize; size <= kKeyBufferMax; size *= 4) {
     WorkBuffer buffer(size);
-    if (buffer.bytes == nullptr) return nullptr;
+    if (buffer.bytes == nullptr) return fail;
     const int copied = PlatGetProfileString(g_mail_config.passwd_path, kPasswordsSection, nullptr, "", buffer.bytes,
                                             static_cast<int>(size));
     // A run that fills the buffer to its last two bytes was cut.
     if (copied < 0 || static_cast<size_t>(copied) + 2 >= size) continue;
-    if (copied == 0) return CreateNameList(kFallbackSlots, kFallbackText);
     buffer.bytes[copied] = '\0';
-    return FillUserList(nullptr, buffer.bytes, static_cast<size_t>(copied));
+    return use(static_cast<const char*>(buffer.bytes), static_cast<size_t>(copied));
   }
-  return nullptr;
+  return fail;
+}
+
+// The key names of "Passwords" in a fresh sorted list without admin; null
+// when the list cannot be built whole (no memory), never a list that leaves
+// users out.  A passwd always holds admin: a read without keys is made again.
+NameList* ReadUserList() {
+  if (!PasswdKnown()) return CreateNameList(kFallbackSlots, kFallbackText);
+  for (int attempt = 0;; ++attempt) {
+    bool none = false;
+    NameList* list = WithKeyNames<NameList*>(nullptr, [&](const char* keys, size_t bytes) {
+      none = bytes == 0;
+      return none ? CreateNameList(kFallbackSlots, kFallbackText) : FillUserList(nullptr, keys, bytes);
+    });
+    if (!none || attempt == kPasswdGoneTries || !PasswdBack()) return list;
+    FreeNameList(list);
+  }
+}
+
+// `name`'s stored password text into `out` (kCheckTextSize bytes); "" only
+// when one read of the key names finds keys, but not his.
+void ReadStoredText(const char* name, char* out) {
+  for (int attempt = 0;; ++attempt) {
+    FlushPasswd();
+    std::memset(out, 0, kCheckTextSize);
+    PlatGetProfileString(g_mail_config.passwd_path, kPasswordsSection, name, "", out, kCheckTextSize);
+    if (out[0] != '\0' || attempt == kPasswdGoneTries) return;
+    const bool absent = WithKeyNames(false, [&](const char* keys, size_t bytes) {
+      for (const char* k = keys; k < keys + bytes && *k; k += std::strlen(k) + 1) {
+        if (PlatCompareNoCase(k, name) == 0) return false;
+      }
+      return bytes > 0;
+    });
+    if (absent || !PasswdBack()) return;
+  }
 }
 
 }  // namespace
@@ -201,10 +253,8 @@ int RemoveUserEntry(const char* name) {
 
 int IsUserInPasswd(const char* name) {
   if (IsEmpty(name) || !PasswdKnown()) return 0;
-  FlushPasswd();
   char value[kCheckTextSize];
-  std::memset(value, 0, sizeof value);
-  PlatGetProfileString(g_mail_config.passwd_path, kPasswordsSection, name, "", value, kCheckTextSize);
+  ReadStoredText(name, value);
   return value[0] != '\0' ? 1 : 0;
 }
 
@@ -348,12 +398,10 @@ CMC_EXPORT int CMC_CALL bCheckPW(const char* user, const char* password) {
     std::memset(expected, 0, sizeof expected);
     EncodePassword(user, password, expected);
 
-    char stored[kCheckTextSize];
-    std::memset(stored, 0, sizeof stored);
     // A password changed on another workstation must count at once, here as
-    // for a new user.
-    FlushPasswd();
-    PlatGetProfileString(g_mail_config.passwd_path, kPasswordsSection, user, "", stored, kCheckTextSize);
+    // for a new user: the text is read afresh.
+    char stored[kCheckTextSize];
+    ReadStoredText(user, stored);
 
     return (expected[0] != '\0' && stored[0] != '\0' && std::strcmp(expected, stored) == 0) ? 1 : 0;
   });
