@@ -1,7 +1,8 @@
-// Win32 user interface: the real modal dialog (from the module's resources,
-// or built in memory from the same template when the module has none, as in
-// the test programs that link the static library), its controls and the
-// screen metrics.
+// Win32 user interface: the real modal dialog and the directory browser
+// (the system's old-style save-file dialog with a hook), each from the
+// module's resources or built in memory from the same template when the
+// module has none, as in the test programs that link the static library;
+// their controls and the screen metrics.
 #include <windows.h>
 // After windows.h, which leaves it out when lean.
 #include <commdlg.h>
