@@ -163,11 +163,4 @@ void MoveDialog(Dialog* d, int left, int top) {
   if (d) d->ops->move(d, left, top);
 }
 
-void CentreDialog(Dialog* d) {
-  int w = 0, h = 0, sw = 0, sh = 0;
-  if (!GetDialogRect(d, nullptr, nullptr, &w, &h)) return;
-  PlatScreenSize(&sw, &sh);
-  MoveDialog(d, (sw - w) / 2, (sh - h) / 2);
-}
-
 }  // namespace vk

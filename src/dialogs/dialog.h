@@ -114,8 +114,6 @@ int ShowStatusMessage(Dialog* d, int id, int string_id);
 // size; the screen and window metrics come from platform/ui.h.
 bool GetDialogRect(Dialog* d, int* left, int* top, int* width, int* height);
 void MoveDialog(Dialog* d, int left, int top);
-// Centred on the screen: (SW - W) / 2, (SH - H) / 2.
-void CentreDialog(Dialog* d);
 
 }  // namespace vk
 
