@@ -4,7 +4,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <cstdlib>
 
 #include "store/namelist.h"
 #include "cmc/handlers.h"
