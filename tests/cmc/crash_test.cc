@@ -65,10 +65,8 @@ class Crash : private OnMemoryDisk, public vktest::MailTreeTest {
         EXPECT_EQ(r.subject, "crash");
         EXPECT_EQ(r.text.rfind("the body of the message", 0), 0u) << r.text;
         EXPECT_EQ(r.attachments.size(), 2u);
-        if (r.attachments.size() == 2) {
-          EXPECT_EQ(Read(r.attachments[0].filename), a_);
-          EXPECT_EQ(Read(r.attachments[1].filename), b_);
-        }
+        for (size_t i = 0; i < r.attachments.size() && i < 2; ++i)
+          EXPECT_EQ(Read(r.attachments[i].filename), i ? b_ : a_);
         ++holders;
       }
       EXPECT_EQ(LogOff(), CMC_SUCCESS);
@@ -76,9 +74,7 @@ class Crash : private OnMemoryDisk, public vktest::MailTreeTest {
     return holders;
   }
 
-  static size_t Entries(const fs::path& dir) {
-    return static_cast<size_t>(std::distance(fs::directory_iterator(dir), fs::directory_iterator()));
-  }
+  static size_t Entries(const fs::path& dir) { return std::distance(fs::directory_iterator(dir), {}); }
 
   // Ages the whole tree past the check's patience, repairs it, checks it
   // again, and empties the mailboxes for the next send.
@@ -155,8 +151,7 @@ TEST_F(Crash, KilledAtEveryStepOfASend) {
     }
     const int holders = Holders();
     EXPECT_GE(holders, before) << "a later kill delivered to fewer";
-    before = holders;
-    RepairAndReset(holders);
+    RepairAndReset(before = holders);
     if (HasFailure()) return;
   }
   EXPECT_EQ(before, 5);
