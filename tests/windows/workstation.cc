@@ -11,7 +11,10 @@
 
 namespace {
 
+// Plays the login dialog; any other (the locate dialog of a workstation
+// whose tree is unusable) is closed, so a run fails instead of waiting.
 void Login(void*, VkDialog* d) {
+  if (vk_dialog_template(d) != 1001 && vk_dialog_template(d) != 1006) return;
   vk_dialog_set_text(d, 1501, std::getenv("VKMSG_USER"));
   vk_dialog_set_text(d, 1502, std::getenv("VKMSG_PASSWORD"));
   vk_dialog_click(d, 1);
@@ -59,6 +62,7 @@ int Mail(CMC_session_id s, int argc, char** argv) {
 
 int main(int argc, char** argv) {
   if (argc < 2) return 2;
+  vk_set_dialog_driver(Login, nullptr);
   std::string op = argv[1];
   if (op == "setup" && argc == 3) return bSetupMHSDirs(argv[2]) == 1 ? 0 : 1;
   if (op == "isdir" && argc == 3) return isVeskMsgDir(argv[2]) ? 0 : 1;
@@ -68,7 +72,6 @@ int main(int argc, char** argv) {
       if (!bAddUser(argv[i], argv[i + 1])) return 1;
     return 0;
   }
-  vk_set_dialog_driver(Login, nullptr);
   CMC_session_id s = 0;
   if (cmc_logon(nullptr, nullptr, nullptr, nullptr, 0, 100, 0, &s, nullptr) != CMC_SUCCESS) return 1;
   int r = Mail(s, argc, argv);
