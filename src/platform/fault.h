@@ -7,10 +7,12 @@
 // The steps, the same on both backends: each call of PlatOpen, PlatClose,
 // PlatRead, PlatWrite, PlatSeek, PlatFileSize, PlatTruncate, PlatFlush,
 // PlatDeleteFile, PlatRenameNoReplace, PlatGetAttributes, PlatSetAttributes,
-// PlatMakeDir, PlatRemoveDir, PlatFindFirst, PlatFindNext (file.h) and of
-// PlatGetProfileString, PlatGetProfileInt, PlatWriteProfileString
+// PlatMakeDir, PlatRemoveDir, PlatFindFirst, PlatFindNext (file.h), each
+// chunk of PlatCopyContents as a read step and a write step, and each call
+// of PlatGetProfileString, PlatGetProfileInt, PlatWriteProfileString
 // (profile.h; a cache flush too).  Not counted: PlatFindClose,
-// PlatNativePath, PlatAbsolutePath, PlatLastError, clock and text calls.
+// PlatStartFlush, PlatNativePath, PlatAbsolutePath, PlatLastError, clock
+// and text calls.
 //
 // A hit fails the operation the way it fails for real, in the manner the
 // fault was armed with (see PlatFaultKind): a handle or count of -1, false,
