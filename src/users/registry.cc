@@ -31,8 +31,9 @@ constexpr int kCheckTextSize = 68;
 constexpr unsigned kFallbackSlots = 16;
 constexpr size_t kFallbackText = 512;
 // How often a read of passwd that found no key, or not the key sought, is
-// made again while passwd may be missing for a moment (see PasswdBack), and
-// how long it waits for the file to come back each time.
+// made again while passwd may be missing for a moment (see PasswdBack), or a
+// user's directory looked at again (see UserDirThere), and how long it
+// waits each time.
 constexpr int kPasswdGoneTries = 40;
 constexpr unsigned kPasswdGoneWaitMs = 5;
 // The login dialog's name field holds 8 characters: a longer user could
@@ -91,6 +92,20 @@ bool PasswdBack() {
   if (PlatLastError() != PlatError::kNotFound) return false;
   PlatSleepMs(kPasswdGoneWaitMs);
   return true;
+}
+
+// Whether the user's directory `dir` is there.  On a share a directory test
+// may fail for a moment with an I/O error while other workstations make and
+// remove users' directories beside it, so it is made again before a user is
+// taken for unregistered; "not found" and a fault of the test hook are
+// believed at once.
+bool UserDirThere(const char* dir) {
+  for (int attempt = 1;; ++attempt) {
+    if (DirExists(dir)) return true;
+    const PlatError e = PlatLastError();
+    if (e == PlatError::kNotFound || e == PlatError::kInjected || attempt >= kPasswdGoneTries) return false;
+    PlatSleepMs(kPasswdGoneWaitMs);
+  }
 }
 
 // Makes sure the configuration is loaded; false when it cannot be.
@@ -392,7 +407,7 @@ CMC_EXPORT int CMC_CALL bCheckPW(const char* user, const char* password) {
 
     char home[kPathMax], mailbox[kPathMax];
     if (!BuildUserDir(home, user, nullptr) || !BuildUserDir(mailbox, user, kUserMailboxDir)) return 0;
-    if (!DirExists(home) || !DirExists(mailbox)) return 0;
+    if (!UserDirThere(home) || !UserDirThere(mailbox)) return 0;
 
     char expected[kCheckTextSize];
     std::memset(expected, 0, sizeof expected);

@@ -331,9 +331,9 @@ TEST_P(Workstations, SendersFillOneMailboxWhileItIsEmptied) {
 // register users, removing every second one again and giving the others a
 // new password, while another process checks the passwords of the users
 // there all along: none is ever refused, and passwd ends with exactly the
-// users kept.  Not yet with the checks on the share: there a check now and
-// then meets an I/O error on the user's directory and refuses him, and
-// writers give up while checks keep passwd open.
+// users kept.  Not with the checks on the share: a checker that holds passwd
+// open nearly all the time makes the writers give up there, since the share
+// refuses to replace a file another client holds open.
 TEST_P(Workstations, AdministratorsWhilePasswordsAreChecked) {
   const bool share = GetParam() == Medium::kShare;
   const int kAdmins = share ? 2 : 8, kEach = 50;
