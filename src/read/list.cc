@@ -341,7 +341,7 @@ CMC_return_code ReadSummary(CMC_message_summary* summary, ResultPool* pool) {
     // hiding the message from it.
     return e == PlatError::kNotFound || e == PlatError::kAccessDenied ? CMC_E_INVALID_MESSAGE_REFERENCE : CMC_E_FAILURE;
   }
-  BufferedFile* reader = OpenBuffered(h, kBufferedCapacity);
+  BufferedFile* reader = OpenFreshBuffered(h, kBufferedCapacity);
   if (reader == nullptr) {
     // An empty file has no header to list; one that could not be read does.
     const CMC_return_code rc = FileSizeOf(h) == 0 ? CMC_E_INVALID_MESSAGE_REFERENCE : CMC_E_FAILURE;

@@ -156,7 +156,8 @@ char* ReadBody(BufferedFile* reader, ResultPool* pool, CMC_return_code* code) {
     }
     if (id == kFieldEnd) break;
   }
-  const uint32_t size = FileSizeOf(reader->file);
+  // A reader that has met the end knows the size without asking the file.
+  const uint32_t size = reader->end != kEndUnknown ? reader->end : FileSizeOf(reader->file);
   const uint32_t here = BufferedTell(reader);
   if (size == 0xFFFFFFFFu) *code = CMC_E_FAILURE;
   if (size == 0xFFFFFFFFu || size <= here) return nullptr;

@@ -13,6 +13,17 @@ constexpr unsigned char kLf = 10;
 
 uint32_t Unread(const BufferedFile* f) { return f->fill - f->index; }
 
+// Reads up to `want` bytes at `at` in the window and returns how many came.
+// A read that came back short without an error met the end of the file, so
+// the size is known from then on (the readers' sharing lock keeps writers
+// out meanwhile) and a body can be sized without asking the file again.
+uint32_t FillFrom(BufferedFile* f, unsigned char* at, uint32_t want) {
+  const long n = PlatRead(f->file, at, want);
+  const uint32_t got = n > 0 ? static_cast<uint32_t>(n) : 0;
+  if (n >= 0 && got < want) f->end = f->position + static_cast<uint32_t>(at - BufferedBytes(f)) + got;
+  return got;
+}
+
 // Keeps the unread bytes, moves them to the buffer's start and tops the
 // window up from the file (whose position is always just past the window).
 void Refill(BufferedFile* f) {
@@ -28,7 +39,7 @@ void Refill(BufferedFile* f) {
     f->fill = 0;
   }
   if (f->fill < f->capacity) {
-    f->fill += ReadFileBytes(f->file, buf + f->fill, f->capacity - f->fill);
+    f->fill += FillFrom(f, buf + f->fill, f->capacity - f->fill);
   }
 }
 
@@ -36,7 +47,9 @@ bool LineFeedUnread(BufferedFile* f) { return std::memchr(BufferedBytes(f) + f->
 
 }  // namespace
 
-BufferedFile* OpenBuffered(FileHandle h, uint32_t capacity) {
+namespace {
+
+BufferedFile* MakeBuffered(FileHandle h, uint32_t capacity, bool seek) {
   if (h == kNoFile || capacity == 0) return nullptr;
   GlobalHandle mem = PlatGlobalAlloc(kGmemMoveable | kGmemZeroInit, sizeof(BufferedFile) + capacity);
   if (!mem) return nullptr;
@@ -48,11 +61,12 @@ BufferedFile* OpenBuffered(FileHandle h, uint32_t capacity) {
   f->memory = mem;
   f->file = h;
   f->capacity = capacity;
-  if (SeekFile(h, 0, nullptr, 0) != 0) {
+  f->end = kEndUnknown;
+  if (seek && SeekFile(h, 0, nullptr, 0) != 0) {
     ReleaseBuffered(f);
     return nullptr;
   }
-  uint32_t got = ReadFileBytes(h, BufferedBytes(f), capacity);
+  uint32_t got = FillFrom(f, BufferedBytes(f), capacity);
   if (got == 0) {
     ReleaseBuffered(f);
     return nullptr;
@@ -63,6 +77,12 @@ BufferedFile* OpenBuffered(FileHandle h, uint32_t capacity) {
   return f;
 }
 
+}  // namespace
+
+BufferedFile* OpenBuffered(FileHandle h, uint32_t capacity) { return MakeBuffered(h, capacity, true); }
+
+BufferedFile* OpenFreshBuffered(FileHandle h, uint32_t capacity) { return MakeBuffered(h, capacity, false); }
+
 BufferedFile* OpenPathBuffered(const char* path, OpenMode mode, uint32_t capacity) {
   if (!path) return nullptr;
   // Modes that open nothing (delete, exist test, parse, reopen) answer 0 or
@@ -70,7 +90,7 @@ BufferedFile* OpenPathBuffered(const char* path, OpenMode mode, uint32_t capacit
   if (mode & (kOpenParse | kOpenDelete | kOpenExist | kOpenReopen)) return nullptr;
   FileHandle h = OpenFileMode(path, mode);
   if (h == kNoFile) return nullptr;
-  BufferedFile* f = OpenBuffered(h, capacity);
+  BufferedFile* f = OpenFreshBuffered(h, capacity);
   if (!f) CloseFile(h);
   return f;
 }
@@ -135,8 +155,8 @@ int SeekBuffered(BufferedFile* f, uint32_t offset) {
     return 0;
   }
   if (SeekFile(f->file, static_cast<int32_t>(offset), nullptr, 0) != offset) return -1;
-  uint32_t got = ReadFileBytes(f->file, BufferedBytes(f), f->capacity);
   f->position = offset;
+  uint32_t got = FillFrom(f, BufferedBytes(f), f->capacity);
   f->index = 0;
   f->fill = got;
   return got == 0 ? -1 : 0;

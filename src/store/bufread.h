@@ -34,7 +34,11 @@ struct BufferedFile {
   uint32_t fill;        // number of valid bytes in the buffer
   uint32_t capacity;    // size of the buffer in bytes
   uint32_t dirty;       // writing through the buffer is not used: always 0
+  uint32_t end;         // the file's size once a read has met its end, else kEndUnknown
 };
+
+// `end` before any read has met the end of the file.
+constexpr uint32_t kEndUnknown = 0xFFFFFFFFu;
 
 // The window's bytes (they follow the record in the same allocation).
 inline unsigned char* BufferedBytes(BufferedFile* f) {
@@ -51,6 +55,10 @@ inline uint32_t BufferedTell(const BufferedFile* f) { return f ? f->position + f
 // never closed here: on null it still belongs to the caller; on success it
 // belongs to the reader until CloseBuffered (or ReleaseBuffered).
 BufferedFile* OpenBuffered(FileHandle h, uint32_t capacity);
+
+// OpenBuffered for a handle just opened, which stands at 0 already: the same
+// without the seek.
+BufferedFile* OpenFreshBuffered(FileHandle h, uint32_t capacity);
 
 // OpenFileMode(path, mode), then OpenBuffered.  When the file opens but the
 // reader cannot be made (empty file, no memory) the file is closed again and
