@@ -12,6 +12,7 @@
 #include <string>
 
 #include "platform/clock.h"
+#include "platform/copy_memory.h"
 #include "platform/fault.h"
 #include "platform/file.h"
 #include "platform/memory.h"
@@ -289,41 +290,6 @@ void PlatStartFlush(FileHandle h) {
 namespace {
 
 constexpr size_t kCopyChunk = static_cast<size_t>(16) << 20;
-constexpr unsigned long kCopyBuffer = 1ul << 20;
-
-// The copy through memory, where the file system makes no copy of its own:
-// PlatRead and PlatWrite, each a fault step.
-int64_t CopyThroughMemory(FileHandle src, FileHandle dst, CopyFailure* failed) {
-  unsigned long size = kCopyBuffer;
-  GlobalHandle block = nullptr;
-  while ((block = PlatGlobalAlloc(kGmemMoveable, size)) == nullptr && size > 4096) size /= 2;
-  char* buffer = block != nullptr ? static_cast<char*>(PlatGlobalLock(block)) : nullptr;
-  if (buffer == nullptr) {
-    if (block != nullptr) PlatGlobalFree(block);
-    *failed = CopyFailure::kMemory;
-    SetError(PlatError::kOther);
-    return -1;
-  }
-  int64_t total = 0;
-  for (;;) {
-    const long got = PlatRead(src, buffer, size);
-    if (got == 0) break;
-    if (got < 0) {
-      *failed = CopyFailure::kRead;
-      total = -1;
-      break;
-    }
-    if (PlatWrite(dst, buffer, static_cast<unsigned long>(got)) != got) {
-      *failed = CopyFailure::kWrite;
-      total = -1;
-      break;
-    }
-    total += got;
-  }
-  PlatGlobalUnlock(block);
-  PlatGlobalFree(block);
-  return total;
-}
 
 // The bytes from the file position to the end, -1 when unknown.
 int64_t BytesLeft(int fd) {
@@ -366,7 +332,7 @@ int64_t PlatCopyContents(FileHandle src, FileHandle dst, CopyFailure* failed) {
       const int err = errno;
       if (err == EINTR) continue;
       if (err == EXDEV || err == ENOSYS || err == EINVAL || err == EOPNOTSUPP || err == ENOTSUP) {
-        const int64_t rest = CopyThroughMemory(src, dst, failed);
+        const int64_t rest = CopyThroughMemory(src, dst, failed, SetError);
         return rest < 0 ? -1 : total + rest;
       }
       SetErrno(err);
@@ -382,7 +348,7 @@ int64_t PlatCopyContents(FileHandle src, FileHandle dst, CopyFailure* failed) {
       // at all (special files, some FUSE mounts): the bytes still there go
       // through memory.
       if (total == 0 && BytesLeft(in) != 0) {
-        const int64_t rest = CopyThroughMemory(src, dst, failed);
+        const int64_t rest = CopyThroughMemory(src, dst, failed, SetError);
         return rest < 0 ? -1 : rest;
       }
       return total;

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "platform/clock.h"
+#include "platform/copy_memory.h"
 #include "platform/fault.h"
 #include "platform/file.h"
 #include "platform/memory.h"
@@ -314,51 +315,11 @@ bool PlatFlush(FileHandle h) {
 
 void PlatStartFlush(FileHandle) {}
 
-namespace {
-
-// Large chunks: a share answers every request with a round trip.
-constexpr unsigned long kCopyBuffer = 1ul << 20;
-
-// PlatRead and PlatWrite, each a fault step.
-int64_t CopyThroughMemory(FileHandle src, FileHandle dst, CopyFailure* failed) {
-  unsigned long size = kCopyBuffer;
-  GlobalHandle block = nullptr;
-  while ((block = PlatGlobalAlloc(kGmemMoveable, size)) == nullptr && size > 4096) size /= 2;
-  char* buffer = block != nullptr ? static_cast<char*>(PlatGlobalLock(block)) : nullptr;
-  if (buffer == nullptr) {
-    if (block != nullptr) PlatGlobalFree(block);
-    *failed = CopyFailure::kMemory;
-    SetError(PlatError::kOther);
-    return -1;
-  }
-  int64_t total = 0;
-  for (;;) {
-    const long got = PlatRead(src, buffer, size);
-    if (got == 0) break;
-    if (got < 0) {
-      *failed = CopyFailure::kRead;
-      total = -1;
-      break;
-    }
-    if (PlatWrite(dst, buffer, static_cast<unsigned long>(got)) != got) {
-      *failed = CopyFailure::kWrite;
-      total = -1;
-      break;
-    }
-    total += got;
-  }
-  PlatGlobalUnlock(block);
-  PlatGlobalFree(block);
-  return total;
-}
-
-}  // namespace
-
 int64_t PlatCopyContents(FileHandle src, FileHandle dst, CopyFailure* failed) {
   CopyFailure unused = CopyFailure::kNone;
   if (failed == nullptr) failed = &unused;
   *failed = CopyFailure::kNone;
-  return CopyThroughMemory(src, dst, failed);
+  return CopyThroughMemory(src, dst, failed, SetError);
 }
 
 bool PlatDeleteFile(const char* path) {
