@@ -59,20 +59,22 @@ void UpdateButtons(Dialog* d, const char* dir) {
   EnableControl(d, kLocateSetup, dir[0] != '\0' && !tree);
 }
 
+// What 1088 shows, into `out` (kPathMax); empty when it is too long to hold.
+const char* Shown(Dialog* d, char* out) {
+  if (GetControlText(d, kLocateDirectory, out, kPathMax) >= static_cast<int>(kPathMax)) out[0] = '\0';
+  return out;
+}
+
 // The buttons follow what 1088 shows.
 void UpdateFromShown(Dialog* d) {
   char shown[kPathMax];
-  if (GetControlText(d, kLocateDirectory, shown, sizeof shown) >= static_cast<int>(sizeof shown)) shown[0] = '\0';
-  UpdateButtons(d, shown);
+  UpdateButtons(d, Shown(d, shown));
 }
 
 // The directory OK and Setup take: the platform's browser shows it in 1088;
 // the library's own keeps it.
 const char* Current(Dialog* d, Browser* b) {
-  if (DialogIsPlatformBrowser(d) &&
-      GetControlText(d, kLocateDirectory, b->current, kPathMax) >= static_cast<int>(kPathMax)) {
-    b->current[0] = '\0';
-  }
+  if (DialogIsPlatformBrowser(d)) Shown(d, b->current);
   return b->current;
 }
 
