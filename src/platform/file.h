@@ -181,7 +181,9 @@ constexpr bool kNamesFoldCase = false;
 #endif
 
 // One entry of a directory search.  A symbolic link is reported with
-// kAttrReparsePoint, a pipe, socket or device with kAttrDevice.
+// kAttrReparsePoint, a pipe, socket or device with kAttrDevice.  On POSIX a
+// search tells the kind and hidden only, as the directory knows them;
+// read-only is PlatGetAttributes's to tell.
 struct DirEntry {
   char long_name[260];
   char short_name[14];  // the 8.3 alias when the file system has one, else empty

@@ -67,9 +67,23 @@ struct Search {
   bool literal;
 };
 
-// Fills `entry` for the file `name` of the search's directory; false when
-// it has gone meanwhile.
-bool Describe(const Search* s, const char* name, DirEntry* entry) {
+// Fills `entry` for the file `name` of the search's directory, whose kind
+// the directory told as `type` (DT_UNKNOWN when it did not); false when it
+// has gone meanwhile.  A plain file, directory or special file the directory
+// named is described without asking the file: a scan of a large mailbox
+// would otherwise cost a look per message.
+bool Describe(const Search* s, const char* name, unsigned char type, DirEntry* entry) {
+  const uint32_t hidden = name[0] == '.' ? kAttrHidden : 0;
+  uint32_t known = kAttrInvalid;
+  if (type == DT_REG) known = hidden == 0 ? kAttrNormal : hidden;
+  if (type == DT_DIR) known = kAttrDirectory | hidden;
+  if (type == DT_FIFO || type == DT_SOCK || type == DT_CHR || type == DT_BLK) known = kAttrDevice | hidden;
+  if (known != kAttrInvalid) {
+    std::memcpy(entry->long_name, name, std::strlen(name) + 1);
+    entry->short_name[0] = '\0';
+    entry->attributes = known;
+    return true;
+  }
   std::string full = s->directory.empty() ? std::string(name) : s->directory + "/" + name;
   struct stat st;
   if (lstat(full.c_str(), &st) != 0) return false;
@@ -106,7 +120,7 @@ bool NextMatch(Search* s, DirEntry* entry) {
     if (s->literal && s->pattern == name) continue;              // delivered first
     if (std::strlen(name) >= sizeof entry->long_name) continue;  // unreachable by any 260-byte path
     if (!PatternMatches(s->pattern, name)) continue;
-    if (Describe(s, name, entry)) return true;
+    if (Describe(s, name, e->d_type, entry)) return true;
   }
   if (errno != 0) {
     SetErrno(errno);
@@ -147,13 +161,13 @@ SearchHandle FindFirst(const char* pattern, DirEntry* entry, Search** made) {
   std::string resolved = dir;
   while (resolved.size() > 1 && resolved.back() == '/') resolved.pop_back();
   s->directory = resolved;
-  bool found = s->literal && !dir.empty() && Describe(s, pat.c_str(), entry);
+  bool found = s->literal && !dir.empty() && Describe(s, pat.c_str(), DT_UNKNOWN, entry);
   if (!found && !dir.empty()) {
     ResolvePath(dir.c_str(), &resolved);
     while (resolved.size() > 1 && resolved.back() == '/') resolved.pop_back();
     s->directory = resolved;
   }
-  if (!found && (!s->literal || !Describe(s, pat.c_str(), entry))) {
+  if (!found && (!s->literal || !Describe(s, pat.c_str(), DT_UNKNOWN, entry))) {
     s->dir = opendir(resolved.empty() ? "." : resolved.c_str());
     if (s->dir == nullptr) {
       SetErrno(errno);
