@@ -93,6 +93,26 @@ long PlatWrite(FileHandle h, const void* buffer, unsigned long count);
 int64_t PlatSeek(FileHandle h, int64_t offset, int origin);
 // Size of the open file, -1 on failure.
 int64_t PlatFileSize(FileHandle h);
+
+// What tells a file from one that later took its name: two stamps that are
+// equal (operator==) were taken of the same file, unchanged.  POSIX: device,
+// inode, size, and modification and change times (a rename changes the
+// latter); Win32: size, and creation and last-write times.
+struct FileStamp {
+  uint64_t id;
+  uint64_t size;
+  int64_t written;
+  int64_t changed;
+  bool operator==(const FileStamp& o) const {
+    return id == o.id && size == o.size && written == o.written && changed == o.changed;
+  }
+};
+// The stamp of an open file; false on failure.
+bool PlatStampOf(FileHandle h, FileStamp* stamp);
+// The stamp of the plain file `path` names as it is spelled (on POSIX no
+// other case is tried); false when there is none, or when it is a
+// directory, link, pipe or device.
+bool PlatStampOfPath(const char* path, FileStamp* stamp);
 // Makes the file end at `length` (cutting or extending with zeros); the file
 // position is unchanged.  true on success.
 bool PlatTruncate(FileHandle h, int64_t length);

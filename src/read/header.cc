@@ -41,8 +41,8 @@ const char* SkipWhite(const char* p) {
 // pieces could pass for header fields that the writer never wrote.
 void TakeRestOfLine(BufferedFile* reader, bool cut, char* value, uint32_t* length, uint32_t limit) {
   char piece[kHeaderLineMax + 1];
+  piece[kHeaderLineMax] = '\0';
   while (cut) {
-    std::memset(piece, 0, sizeof piece);
     if (ReadLine(reader, piece, kHeaderLineMax, &cut) == 0) break;
     if (value != nullptr) AppendValue(value, length, limit, piece);
   }
@@ -103,7 +103,7 @@ CMC_return_code LocateField(FileHandle h, const char* name, uint32_t* start, uin
 
 CMC_return_code ReadHeaderField(BufferedFile* reader, int* id, char* value, uint32_t size) {
   if (!reader || !id || !value || size == 0) return CMC_E_FAILURE;
-  std::memset(value, 0, size);
+  value[0] = '\0';
   const uint32_t limit = size >= 2 ? size - 2 : 0;
   uint32_t length = 0;
 
@@ -134,18 +134,15 @@ CMC_return_code ReadHeaderField(BufferedFile* reader, int* id, char* value, uint
 
   AppendValue(value, &length, limit, SkipWhite(text));
   TakeRestOfLine(reader, cut, value, &length, limit);
-  uint32_t next = 0;
+  // A line that begins with white space continues the field; an empty one
+  // ends the header, and any other is the next field's, left unread.
   for (;;) {
-    next = BufferedTell(reader);
-    std::memset(line, 0, sizeof line);
-    if (ReadLine(reader, line, kHeaderLineMax, &cut) == 0) break;
-    if (!IsWhite(static_cast<unsigned char>(line[0]))) break;
+    const int next = PeekBuffered(reader);
+    if (next < 0 || next == '\r' || next == '\n' || !IsWhite(static_cast<unsigned char>(next))) break;
+    ReadLine(reader, line, kHeaderLineMax, &cut);
     AppendValue(value, &length, limit, SkipWhite(line));
     TakeRestOfLine(reader, cut, value, &length, limit);
   }
-  // The line that ended the field is the next field's; at the end of the
-  // file this leaves the reader there with nothing more to read.
-  SeekBuffered(reader, next);
   return CMC_SUCCESS;
 }
 
@@ -161,8 +158,10 @@ int MonthIndex(const char* text) {
   static const char* const kMonths[] = {"jan", "feb", "mar", "apr", "may", "jun",
                                         "jul", "aug", "sep", "oct", "nov", "dec"};
   if (!text) return -1;
+  // The names are ASCII: the platform's collation has nothing to add to
+  // them, and every listed message asks.
   for (int i = 0; i < 12; ++i) {
-    if (PlatCompareNoCase(text, kMonths[i]) == 0) return i;
+    if (EqualAsciiNoCase(text, kMonths[i])) return i;
   }
   return -1;
 }

@@ -231,6 +231,107 @@ bool FindStart(const char* start, uint32_t* index) {
   return FindInSnapshot(twin, index);
 }
 
+// Messages the listing read whole, kept for the read that follows: a host
+// lists a page and then reads its messages, and opening each file again
+// would cost as much as the listing did.  Each is served once, and only
+// while the file under its name still has the stamp it had when the listing
+// read it: a message file never changes once it has its name, and a rename
+// to the read name, or a delete and a new delivery, gives it another stamp.
+// The oldest make way for new ones.  Unguarded, like the snapshot.
+struct ListedMessage {
+  char path[kPathMax];
+  FileStamp stamp;
+  BufferedFile* reader;  // detached from its file
+};
+constexpr int kListedKept = 128;
+ListedMessage g_listed[kListedKept];
+int g_listed_next;
+
+// Keeps the reader of `path`, whose file had `stamp` when it was opened,
+// for a read to come when it holds the whole file; closes it either way.
+void KeepListed(const char* path, BufferedFile* reader, const FileStamp& stamp) {
+  if (!HoldsWholeFile(reader) || reader->end != stamp.size || std::strlen(path) >= kPathMax) {
+    CloseBuffered(reader);
+    return;
+  }
+  DetachBuffered(reader);
+  ListedMessage& slot = g_listed[g_listed_next];
+  g_listed_next = (g_listed_next + 1) % kListedKept;
+  CloseBuffered(slot.reader);
+  CopyBounded(slot.path, path, kPathMax);
+  slot.stamp = stamp;
+  slot.reader = reader;
+}
+
+// The kept reader of `path` and its stamp, taken out of the keeping; null
+// when none is kept.
+BufferedFile* TakeKept(const char* path, FileStamp* stamp) {
+  for (ListedMessage& slot : g_listed) {
+    if (slot.reader == nullptr || std::strcmp(slot.path, path) != 0) continue;
+    BufferedFile* reader = slot.reader;
+    slot.reader = nullptr;
+    *stamp = slot.stamp;
+    return reader;
+  }
+  return nullptr;
+}
+
+// Checks the reference as MessagePathFromReference does and writes the
+// mailbox directory followed by the name the reference gives into `out`
+// (kPathMax bytes), without looking for the file.  1, or 0.
+int ReferencedPath(const CMC_message_reference* reference, char* out) {
+  out[0] = '\0';
+  const char* mailbox = g_mail_config.user_dir;
+  const size_t mailbox_len = std::strlen(mailbox);
+  if (reference == nullptr || mailbox_len == 0) return 0;
+  const size_t limit = reference->length < kReferenceMax + 1 ? reference->length : kReferenceMax + 1;
+  const size_t n = BoundedLength(reference->string, limit);
+  if (n == 0 || n > kReferenceMax) return 0;
+
+  char text[kReferenceMax + 1];
+  std::memcpy(text, reference->string, n);
+  text[n] = '\0';
+  size_t cut = n;
+  while (cut > 0 && !IsSeparator(text[cut - 1])) --cut;
+  if (cut == 0) return 0;  // no directory at all: relative to wherever the host stands
+  const char* name = text + cut;
+  if (!IsPlainFileName(name) || !IsMessageFileName(name)) return 0;
+  if (!PathFits(mailbox, name)) return 0;
+
+  char dir[kReferenceMax + 1];
+  std::memcpy(dir, text, cut);
+  dir[cut] = '\0';
+  // Most references come back spelled as they were handed out.
+  bool inside = std::strcmp(dir, mailbox) == 0 || PlatCompareNoCase(dir, mailbox) == 0;
+  if (!inside) {
+    // Another spelling of the mailbox is fine; a way through "..", or any
+    // other directory, is not.
+    for (size_t i = 0; i < cut; ++i) {
+      if (IsSeparator(dir[i])) dir[i] = kPathSep;
+    }
+    const size_t dots = std::strlen(VK_SEP ".." VK_SEP);
+    for (size_t i = 0; i + dots <= cut; ++i) {
+      if (std::strncmp(dir + i, VK_SEP ".." VK_SEP, dots) == 0) return 0;
+    }
+    if (cut >= kPathMax) return 0;
+    char canonical[kPathMax];
+    CopyBounded(canonical, dir, kPathMax);
+    char own[kPathMax];
+    CopyBounded(own, mailbox, kPathMax);
+    // "." components change nothing but the spelling.
+    for (;;) {
+      char* dot = std::strstr(canonical, VK_SEP "." VK_SEP);
+      if (dot == nullptr) break;
+      std::memmove(dot, dot + 2, std::strlen(dot + 2) + 1);
+    }
+    inside = CanonicalDir(canonical) && CanonicalDir(own) && PlatCompareNoCase(canonical, own) == 0;
+  }
+  if (!inside) return 0;
+  CopyBounded(out, mailbox, kPathMax);
+  AppendBounded(out, name, kPathMax);
+  return 1;
+}
+
 }  // namespace
 
 int IsMessageFileName(const char* name) {
@@ -264,56 +365,33 @@ CMC_message_reference* MakeMessageReference(const char* file_name, ResultPool* p
 int MessagePathFromReference(const CMC_message_reference* reference, char* out, size_t size) {
   if (out == nullptr || size == 0) return 0;
   out[0] = '\0';
+  char given[kPathMax];
+  if (!ReferencedPath(reference, given) || std::strlen(given) + 1 > size) return 0;
   const char* mailbox = g_mail_config.user_dir;
   const size_t mailbox_len = std::strlen(mailbox);
-  if (reference == nullptr || mailbox_len == 0) return 0;
-  const size_t limit = reference->length < kReferenceMax + 1 ? reference->length : kReferenceMax + 1;
-  const size_t n = BoundedLength(reference->string, limit);
-  if (n == 0 || n > kReferenceMax) return 0;
-
-  char text[kReferenceMax + 1];
-  std::memcpy(text, reference->string, n);
-  text[n] = '\0';
-  size_t cut = n;
-  while (cut > 0 && !IsSeparator(text[cut - 1])) --cut;
-  if (cut == 0) return 0;  // no directory at all: relative to wherever the host stands
-  const char* name = text + cut;
-  if (!IsPlainFileName(name) || !IsMessageFileName(name)) return 0;
-  if (mailbox_len + std::strlen(name) + 1 > size) return 0;
-
-  char dir[kReferenceMax + 1];
-  std::memcpy(dir, text, cut);
-  dir[cut] = '\0';
-  bool inside = PlatCompareNoCase(dir, mailbox) == 0;
-  if (!inside) {
-    // Another spelling of the mailbox is fine; a way through "..", or any
-    // other directory, is not.
-    for (size_t i = 0; i < cut; ++i) {
-      if (IsSeparator(dir[i])) dir[i] = kPathSep;
-    }
-    const size_t dots = std::strlen(VK_SEP ".." VK_SEP);
-    for (size_t i = 0; i + dots <= cut; ++i) {
-      if (std::strncmp(dir + i, VK_SEP ".." VK_SEP, dots) == 0) return 0;
-    }
-    if (cut >= kPathMax) return 0;
-    char canonical[kPathMax];
-    CopyBounded(canonical, dir, kPathMax);
-    char own[kPathMax];
-    CopyBounded(own, mailbox, kPathMax);
-    // "." components change nothing but the spelling.
-    for (;;) {
-      char* dot = std::strstr(canonical, VK_SEP "." VK_SEP);
-      if (dot == nullptr) break;
-      std::memmove(dot, dot + 2, std::strlen(dot + 2) + 1);
-    }
-    inside = CanonicalDir(canonical) && CanonicalDir(own) && PlatCompareNoCase(canonical, own) == 0;
-  }
-  if (!inside) return 0;
   char found[kPathMax];
-  if (!FindMessageEntry(mailbox, name, found) || mailbox_len + std::strlen(found) + 1 > size) return 0;
+  if (!FindMessageEntry(mailbox, given + mailbox_len, found) || mailbox_len + std::strlen(found) + 1 > size) return 0;
   CopyBounded(out, mailbox, size);
   AppendBounded(out, found, size);
   return 1;
+}
+
+BufferedFile* TakeListedMessage(const CMC_message_reference* reference, char* path) {
+  if (path == nullptr || !ReferencedPath(reference, path)) return nullptr;
+  FileStamp then;
+  BufferedFile* reader = TakeKept(path, &then);
+  if (reader == nullptr) return nullptr;
+  FileStamp now;
+  if (!PlatStampOfPath(path, &now) || !(now == then) || SeekBuffered(reader, 0) != 0) {
+    CloseBuffered(reader);
+    return nullptr;
+  }
+  return reader;
+}
+
+void ForgetListedMessage(const char* path) {
+  FileStamp unused;
+  if (path != nullptr) CloseBuffered(TakeKept(path, &unused));
 }
 
 CMC_return_code ReadSummary(CMC_message_summary* summary, ResultPool* pool) {
@@ -341,7 +419,11 @@ CMC_return_code ReadSummary(CMC_message_summary* summary, ResultPool* pool) {
     // hiding the message from it.
     return e == PlatError::kNotFound || e == PlatError::kAccessDenied ? CMC_E_INVALID_MESSAGE_REFERENCE : CMC_E_FAILURE;
   }
-  BufferedFile* reader = OpenFreshBuffered(h, kBufferedCapacity);
+  // The stamp tells the read that follows whether the file is still this
+  // one, and its size spares the reader a read only to meet the end.
+  FileStamp stamp;
+  const bool stamped = PlatStampOf(h, &stamp) && stamp.size < kEndUnknown;
+  BufferedFile* reader = OpenFreshBuffered(h, kBufferedCapacity, stamped ? static_cast<uint32_t>(stamp.size) : kEndUnknown);
   if (reader == nullptr) {
     // An empty file has no header to list; one that could not be read does.
     const CMC_return_code rc = FileSizeOf(h) == 0 ? CMC_E_INVALID_MESSAGE_REFERENCE : CMC_E_FAILURE;
@@ -397,7 +479,11 @@ CMC_return_code ReadSummary(CMC_message_summary* summary, ResultPool* pool) {
       }
     }
   }
-  CloseBuffered(reader);
+  if (rc == CMC_SUCCESS && stamped) {
+    KeepListed(path, reader, stamp);
+  } else {
+    CloseBuffered(reader);
+  }
   return rc;
 }
 

@@ -14,6 +14,7 @@
 #include <cstdint>
 
 #include "cmc/pool.h"
+#include "store/bufread.h"
 #include "vkmsg/cmc.h"
 #include "vkmsg/vkmsg.h"
 
@@ -50,6 +51,15 @@ CMC_message_reference* MakeMessageReference(const char* file_name, ResultPool* p
 // the first `length` characters of the text count.  1, or 0 (out empty).
 int MessagePathFromReference(const CMC_message_reference* reference, char* out, size_t size);
 
+// A reader over the message file `reference` names, made of what a listing
+// of this process read of it, when the listing read it whole and the file
+// under that name is still the one it read; its path (mailbox directory
+// and the name as the reference gives it) in `path` (kPathMax bytes).  Null
+// otherwise: the caller reads the file.  Each listed message is served
+// once.
+BufferedFile* TakeListedMessage(const CMC_message_reference* reference, char* path);
+// Drops what a listing kept of the message file `path` (a message deleted).
+void ForgetListedMessage(const char* path);
 // Fills the summary whose message_reference is set from the message file's
 // header: CMC_SUM_READ for a ".red" name, subject, message type, time sent
 // (zero without "Date-posted"; an ill-formed date keeps what could be

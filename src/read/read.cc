@@ -142,20 +142,6 @@ char* ReadBody(BufferedFile* reader, ResultPool* pool, CMC_return_code* code) {
   // message handed out without its text.
   CMC_return_code failed = CMC_E_FAILURE;
   if (code == nullptr) code = &failed;
-  if (SeekBuffered(reader, 0) != 0) {
-    *code = CMC_E_FAILURE;
-    return nullptr;
-  }
-  // Skipping the header: the value itself is not needed, only where it ends.
-  char skip[kFieldValueSize];
-  for (;;) {
-    int id = kFieldUnknown;
-    if (ReadHeaderField(reader, &id, skip, sizeof skip) != CMC_SUCCESS) {
-      *code = CMC_E_FAILURE;
-      return nullptr;
-    }
-    if (id == kFieldEnd) break;
-  }
   // A reader that has met the end knows the size without asking the file.
   const uint32_t size = reader->end != kEndUnknown ? reader->end : FileSizeOf(reader->file);
   const uint32_t here = BufferedTell(reader);
@@ -184,13 +170,16 @@ CMC_return_code ReadMessageFile(CMC_message* message, ResultPool* pool) {
   // The path names the file as it is now: the read twin when the message
   // has been read since the reference was made.
   char path[kReadPathSize];
-  if (!MessagePathFromReference(message->message_reference, path, sizeof path)) {
-    return CMC_E_INVALID_MESSAGE_REFERENCE;
+  ReaderGuard guard{TakeListedMessage(message->message_reference, path)};
+  if (guard.reader == nullptr) {
+    if (!MessagePathFromReference(message->message_reference, path, kReadPathSize)) {
+      return CMC_E_INVALID_MESSAGE_REFERENCE;
+    }
+    guard.reader = OpenPathBuffered(path, kModeReadShared, kBufferedCapacity);
   }
-  if (HasReadMark(path)) message->message_flags |= CMC_MSG_READ;
-  ReaderGuard guard{OpenPathBuffered(path, kModeReadShared, kBufferedCapacity)};
   BufferedFile* reader = guard.reader;
   if (reader == nullptr) return CMC_E_INVALID_MESSAGE_REFERENCE;
+  if (HasReadMark(path)) message->message_flags |= CMC_MSG_READ;
 
   // First pass: how many records the lists need.
   uint32_t to = 0;

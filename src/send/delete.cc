@@ -24,6 +24,7 @@ CMC_return_code DeleteMessage(CMC_message_reference* message_reference) {
   NameList* parcels = ParcelNames(h);
   CloseFile(h);
 
+  ForgetListedMessage(path);
   // The message goes first: a message that stays must keep its parcels.
   if (!DeleteFileRetry(path)) {
     FreeNameList(parcels);

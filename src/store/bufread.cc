@@ -27,6 +27,9 @@ uint32_t FillFrom(BufferedFile* f, unsigned char* at, uint32_t want) {
 // Keeps the unread bytes, moves them to the buffer's start and tops the
 // window up from the file (whose position is always just past the window).
 void Refill(BufferedFile* f) {
+  // A window that reaches the end of the file has nothing to gain, and one
+  // without its file (DetachBuffered) must stay where it is.
+  if (f->file == kNoFile || (f->end != kEndUnknown && f->position + f->fill >= f->end)) return;
   unsigned char* buf = BufferedBytes(f);
   if (f->index < f->fill) {
     f->position += f->index;
@@ -49,15 +52,16 @@ bool LineFeedUnread(BufferedFile* f) { return std::memchr(BufferedBytes(f) + f->
 
 namespace {
 
-BufferedFile* MakeBuffered(FileHandle h, uint32_t capacity, bool seek) {
+BufferedFile* MakeBuffered(FileHandle h, uint32_t capacity, bool seek, uint32_t size) {
   if (h == kNoFile || capacity == 0) return nullptr;
-  GlobalHandle mem = PlatGlobalAlloc(kGmemMoveable | kGmemZeroInit, sizeof(BufferedFile) + capacity);
+  GlobalHandle mem = PlatGlobalAlloc(kGmemMoveable, sizeof(BufferedFile) + capacity);
   if (!mem) return nullptr;
   BufferedFile* f = static_cast<BufferedFile*>(PlatGlobalLock(mem));
   if (!f) {
     PlatGlobalFree(mem);
     return nullptr;
   }
+  *f = BufferedFile{};
   f->memory = mem;
   f->file = h;
   f->capacity = capacity;
@@ -66,7 +70,9 @@ BufferedFile* MakeBuffered(FileHandle h, uint32_t capacity, bool seek) {
     ReleaseBuffered(f);
     return nullptr;
   }
-  uint32_t got = FillFrom(f, BufferedBytes(f), capacity);
+  const uint32_t want = size < capacity ? size : capacity;
+  const uint32_t got = want > 0 ? FillFrom(f, BufferedBytes(f), want) : 0;
+  if (got == size) f->end = size;
   if (got == 0) {
     ReleaseBuffered(f);
     return nullptr;
@@ -79,9 +85,11 @@ BufferedFile* MakeBuffered(FileHandle h, uint32_t capacity, bool seek) {
 
 }  // namespace
 
-BufferedFile* OpenBuffered(FileHandle h, uint32_t capacity) { return MakeBuffered(h, capacity, true); }
+BufferedFile* OpenBuffered(FileHandle h, uint32_t capacity) { return MakeBuffered(h, capacity, true, kEndUnknown); }
 
-BufferedFile* OpenFreshBuffered(FileHandle h, uint32_t capacity) { return MakeBuffered(h, capacity, false); }
+BufferedFile* OpenFreshBuffered(FileHandle h, uint32_t capacity, uint32_t size) {
+  return MakeBuffered(h, capacity, false, size);
+}
 
 BufferedFile* OpenPathBuffered(const char* path, OpenMode mode, uint32_t capacity) {
   if (!path) return nullptr;
@@ -118,7 +126,6 @@ uint32_t ReadLine(BufferedFile* f, char* dst, uint32_t size, bool* cut) {
   if (cut != nullptr) *cut = false;
   if (!f || !dst || size == 0) return 0;
   if (f->index > 0 && Unread(f) < size && !LineFeedUnread(f)) Refill(f);
-  std::memset(dst, 0, size);
   const unsigned char* buf = BufferedBytes(f);
   uint32_t copied = 0;
   while (copied < size && f->index < f->fill) {
@@ -145,7 +152,14 @@ uint32_t ReadLine(BufferedFile* f, char* dst, uint32_t size, bool* cut) {
     }
   }
   if (f->index < f->fill && buf[f->index] == kLf) ++f->index;
+  if (copied < size) dst[copied] = '\0';
   return copied;
+}
+
+int PeekBuffered(BufferedFile* f) {
+  if (!f) return -1;
+  if (f->index >= f->fill) Refill(f);
+  return f->index < f->fill ? BufferedBytes(f)[f->index] : -1;
 }
 
 int SeekBuffered(BufferedFile* f, uint32_t offset) {
@@ -154,7 +168,7 @@ int SeekBuffered(BufferedFile* f, uint32_t offset) {
     f->index = offset - f->position;
     return 0;
   }
-  if (SeekFile(f->file, static_cast<int32_t>(offset), nullptr, 0) != offset) return -1;
+  if (f->file == kNoFile || SeekFile(f->file, static_cast<int32_t>(offset), nullptr, 0) != offset) return -1;
   f->position = offset;
   uint32_t got = FillFrom(f, BufferedBytes(f), f->capacity);
   f->index = 0;
@@ -171,8 +185,17 @@ void ReleaseBuffered(BufferedFile* f) {
 
 int CloseBuffered(BufferedFile* f) {
   if (!f) return -1;
-  int result = CloseFile(f->file);
+  int result = f->file != kNoFile ? CloseFile(f->file) : 0;
   ReleaseBuffered(f);
+  return result;
+}
+
+bool HoldsWholeFile(const BufferedFile* f) { return f != nullptr && f->position == 0 && f->fill == f->end; }
+
+int DetachBuffered(BufferedFile* f) {
+  if (!f || f->file == kNoFile) return -1;
+  int result = CloseFile(f->file);
+  f->file = kNoFile;
   return result;
 }
 

@@ -23,7 +23,7 @@ namespace vk {
 constexpr uint32_t kBufferedCapacity = 4096;
 
 // One allocation: this record, directly followed by `capacity` bytes of
-// buffer (see BufferedBytes).  Zero-filled when created.
+// buffer (see BufferedBytes).  The buffer holds only what was read.
 // Invariants: index <= fill <= capacity, and the file's own position is
 // always position + fill (the byte after the window).
 struct BufferedFile {
@@ -57,8 +57,9 @@ inline uint32_t BufferedTell(const BufferedFile* f) { return f ? f->position + f
 BufferedFile* OpenBuffered(FileHandle h, uint32_t capacity);
 
 // OpenBuffered for a handle just opened, which stands at 0 already: the same
-// without the seek.
-BufferedFile* OpenFreshBuffered(FileHandle h, uint32_t capacity);
+// without the seek.  With the file's `size`, when the caller has it, no read
+// goes past it only to find the end.
+BufferedFile* OpenFreshBuffered(FileHandle h, uint32_t capacity, uint32_t size = kEndUnknown);
 
 // OpenFileMode(path, mode), then OpenBuffered.  When the file opens but the
 // reader cannot be made (empty file, no memory) the file is closed again and
@@ -70,8 +71,8 @@ BufferedFile* OpenPathBuffered(const char* path, OpenMode mode, uint32_t capacit
 // file, 0 for a null reader or dst or n = 0.
 uint32_t ReadBuffered(BufferedFile* f, void* dst, uint32_t n);
 
-// Reads one line: zeroes the first `size` bytes of dst, then copies up to
-// `size` characters up to the next CR or LF and moves past the line end (CR
+// Reads one line: copies up to `size` characters up to the next CR or LF,
+// with a terminator after them when fewer than `size` were copied, and moves past the line end (CR
 // LF, a lone CR and a lone LF each end a line; CR LF counts once, also when
 // the two bytes lie on either side of the window's edge).  The line end is
 // not copied.  A line longer than `size` comes in pieces of `size`
@@ -97,9 +98,22 @@ int SeekBuffered(BufferedFile* f, uint32_t offset);
 // succeeded.  The result is that of the close (0, or -1), and -1 for null.
 int CloseBuffered(BufferedFile* f);
 
+// The next unread byte, without moving past it (the window is refilled
+// when it is used up); -1 at the end of the file or for a null reader.
+int PeekBuffered(BufferedFile* f);
+
 // Releases the record without closing its file: for readers made over a
 // handle that the caller keeps.  Null is allowed.
 void ReleaseBuffered(BufferedFile* f);
+
+// Whether the window holds the whole file, from its first byte to its end.
+bool HoldsWholeFile(const BufferedFile* f);
+
+// Closes the file and keeps the window: its bytes can still be read and
+// sought within, and nothing more comes from the file (file is kNoFile
+// from then on; CloseBuffered only releases the record).  The result is
+// that of the close; -1 for null.
+int DetachBuffered(BufferedFile* f);
 
 // Copies `len` bytes inside the file from srcOff to dstOff, correctly for
 // overlapping ranges (backwards when srcOff < dstOff < srcOff + len), in

@@ -43,6 +43,10 @@ TEST_F(ListTest, OddHeaderLinesAndTheReadersWindowEdge) {
     Listing l = List();
     ASSERT_EQ(l.count, 1u);
     EXPECT_EQ(l.items[0].subject, c.second);
+    // The read that follows a listing reads the same header.
+    vktest::ReadResult r = ReadMessage(l.items[0].reference, CMC_DO_NOT_MARK_AS_READ);
+    EXPECT_EQ(r.code, CMC_SUCCESS);
+    EXPECT_EQ(r.subject, c.second);
   }
 }
 

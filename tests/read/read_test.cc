@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -63,6 +64,42 @@ TEST_F(ReadTest, TheWholeMessage) {
   EXPECT_EQ(r.recipients[3].flags, CMC_RECIP_LAST_ELEMENT);
   EXPECT_EQ(Atts(r),
             (std::vector<std::string>{Parcels() + "KWZaaaa|a.txt|0", Parcels() + "KWZbbbb|b.doc|" + kLastAtt}));
+}
+
+TEST_F(ReadTest, AReadAfterAListingSeesTheFileAsItIsThen) {
+  namespace fs = std::filesystem;
+  const std::string before = MessageBytes({"Subject: listed"}, "old text\r\n");
+  const std::string after = MessageBytes({"Subject: second"}, "new text\r\n");  // as long as before
+  ASSERT_EQ(before.size(), after.size());
+  struct Case {
+    const char* meanwhile;
+    std::function<void()> change;
+    CMC_return_code code;
+    const char* subject;
+  };
+  const Case cases[] = {
+      {"nothing", [] {}, CMC_SUCCESS, "listed"},
+      {"another message took the name",
+       [&] {
+         Put("KWZ0001.tmp", after);
+         fs::rename(InBox("KWZ0001.tmp"), InBox("KWZ0001"));
+       },
+       CMC_SUCCESS, "second"},
+      {"deleted", [&] { fs::remove(InBox("KWZ0001")); }, CMC_E_INVALID_MESSAGE_REFERENCE, ""},
+      {"read elsewhere", [&] { fs::rename(InBox("KWZ0001"), InBox("KWZ0001.red")); }, CMC_SUCCESS, "listed"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.meanwhile);
+    for (const std::string& name : FileNames(mailbox_)) fs::remove(InBox(name));
+    Put("KWZ0001", before);
+    ASSERT_EQ(List().count, 1u);
+    c.change();
+    for (int again = 0; again < 2; ++again) {
+      vktest::ReadResult r = Read(InBox("KWZ0001"), CMC_DO_NOT_MARK_AS_READ);
+      EXPECT_EQ(r.code, c.code);
+      EXPECT_EQ(r.subject, c.subject);
+    }
+  }
 }
 
 TEST_F(ReadTest, ATakenReadNameIsNeverReplaced) {

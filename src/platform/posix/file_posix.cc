@@ -260,6 +260,51 @@ int64_t PlatFileSize(FileHandle h) {
   return static_cast<int64_t>(st.st_size);
 }
 
+namespace {
+
+FileStamp StampFrom(const struct stat& st) {
+  FileStamp s;
+  s.id = static_cast<uint64_t>(st.st_ino) ^ (static_cast<uint64_t>(st.st_dev) << 40);
+  s.size = static_cast<uint64_t>(st.st_size);
+  s.written = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+  s.changed = static_cast<int64_t>(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
+  return s;
+}
+
+}  // namespace
+
+bool PlatStampOf(FileHandle h, FileStamp* stamp) {
+  if (Injected()) return false;
+  struct stat st;
+  if (Fd(h) < 0 || stamp == nullptr || fstat(Fd(h), &st) != 0) {
+    SetErrno(Fd(h) < 0 || stamp == nullptr ? EBADF : errno);
+    return false;
+  }
+  *stamp = StampFrom(st);
+  return true;
+}
+
+bool PlatStampOfPath(const char* path, FileStamp* stamp) {
+  return NoThrow<bool>(false, [&]() -> bool {
+    if (Injected()) return false;
+    if (path == nullptr || stamp == nullptr) {
+      SetError(PlatError::kNotFound);
+      return false;
+    }
+    struct stat st;
+    if (lstat(posix::NativeSpelling(path).c_str(), &st) != 0) {
+      SetErrno(errno);
+      return false;
+    }
+    if (!S_ISREG(st.st_mode)) {
+      SetError(PlatError::kAccessDenied);
+      return false;
+    }
+    *stamp = StampFrom(st);
+    return true;
+  });
+}
+
 bool PlatTruncate(FileHandle h, int64_t length) {
   if (Injected()) return false;
   if (Fd(h) < 0 || length < 0) {

@@ -279,6 +279,50 @@ int64_t PlatFileSize(FileHandle h) {
   return size.QuadPart;
 }
 
+namespace {
+
+int64_t Ticks(const FILETIME& t) {
+  return static_cast<int64_t>((static_cast<uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime);
+}
+
+FileStamp StampFrom(DWORD size_high, DWORD size_low, const FILETIME& created, const FILETIME& written) {
+  FileStamp s;
+  s.id = 0;  // a path's attributes carry no file index: stamps of both kinds must compare
+  s.size = (static_cast<uint64_t>(size_high) << 32) | size_low;
+  s.written = Ticks(written);
+  s.changed = Ticks(created);
+  return s;
+}
+
+}  // namespace
+
+bool PlatStampOf(FileHandle h, FileStamp* stamp) {
+  if (Injected()) return false;
+  BY_HANDLE_FILE_INFORMATION info;
+  if (stamp == nullptr || !GetFileInformationByHandle(ToHandle(h), &info)) {
+    SetSystemError(stamp == nullptr ? ERROR_INVALID_PARAMETER : GetLastError());
+    return false;
+  }
+  *stamp = StampFrom(info.nFileSizeHigh, info.nFileSizeLow, info.ftCreationTime, info.ftLastWriteTime);
+  return true;
+}
+
+bool PlatStampOfPath(const char* path, FileStamp* stamp) {
+  if (Injected()) return false;
+  if (NullPath(path) || stamp == nullptr) return false;
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExA(path, GetFileExInfoStandard, &data)) {
+    SetSystemError(GetLastError());
+    return false;
+  }
+  if (data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE | FILE_ATTRIBUTE_REPARSE_POINT)) {
+    SetSystemError(ERROR_ACCESS_DENIED);
+    return false;
+  }
+  *stamp = StampFrom(data.nFileSizeHigh, data.nFileSizeLow, data.ftCreationTime, data.ftLastWriteTime);
+  return true;
+}
+
 bool PlatTruncate(FileHandle h, int64_t length) {
   if (Injected()) return false;
   if (length < 0) {
@@ -356,10 +400,7 @@ bool PlatFileAge(const char* path, int64_t* seconds) {
   }
   FILETIME now;
   GetSystemTimeAsFileTime(&now);
-  auto ticks = [](const FILETIME& t) {
-    return static_cast<int64_t>((static_cast<uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime);
-  };
-  *seconds = (ticks(now) - ticks(data.ftLastWriteTime)) / 10000000;  // 100 ns ticks
+  *seconds = (Ticks(now) - Ticks(data.ftLastWriteTime)) / 10000000;  // 100 ns ticks
   return true;
 }
 
