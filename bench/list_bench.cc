@@ -6,6 +6,7 @@
 #include <benchmark/benchmark.h>
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -191,6 +192,51 @@ void BM_OpenAndRead4KiB(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * n);
 }
 BENCHMARK(BM_OpenAndRead4KiB)->Arg(10000)->Unit(benchmark::kMillisecond);
+
+// The system calls that the listing and the read cannot do without, made
+// from C with nothing else: per message the listing's open, the look that
+// refuses a directory, the sharing marker and the look for an exclusive
+// holder, the stamp, one read and the close, then the read's look that the
+// name still names the file the listing read.
+void BM_CallsTheGuaranteesNeed(benchmark::State& state) {
+  const int n = static_cast<int>(state.range(0));
+  Run run(n);
+  Mailbox* tree = run.tree;
+  if (tree == nullptr) return state.SkipWithError("no mail tree");
+  const std::string dir = tree->dir().string() + "/";
+  static char buf[4096];
+  for (auto _ : state) {
+    DIR* d = opendir(dir.c_str());
+    std::vector<std::string> paths;
+    while (struct dirent* e = readdir(d)) {
+      if (e->d_name[0] != '.') paths.push_back(dir + e->d_name);
+    }
+    closedir(d);
+    int files = 0;
+    struct stat st;
+    for (const std::string& path : paths) {
+      const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+      if (fd < 0) continue;
+      fstat(fd, &st);
+      struct flock mark = {};
+      mark.l_type = F_RDLCK;
+      mark.l_start = static_cast<off_t>(1) << 40;
+      mark.l_len = 1;
+      fcntl(fd, F_OFD_SETLK, &mark);
+      struct flock look = mark;
+      look.l_type = F_WRLCK;
+      look.l_start += 2;
+      fcntl(fd, F_OFD_GETLK, &look);
+      fstat(fd, &st);
+      files += read(fd, buf, sizeof buf) > 0;
+      close(fd);
+    }
+    for (const std::string& path : paths) files -= lstat(path.c_str(), &st) != 0;
+    if (files != n) return state.SkipWithError("not every file was read");
+  }
+  state.SetItemsProcessed(state.iterations() * n);
+}
+BENCHMARK(BM_CallsTheGuaranteesNeed)->Arg(10000)->Unit(benchmark::kMillisecond);
 
 // Listing alone: every summary page by page, and the count.
 void BM_PageAll(benchmark::State& state) {
