@@ -8,6 +8,7 @@
 #include "cmc/session.h"
 #include "dialogs/login.h"
 #include "platform/profile.h"
+#include "read/list.h"
 #include "store/config.h"
 #include "store/fileprim.h"
 #include "users/registry.h"
@@ -108,6 +109,7 @@ CMC_return_code LogoffUser() {
   g_session.session_id = 0;
   SetConfigUserName(nullptr);
   if (g_session.user_name_copy != nullptr) std::memset(g_session.user_name_copy, 0, kUserNameCopySize);
+  ForgetListing();
   ClearUserPaths();
   UnloadConfig();
   return CMC_SUCCESS;

@@ -389,6 +389,14 @@ BufferedFile* TakeListedMessage(const CMC_message_reference* reference, char* pa
   return reader;
 }
 
+void ForgetListing() {
+  DropSnapshot();
+  for (ListedMessage& slot : g_listed) {
+    CloseBuffered(slot.reader);
+    slot.reader = nullptr;
+  }
+}
+
 void ForgetListedMessage(const char* path) {
   FileStamp unused;
   if (path != nullptr) CloseBuffered(TakeKept(path, &unused));

@@ -60,6 +60,9 @@ int MessagePathFromReference(const CMC_message_reference* reference, char* out, 
 BufferedFile* TakeListedMessage(const CMC_message_reference* reference, char* path);
 // Drops what a listing kept of the message file `path` (a message deleted).
 void ForgetListedMessage(const char* path);
+// Drops the names of the last scan and every message kept for a read: at
+// logoff nothing of the user's mailbox stays in memory.
+void ForgetListing();
 // Fills the summary whose message_reference is set from the message file's
 // header: CMC_SUM_READ for a ".red" name, subject, message type, time sent
 // (zero without "Date-posted"; an ill-formed date keeps what could be
