@@ -178,6 +178,34 @@ TEST(PlatFile, DeleteFilesButNotDirectories) {
   EXPECT_NE(0u, PlatGetAttributes(sub.c_str()) & kAttrDirectory);
 }
 
+// A stamp tells one file from another that took its name, and from itself
+// once written to.
+TEST(PlatFile, StampsOfAFileAndOfItsName) {
+  ScratchDir dir;
+  const std::string f = dir.Join("f"), g = dir.Join("g");
+  ASSERT_TRUE(WriteWholeFile(f, "first"));
+  FileHandle h = PlatOpen(f.c_str(), kAccessRead, ShareMode::kReadWrite, Disposition::kOpenExisting);
+  ASSERT_NE(kNoFile, h);
+  FileStamp open{}, named{};
+  EXPECT_TRUE(PlatStampOf(h, &open));
+  EXPECT_EQ(0, PlatClose(h));
+  EXPECT_TRUE(PlatStampOfPath(f.c_str(), &named));
+  EXPECT_TRUE(open == named);
+  EXPECT_EQ(5u, named.size);
+
+  ASSERT_TRUE(WriteWholeFile(g, "other"));  // as long, written later
+  ASSERT_TRUE(PlatDeleteFile(f.c_str()));
+  ASSERT_TRUE(PlatRenameNoReplace(g.c_str(), f.c_str()));
+  FileStamp now{};
+  EXPECT_TRUE(PlatStampOfPath(f.c_str(), &now));
+  EXPECT_FALSE(now == named);
+
+  // Only a plain file that is there has a stamp.
+  ExpectError(!PlatStampOfPath(g.c_str(), &now), PlatError::kNotFound);
+  ASSERT_TRUE(PlatMakeDir(g.c_str()));
+  ExpectError(!PlatStampOfPath(g.c_str(), &now), PlatError::kAccessDenied);
+}
+
 TEST(PlatFile, MakeAndRemoveOneDirectoryLevel) {
   ScratchDir dir;
   std::string a = dir.Join("a");
