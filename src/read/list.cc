@@ -129,6 +129,7 @@ struct MailboxSnapshot {
   uint32_t count, slots;
   uint32_t resume;  // the last name handed out: the next page's seed
   bool failed;      // memory ran out while scanning
+  HeldDir held;     // the directory scanned, its files opened by name (null: by path)
 };
 
 MailboxSnapshot g_snapshot{};
@@ -158,6 +159,7 @@ bool Reserve(GlobalHandle* block, void** bytes, size_t used, size_t* size, size_
 }
 
 void DropSnapshot() {
+  PlatReleaseDir(g_snapshot.held);
   for (GlobalHandle* block : {&g_snapshot.text_block, &g_snapshot.at_block}) {
     if (*block == nullptr) continue;
     PlatGlobalUnlock(*block);
@@ -196,6 +198,10 @@ bool AddToSnapshot(void*, const char* name, const DirEntry& entry) {
 int TakeSnapshot(const char* dir) {
   DropSnapshot();
   CopyBounded(g_snapshot.dir, dir, kPathMax);
+  // Held for as long as the names are: every message of a page is opened,
+  // and looked at again by the read that follows, without the walk down
+  // the mailbox's path.  Without it they are reached by path.
+  g_snapshot.held = PlatHoldDir(dir);
   const bool scanned = ScanFiles(dir, nullptr, AddToSnapshot, nullptr);
   if (scanned && !g_snapshot.failed) return 1;
   const int result = g_snapshot.failed ? 0 : -1;
@@ -246,6 +252,12 @@ struct ListedMessage {
 constexpr int kListedKept = 128;
 ListedMessage g_listed[kListedKept];
 int g_listed_next;
+
+// The held mailbox directory, when the snapshot is of the mailbox.
+HeldDir HeldMailbox() {
+  return g_snapshot.held != nullptr && std::strcmp(g_snapshot.dir, g_mail_config.user_dir) == 0 ? g_snapshot.held
+                                                                                                : nullptr;
+}
 
 // Keeps the reader of `path`, whose file had `stamp` when it was opened,
 // for a read to come when it holds the whole file; closes it either way.
@@ -382,7 +394,10 @@ BufferedFile* TakeListedMessage(const CMC_message_reference* reference, char* pa
   BufferedFile* reader = TakeKept(path, &then);
   if (reader == nullptr) return nullptr;
   FileStamp now;
-  if (!PlatStampOfPath(path, &now) || !(now == then) || SeekBuffered(reader, 0) != 0) {
+  HeldDir held = HeldMailbox();
+  const bool stamped = held != nullptr ? PlatStampIn(held, path + std::strlen(g_mail_config.user_dir), &now)
+                                       : PlatStampOfPath(path, &now);
+  if (!stamped || !(now == then) || SeekBuffered(reader, 0) != 0) {
     CloseBuffered(reader);
     return nullptr;
   }
@@ -415,7 +430,19 @@ CMC_return_code ReadSummary(CMC_message_summary* summary, ResultPool* pool) {
   // Reading needs no write access, and other workstations may go on using
   // the file meanwhile.  A message read since the scan found it is listed
   // under its read name's contents: the reference still opens it.
-  FileHandle h = OpenFileMode(path, kModeReadShared);
+  // The stamp tells the read that follows whether the file is still this
+  // one, and its size spares the reader a read only to meet the end.
+  FileStamp stamp;
+  bool stamped = false;
+  HeldDir held = HeldMailbox();
+  const size_t dir_len = std::strlen(g_mail_config.user_dir);
+  FileHandle h = kNoFile;
+  if (held != nullptr && std::strncmp(path, g_mail_config.user_dir, dir_len) == 0) {
+    h = PlatOpenIn(held, path + dir_len, ShareMode::kReadWrite, &stamp);
+    stamped = h != kNoFile;
+  } else {
+    h = OpenFileMode(path, kModeReadShared);
+  }
   PlatError e = h == kNoFile ? PlatLastError() : PlatError::kOk;
   if (e == PlatError::kNotFound) {
     h = OpenMessageFile(path, kModeReadShared);
@@ -427,10 +454,8 @@ CMC_return_code ReadSummary(CMC_message_summary* summary, ResultPool* pool) {
     // hiding the message from it.
     return e == PlatError::kNotFound || e == PlatError::kAccessDenied ? CMC_E_INVALID_MESSAGE_REFERENCE : CMC_E_FAILURE;
   }
-  // The stamp tells the read that follows whether the file is still this
-  // one, and its size spares the reader a read only to meet the end.
-  FileStamp stamp;
-  const bool stamped = PlatStampOf(h, &stamp) && stamp.size < kEndUnknown;
+  if (!stamped) stamped = PlatStampOf(h, &stamp);
+  stamped = stamped && stamp.size < kEndUnknown;
   BufferedFile* reader = OpenFreshBuffered(h, kBufferedCapacity, stamped ? static_cast<uint32_t>(stamp.size) : kEndUnknown);
   if (reader == nullptr) {
     // An empty file has no header to list; one that could not be read does.

@@ -17,6 +17,7 @@
 #include "cmc/session.h"
 #include "platform/fault.h"
 #include "platform/profile.h"
+#include "read/list.h"
 #include "store/config.h"
 #include "support/mail_tree.h"
 
@@ -216,6 +217,9 @@ void FaultLoop::Loop(const Op& op) {
       vk::PlatFaultDisarm();
       g_cxx_faults = false;
       strict_ = !persistent || !fired;
+      // A listing holds the mailbox directory until the next scan or the
+      // logoff; what it held must go with it.
+      vk::ForgetListing();
       EXPECT_EQ(OpenHandles(), handles) << "a handle was left open";
       op.check(this, rc);
       CheckTree(strict_);

@@ -9,7 +9,9 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <new>
 #include <string>
+#include <utility>
 
 #include "platform/clock.h"
 #include "platform/copy_memory.h"
@@ -55,6 +57,48 @@ using posix::ShareWithRetry;
 namespace {
 
 int Fd(FileHandle h) { return (h < 0 || h > INT_MAX) ? -1 : static_cast<int>(h); }
+
+FileStamp StampFrom(const struct stat& st) {
+  FileStamp s;
+  s.id = static_cast<uint64_t>(st.st_ino) ^ (static_cast<uint64_t>(st.st_dev) << 40);
+  s.size = static_cast<uint64_t>(st.st_size);
+  s.written = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+  s.changed = static_cast<int64_t>(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
+  return s;
+}
+
+// What every descriptor just opened passes before it is handed out: it is
+// no directory, and its sharing markers stand beside every other handle's.
+// `st` receives what the look at it found.  The descriptor, or kNoFile with
+// the descriptor closed and the error set.
+FileHandle Admit(int fd, bool reads, bool writes, ShareMode share, struct stat* st) {
+  if (fstat(fd, st) != 0) {
+    int err = errno;
+    close(fd);
+    SetErrno(err);
+    return kNoFile;
+  }
+  if (S_ISDIR(st->st_mode)) {
+    close(fd);
+    SetError(PlatError::kAccessDenied);
+    return kNoFile;
+  }
+  bool others_read = share == ShareMode::kReadWrite || share == ShareMode::kRead;
+  bool others_write = share == ShareMode::kReadWrite || share == ShareMode::kWrite;
+  if (!ShareWithRetry(fd, reads, writes, others_read, others_write)) {
+    close(fd);
+    SetError(PlatError::kSharingViolation);
+    return kNoFile;
+  }
+  return fd;
+}
+
+// A held directory: the directory itself for reaching names, and its path
+// for the names that must be looked up without regard to case.
+struct Held {
+  int fd;
+  std::string path;
+};
 
 // A share refuses to delete or rename a file that another workstation holds
 // open (EBUSY), as Windows does; such holds are brief (a listing reading a
@@ -138,24 +182,7 @@ FileHandle PlatOpen(const char* path, unsigned access, ShareMode share, Disposit
       SetErrno(errno);
       return kNoFile;
     }
-    if (fstat(fd, &st) != 0) {
-      int err = errno;
-      close(fd);
-      SetErrno(err);
-      return kNoFile;
-    }
-    if (S_ISDIR(st.st_mode)) {
-      close(fd);
-      SetError(PlatError::kAccessDenied);
-      return kNoFile;
-    }
-    bool others_read = share == ShareMode::kReadWrite || share == ShareMode::kRead;
-    bool others_write = share == ShareMode::kReadWrite || share == ShareMode::kWrite;
-    if (!ShareWithRetry(fd, reads, writes, others_read, others_write)) {
-      close(fd);
-      SetError(PlatError::kSharingViolation);
-      return kNoFile;
-    }
+    if (Admit(fd, reads, writes, share, &st) == kNoFile) return kNoFile;
     // Truncating only now keeps a refused open from cutting another's file.
     if (disposition == Disposition::kCreateAlways && st.st_size != 0) {
       int r = writes ? ftruncate(fd, 0) : truncate(p.c_str(), 0);
@@ -260,18 +287,90 @@ int64_t PlatFileSize(FileHandle h) {
   return static_cast<int64_t>(st.st_size);
 }
 
-namespace {
-
-FileStamp StampFrom(const struct stat& st) {
-  FileStamp s;
-  s.id = static_cast<uint64_t>(st.st_ino) ^ (static_cast<uint64_t>(st.st_dev) << 40);
-  s.size = static_cast<uint64_t>(st.st_size);
-  s.written = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
-  s.changed = static_cast<int64_t>(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
-  return s;
+HeldDir PlatHoldDir(const char* path) {
+  return OnPath<HeldDir>(path, nullptr, [&](const std::string& p) -> HeldDir {
+    std::string kept = p;  // copied before the directory is opened: a failed copy leaves nothing open
+    const int fd = open(p.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+      SetErrno(errno);
+      return nullptr;
+    }
+    Held* held = new (std::nothrow) Held{fd, std::move(kept)};
+    if (held == nullptr) {
+      close(fd);
+      SetError(PlatError::kOther);
+    }
+    return held;
+  });
 }
 
-}  // namespace
+void PlatReleaseDir(HeldDir dir) {
+  Held* held = static_cast<Held*>(dir);
+  if (held == nullptr) return;
+  close(held->fd);
+  delete held;
+}
+
+FileHandle PlatOpenIn(HeldDir dir, const char* name, ShareMode share, FileStamp* stamp) {
+  return NoThrow<FileHandle>(kNoFile, [&]() -> FileHandle {
+    if (Injected()) return kNoFile;
+    const Held* held = static_cast<const Held*>(dir);
+    if (held == nullptr || name == nullptr || *name == '\0' || std::strchr(name, '/') != nullptr) {
+      SetError(PlatError::kNotFound);
+      return kNoFile;
+    }
+    // A link or a pipe that took a name since the directory was read is no
+    // file to open: the one is refused, the other is not waited on.
+    constexpr int kFlags = O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK;
+    const std::string own = posix::NativeSpelling(name);
+    int fd = openat(held->fd, own.c_str(), kFlags);
+    if (fd < 0 && errno == ENOENT) {
+      // Another spelling, looked up as every path is.
+      std::string p;
+      ResolvePath((held->path + "/" + name).c_str(), &p);
+      fd = open(p.c_str(), kFlags);
+    }
+    if (fd < 0) {
+      if (errno == ELOOP) {
+        SetError(PlatError::kAccessDenied);
+      } else {
+        SetErrno(errno);
+      }
+      return kNoFile;
+    }
+    struct stat st;
+    if (Admit(fd, true, false, share, &st) == kNoFile) return kNoFile;
+    if (!S_ISREG(st.st_mode)) {
+      close(fd);
+      SetError(PlatError::kAccessDenied);
+      return kNoFile;
+    }
+    if (stamp != nullptr) *stamp = StampFrom(st);
+    return fd;
+  });
+}
+
+bool PlatStampIn(HeldDir dir, const char* name, FileStamp* stamp) {
+  return NoThrow<bool>(false, [&]() -> bool {
+    if (Injected()) return false;
+    const Held* held = static_cast<const Held*>(dir);
+    if (held == nullptr || name == nullptr || stamp == nullptr || std::strchr(name, '/') != nullptr) {
+      SetError(PlatError::kNotFound);
+      return false;
+    }
+    struct stat st;
+    if (fstatat(held->fd, posix::NativeSpelling(name).c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+      SetErrno(errno);
+      return false;
+    }
+    if (!S_ISREG(st.st_mode)) {
+      SetError(PlatError::kAccessDenied);
+      return false;
+    }
+    *stamp = StampFrom(st);
+    return true;
+  });
+}
 
 bool PlatStampOf(FileHandle h, FileStamp* stamp) {
   if (Injected()) return false;

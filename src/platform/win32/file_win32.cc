@@ -296,6 +296,86 @@ FileStamp StampFrom(DWORD size_high, DWORD size_low, const FILETIME& created, co
 
 }  // namespace
 
+namespace {
+
+// A held directory is its path, with its separator.
+struct Held {
+  char path[MAX_PATH];
+};
+
+// The path of `name` in `dir` into `out` (MAX_PATH bytes); false when it
+// does not fit or the name is none.
+bool PathIn(HeldDir dir, const char* name, char* out) {
+  const Held* held = static_cast<const Held*>(dir);
+  if (held == nullptr || name == nullptr || name[0] == '\0' || std::strpbrk(name, "\\/") != nullptr) return false;
+  const size_t a = std::strlen(held->path), b = std::strlen(name);
+  if (a + b >= MAX_PATH) return false;
+  std::memcpy(out, held->path, a);
+  std::memcpy(out + a, name, b + 1);
+  return true;
+}
+
+}  // namespace
+
+HeldDir PlatHoldDir(const char* path) {
+  if (Injected()) return nullptr;
+  if (NullPath(path)) return nullptr;
+  const DWORD attributes = GetFileAttributesA(path);
+  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    SetSystemError(attributes == INVALID_FILE_ATTRIBUTES ? GetLastError() : ERROR_DIRECTORY);
+    return nullptr;
+  }
+  const size_t n = std::strlen(path);
+  const bool ends = path[n - 1] == '\\' || path[n - 1] == '/';
+  if (n + 2 > MAX_PATH) {
+    SetSystemError(ERROR_FILENAME_EXCED_RANGE);
+    return nullptr;
+  }
+  Held* held = static_cast<Held*>(GlobalAlloc(GMEM_FIXED, sizeof(Held)));
+  if (held == nullptr) {
+    SetSystemError(ERROR_NOT_ENOUGH_MEMORY);
+    return nullptr;
+  }
+  std::memcpy(held->path, path, n + 1);
+  if (!ends) std::memcpy(held->path + n, "\\", 2);
+  return held;
+}
+
+void PlatReleaseDir(HeldDir dir) {
+  if (dir != nullptr) GlobalFree(dir);
+}
+
+FileHandle PlatOpenIn(HeldDir dir, const char* name, ShareMode share, FileStamp* stamp) {
+  char path[MAX_PATH];
+  if (!PathIn(dir, name, path)) {
+    SetError(PlatError::kNotFound);
+    return kNoFile;
+  }
+  FileHandle h = PlatOpen(path, kAccessRead, share, Disposition::kOpenExisting, false);
+  if (h == kNoFile) return kNoFile;
+  if (GetFileType(ToHandle(h)) != FILE_TYPE_DISK) {
+    CloseHandle(ToHandle(h));
+    SetError(PlatError::kAccessDenied);
+    return kNoFile;
+  }
+  if (stamp != nullptr && !PlatStampOf(h, stamp)) {
+    const PlatError error = PlatLastError();
+    CloseHandle(ToHandle(h));
+    SetError(error);
+    return kNoFile;
+  }
+  return h;
+}
+
+bool PlatStampIn(HeldDir dir, const char* name, FileStamp* stamp) {
+  char path[MAX_PATH];
+  if (!PathIn(dir, name, path)) {
+    SetError(PlatError::kNotFound);
+    return false;
+  }
+  return PlatStampOfPath(path, stamp);
+}
+
 bool PlatStampOf(FileHandle h, FileStamp* stamp) {
   if (Injected()) return false;
   BY_HANDLE_FILE_INFORMATION info;
