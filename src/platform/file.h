@@ -117,19 +117,22 @@ bool PlatStampOfPath(const char* path, FileStamp* stamp);
 // A directory held so that the files in it can be reached by name alone:
 // the walk down the directory's own path is made once, not for every file.
 // POSIX holds the directory itself, which a deletion leaves without names:
-// nothing is found through a directory deleted meanwhile.  Win32 holds its
-// path.
+// nothing is found through a directory deleted meanwhile, even when another
+// took its path.  Win32 holds its path.
 using HeldDir = void*;
 // Null when `path` is no directory, or on failure.
 HeldDir PlatHoldDir(const char* path);
 // Null is allowed.
 void PlatReleaseDir(HeldDir dir);
 // PlatOpen of the file `name` (a name without directory) of `dir`, for
-// reading, kOpenExisting, not inherited.  Only a plain file is opened: a
+// reading, kOpenExisting, not inherited.  A name the held directory does not
+// have is looked up by path, as PlatOpen does (another spelling, or a
+// directory made again at the path).  Only a plain file is opened: a
 // pipe or device, and on POSIX a link, fails with kAccessDenied.  With `stamp` (may be
 // null) the open file's stamp too: the open fails when that cannot be had.
 FileHandle PlatOpenIn(HeldDir dir, const char* name, ShareMode share, FileStamp* stamp);
-// PlatStampOfPath of the file `name` of `dir`.
+// PlatStampOfPath of the file `name` of `dir`, spelled so, in the held
+// directory only.
 bool PlatStampIn(HeldDir dir, const char* name, FileStamp* stamp);
 // Makes the file end at `length` (cutting or extending with zeros); the file
 // position is unchanged.  true on success.

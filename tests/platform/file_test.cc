@@ -11,6 +11,11 @@
 #include "platform/file.h"
 #include "support/test_support.h"
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 namespace {
 
 using namespace vk;
@@ -204,6 +209,44 @@ TEST(PlatFile, StampsOfAFileAndOfItsName) {
   ExpectError(!PlatStampOfPath(g.c_str(), &now), PlatError::kNotFound);
   ASSERT_TRUE(PlatMakeDir(g.c_str()));
   ExpectError(!PlatStampOfPath(g.c_str(), &now), PlatError::kAccessDenied);
+}
+
+// Files of a held directory open and stamp by name as by path.
+TEST(PlatFile, AHeldDirectoryReachesItsFilesByName) {
+  ScratchDir dir;
+  const std::string sub = dir.Join("sub");
+  ASSERT_TRUE(PlatMakeDir(sub.c_str()));
+  const std::string f = sub + kPathSep + "KWZ0001";
+  ASSERT_TRUE(WriteWholeFile(f, "message"));
+  EXPECT_EQ(nullptr, PlatHoldDir(f.c_str()));
+  HeldDir held = PlatHoldDir(sub.c_str());
+  ASSERT_NE(nullptr, held);
+  FileStamp opened{}, named{}, by_path{};
+  FileHandle h = PlatOpenIn(held, "KWZ0001", ShareMode::kReadWrite, &opened);
+  ASSERT_NE(kNoFile, h);
+  EXPECT_EQ("message", ReadAll(h));
+  EXPECT_EQ(0, PlatClose(h));
+  EXPECT_TRUE(PlatStampIn(held, "KWZ0001", &named));
+  EXPECT_TRUE(PlatStampOfPath(f.c_str(), &by_path));
+  EXPECT_TRUE(opened == named && named == by_path);
+  ExpectError(PlatOpenIn(held, "KWZ0002", ShareMode::kReadWrite, nullptr) == kNoFile, PlatError::kNotFound);
+  ExpectError(!PlatStampIn(held, "KWZ0002", &named), PlatError::kNotFound);
+#ifndef _WIN32
+  ASSERT_EQ(0, ::mkfifo((sub + "/KWZ0003").c_str(), 0600));
+  ASSERT_EQ(0, ::symlink(f.c_str(), (sub + "/KWZ0004").c_str()));
+  for (const char* name : {"KWZ0003", "KWZ0004"}) {
+    ExpectError(PlatOpenIn(held, name, ShareMode::kReadWrite, nullptr) == kNoFile, PlatError::kAccessDenied);
+  }
+  std::filesystem::remove_all(sub);
+  ASSERT_TRUE(PlatMakeDir(sub.c_str()));
+  ASSERT_TRUE(WriteWholeFile(f, "another"));
+  // The name is no longer there: a stamp fails, an open goes by the path.
+  ExpectError(!PlatStampIn(held, "KWZ0001", &named), PlatError::kNotFound);
+  h = PlatOpenIn(held, "KWZ0001", ShareMode::kReadWrite, nullptr);
+  EXPECT_EQ("another", ReadAll(h));
+  EXPECT_EQ(0, PlatClose(h));
+#endif
+  PlatReleaseDir(held);
 }
 
 TEST(PlatFile, MakeAndRemoveOneDirectoryLevel) {
