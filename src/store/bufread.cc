@@ -52,14 +52,29 @@ bool LineFeedUnread(BufferedFile* f) { return std::memchr(BufferedBytes(f) + f->
 
 namespace {
 
+// Readers of the common window size, released and kept for the next ones:
+// a listing and the reads after it make and release hundreds of them, and
+// handing that memory back to the system and taking it again would cost a
+// page fault each time.  Unguarded, like every process-wide record.
+constexpr int kSpareReaders = 128;
+BufferedFile* g_spare[kSpareReaders];
+int g_spares;
+
 BufferedFile* MakeBuffered(FileHandle h, uint32_t capacity, bool seek, uint32_t size) {
   if (h == kNoFile || capacity == 0) return nullptr;
-  GlobalHandle mem = PlatGlobalAlloc(kGmemMoveable, sizeof(BufferedFile) + capacity);
-  if (!mem) return nullptr;
-  BufferedFile* f = static_cast<BufferedFile*>(PlatGlobalLock(mem));
-  if (!f) {
-    PlatGlobalFree(mem);
-    return nullptr;
+  BufferedFile* f = nullptr;
+  GlobalHandle mem = nullptr;
+  if (capacity == kBufferedCapacity && g_spares > 0) {
+    f = g_spare[--g_spares];
+    mem = f->memory;
+  } else {
+    mem = PlatGlobalAlloc(kGmemMoveable, sizeof(BufferedFile) + capacity);
+    if (!mem) return nullptr;
+    f = static_cast<BufferedFile*>(PlatGlobalLock(mem));
+    if (!f) {
+      PlatGlobalFree(mem);
+      return nullptr;
+    }
   }
   *f = BufferedFile{};
   f->memory = mem;
@@ -178,6 +193,10 @@ int SeekBuffered(BufferedFile* f, uint32_t offset) {
 
 void ReleaseBuffered(BufferedFile* f) {
   if (!f) return;
+  if (f->capacity == kBufferedCapacity && g_spares < kSpareReaders) {
+    g_spare[g_spares++] = f;
+    return;
+  }
   GlobalHandle mem = f->memory;
   PlatGlobalUnlock(mem);
   PlatGlobalFree(mem);
