@@ -148,8 +148,12 @@ CMC_return_code ReadHeaderField(BufferedFile* reader, int* id, char* value, uint
 
 int HeaderFieldId(const char* name) {
   if (!name || !*name) return kFieldUnknown;
+  // Every header line asks: the first letter rules out most names at once.
+  const unsigned char first = FoldAscii(static_cast<unsigned char>(*name));
   for (int id = kFieldTag; id < kFieldEnd; ++id) {
-    if (EqualAsciiNoCase(name, HeaderNames[id])) return id;
+    if (FoldAscii(static_cast<unsigned char>(HeaderNames[id][0])) == first && EqualAsciiNoCase(name, HeaderNames[id])) {
+      return id;
+    }
   }
   return kFieldUnknown;
 }
