@@ -194,28 +194,30 @@ void BM_OpenAndRead4KiB(benchmark::State& state) {
 BENCHMARK(BM_OpenAndRead4KiB)->Arg(10000)->Unit(benchmark::kMillisecond);
 
 // The system calls that the listing and the read cannot do without, made
-// from C with nothing else: per message the listing's open, the look that
-// refuses a directory, the sharing marker and the look for an exclusive
-// holder, the stamp, one read and the close, then the read's look that the
-// name still names the file the listing read.
+// from C with nothing else, each relative to the mailbox directory held
+// open: per message the listing's open, the look that refuses a directory
+// and takes the stamp, the sharing marker and the look for an exclusive
+// holder, one read and the close; then the read's look that the name still
+// names the file the listing read.
 void BM_CallsTheGuaranteesNeed(benchmark::State& state) {
   const int n = static_cast<int>(state.range(0));
   Run run(n);
   Mailbox* tree = run.tree;
   if (tree == nullptr) return state.SkipWithError("no mail tree");
-  const std::string dir = tree->dir().string() + "/";
+  const std::string dir = tree->dir().string();
   static char buf[4096];
   for (auto _ : state) {
+    const int held = open(dir.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
     DIR* d = opendir(dir.c_str());
-    std::vector<std::string> paths;
+    std::vector<std::string> names;
     while (struct dirent* e = readdir(d)) {
-      if (e->d_name[0] != '.') paths.push_back(dir + e->d_name);
+      if (e->d_name[0] != '.') names.push_back(e->d_name);
     }
     closedir(d);
     int files = 0;
     struct stat st;
-    for (const std::string& path : paths) {
-      const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    for (const std::string& name : names) {
+      const int fd = openat(held, name.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
       if (fd < 0) continue;
       fstat(fd, &st);
       struct flock mark = {};
@@ -227,11 +229,11 @@ void BM_CallsTheGuaranteesNeed(benchmark::State& state) {
       look.l_type = F_WRLCK;
       look.l_start += 2;
       fcntl(fd, F_OFD_GETLK, &look);
-      fstat(fd, &st);
       files += read(fd, buf, sizeof buf) > 0;
       close(fd);
     }
-    for (const std::string& path : paths) files -= lstat(path.c_str(), &st) != 0;
+    for (const std::string& name : names) files -= fstatat(held, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0;
+    close(held);
     if (files != n) return state.SkipWithError("not every file was read");
   }
   state.SetItemsProcessed(state.iterations() * n);
