@@ -246,6 +246,7 @@ bool FindStart(const char* start, uint32_t* index) {
 // The oldest make way for new ones.  Unguarded, like the snapshot.
 struct ListedMessage {
   char path[kPathMax];
+  uint32_t hash;  // of the path: the paths share the mailbox's long start
   FileStamp stamp;
   BufferedFile* reader;  // detached from its file
 };
@@ -259,10 +260,17 @@ HeldDir HeldMailbox() {
                                                                                                 : nullptr;
 }
 
+uint32_t PathHash(const char* path) {
+  uint32_t h = 2166136261u;
+  for (const unsigned char* p = reinterpret_cast<const unsigned char*>(path); *p != 0; ++p) h = (h ^ *p) * 16777619u;
+  return h;
+}
+
 // Keeps the reader of `path`, whose file had `stamp` when it was opened,
 // for a read to come when it holds the whole file; closes it either way.
 void KeepListed(const char* path, BufferedFile* reader, const FileStamp& stamp) {
-  if (!HoldsWholeFile(reader) || reader->end != stamp.size || std::strlen(path) >= kPathMax) {
+  const size_t length = std::strlen(path);
+  if (!HoldsWholeFile(reader) || reader->end != stamp.size || length >= kPathMax) {
     CloseBuffered(reader);
     return;
   }
@@ -270,7 +278,8 @@ void KeepListed(const char* path, BufferedFile* reader, const FileStamp& stamp) 
   ListedMessage& slot = g_listed[g_listed_next];
   g_listed_next = (g_listed_next + 1) % kListedKept;
   CloseBuffered(slot.reader);
-  CopyBounded(slot.path, path, kPathMax);
+  std::memcpy(slot.path, path, length + 1);
+  slot.hash = PathHash(path);
   slot.stamp = stamp;
   slot.reader = reader;
 }
@@ -278,8 +287,9 @@ void KeepListed(const char* path, BufferedFile* reader, const FileStamp& stamp) 
 // The kept reader of `path` and its stamp, taken out of the keeping; null
 // when none is kept.
 BufferedFile* TakeKept(const char* path, FileStamp* stamp) {
+  const uint32_t hash = PathHash(path);
   for (ListedMessage& slot : g_listed) {
-    if (slot.reader == nullptr || std::strcmp(slot.path, path) != 0) continue;
+    if (slot.reader == nullptr || slot.hash != hash || std::strcmp(slot.path, path) != 0) continue;
     BufferedFile* reader = slot.reader;
     slot.reader = nullptr;
     *stamp = slot.stamp;
@@ -339,8 +349,10 @@ int ReferencedPath(const CMC_message_reference* reference, char* out) {
     inside = CanonicalDir(canonical) && CanonicalDir(own) && PlatCompareNoCase(canonical, own) == 0;
   }
   if (!inside) return 0;
-  CopyBounded(out, mailbox, kPathMax);
-  AppendBounded(out, name, kPathMax);
+  // Both fit (PathFits above).
+  const size_t name_len = std::strlen(name);
+  std::memcpy(out, mailbox, mailbox_len);
+  std::memcpy(out + mailbox_len, name, name_len + 1);
   return 1;
 }
 
