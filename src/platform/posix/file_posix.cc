@@ -93,6 +93,29 @@ FileHandle Admit(int fd, bool reads, bool writes, ShareMode share, struct stat* 
   return fd;
 }
 
+// The stamp of the plain file `name` spelled so, relative to `dir`
+// (AT_FDCWD: as a path), without following a link.
+bool StampOfName(int dir, const char* name, FileStamp* stamp) {
+  return NoThrow<bool>(false, [&]() -> bool {
+    if (Injected()) return false;
+    if (name == nullptr || stamp == nullptr) {
+      SetError(PlatError::kNotFound);
+      return false;
+    }
+    struct stat st;
+    if (fstatat(dir, posix::NativeSpelling(name).c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+      SetErrno(errno);
+      return false;
+    }
+    if (!S_ISREG(st.st_mode)) {
+      SetError(PlatError::kAccessDenied);
+      return false;
+    }
+    *stamp = StampFrom(st);
+    return true;
+  });
+}
+
 // A held directory: the directory itself for reaching names, and its path
 // for the names that must be looked up without regard to case.
 struct Held {
@@ -351,25 +374,12 @@ FileHandle PlatOpenIn(HeldDir dir, const char* name, ShareMode share, FileStamp*
 }
 
 bool PlatStampIn(HeldDir dir, const char* name, FileStamp* stamp) {
-  return NoThrow<bool>(false, [&]() -> bool {
-    if (Injected()) return false;
-    const Held* held = static_cast<const Held*>(dir);
-    if (held == nullptr || name == nullptr || stamp == nullptr || std::strchr(name, '/') != nullptr) {
-      SetError(PlatError::kNotFound);
-      return false;
-    }
-    struct stat st;
-    if (fstatat(held->fd, posix::NativeSpelling(name).c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
-      SetErrno(errno);
-      return false;
-    }
-    if (!S_ISREG(st.st_mode)) {
-      SetError(PlatError::kAccessDenied);
-      return false;
-    }
-    *stamp = StampFrom(st);
-    return true;
-  });
+  const Held* held = static_cast<const Held*>(dir);
+  if (held == nullptr || (name != nullptr && std::strchr(name, '/') != nullptr)) {
+    SetError(PlatError::kNotFound);
+    return false;
+  }
+  return StampOfName(held->fd, name, stamp);
 }
 
 bool PlatStampOf(FileHandle h, FileStamp* stamp) {
@@ -383,26 +393,7 @@ bool PlatStampOf(FileHandle h, FileStamp* stamp) {
   return true;
 }
 
-bool PlatStampOfPath(const char* path, FileStamp* stamp) {
-  return NoThrow<bool>(false, [&]() -> bool {
-    if (Injected()) return false;
-    if (path == nullptr || stamp == nullptr) {
-      SetError(PlatError::kNotFound);
-      return false;
-    }
-    struct stat st;
-    if (lstat(posix::NativeSpelling(path).c_str(), &st) != 0) {
-      SetErrno(errno);
-      return false;
-    }
-    if (!S_ISREG(st.st_mode)) {
-      SetError(PlatError::kAccessDenied);
-      return false;
-    }
-    *stamp = StampFrom(st);
-    return true;
-  });
-}
+bool PlatStampOfPath(const char* path, FileStamp* stamp) { return StampOfName(AT_FDCWD, path, stamp); }
 
 bool PlatTruncate(FileHandle h, int64_t length) {
   if (Injected()) return false;

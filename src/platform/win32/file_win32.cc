@@ -298,6 +298,18 @@ FileStamp StampFrom(DWORD size_high, DWORD size_low, const FILETIME& created, co
 
 namespace {
 
+// What the file system records of `path` (a fault step); false, with the
+// error set, when it has nothing.
+bool PathData(const char* path, WIN32_FILE_ATTRIBUTE_DATA* data) {
+  if (Injected()) return false;
+  if (NullPath(path)) return false;
+  if (!GetFileAttributesExA(path, GetFileExInfoStandard, data)) {
+    SetSystemError(GetLastError());
+    return false;
+  }
+  return true;
+}
+
 // A held directory is its path, with its separator.
 struct Held {
   char path[MAX_PATH];
@@ -388,13 +400,8 @@ bool PlatStampOf(FileHandle h, FileStamp* stamp) {
 }
 
 bool PlatStampOfPath(const char* path, FileStamp* stamp) {
-  if (Injected()) return false;
-  if (NullPath(path) || stamp == nullptr) return false;
   WIN32_FILE_ATTRIBUTE_DATA data;
-  if (!GetFileAttributesExA(path, GetFileExInfoStandard, &data)) {
-    SetSystemError(GetLastError());
-    return false;
-  }
+  if (stamp == nullptr || !PathData(path, &data)) return false;
   if (data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE | FILE_ATTRIBUTE_REPARSE_POINT)) {
     SetSystemError(ERROR_ACCESS_DENIED);
     return false;
@@ -471,13 +478,8 @@ uint32_t PlatGetAttributes(const char* path) {
 }
 
 bool PlatFileAge(const char* path, int64_t* seconds) {
-  if (Injected()) return false;
-  if (NullPath(path) || seconds == nullptr) return false;
   WIN32_FILE_ATTRIBUTE_DATA data;
-  if (!GetFileAttributesExA(path, GetFileExInfoStandard, &data)) {
-    SetSystemError(GetLastError());
-    return false;
-  }
+  if (seconds == nullptr || !PathData(path, &data)) return false;
   FILETIME now;
   GetSystemTimeAsFileTime(&now);
   *seconds = (Ticks(now) - Ticks(data.ftLastWriteTime)) / 10000000;  // 100 ns ticks
