@@ -77,7 +77,13 @@ struct PendingDelivery {
 };
 
 // Makes the recipient's copy up to the point where it must be flushed and
-// published.  On failure nothing of it stays behind.
+// published: the parcels (the staged "Attachment" names; null or empty for
+// none) are copied into the recipient's IPARCEL, the message into a claimed
+// name in its mailbox, and the copy's "Attachment" field is replaced by the
+// recipient's own names.  0; 23 when the address names no user directory;
+// the codes of CopyParcels; CMC_E_INSUFFICIENT_MEMORY; CMC_E_FAILURE when
+// the copy cannot be made, rewritten or closed.  On failure nothing of it
+// stays behind.
 CMC_return_code PrepareDelivery(FileHandle staged, const CMC_recipient* recipient, const NameList* parcels,
                                 PendingDelivery* out) {
   out->tempPath[0] = '\0';
@@ -150,11 +156,7 @@ bool FlushByPath(const char* path) {
 bool FlushDelivery(const PendingDelivery* p) {
   for (unsigned i = 0; p->newNames && i < p->newNames->count; ++i) {
     char path[kPathMax];
-    const char* name = p->newNames->slots[i];
-    if (std::strlen(p->parcelDir) + std::strlen(name) >= kPathMax) return false;
-    CopyBounded(path, p->parcelDir, kPathMax);
-    AppendBounded(path, name, kPathMax);
-    if (!FlushByPath(path)) return false;
+    if (!JoinPath(path, p->parcelDir, p->newNames->slots[i]) || !FlushByPath(path)) return false;
   }
   return FlushByPath(p->tempPath);
 }
@@ -319,13 +321,6 @@ CMC_return_code RecipientDirs(const CMC_recipient* recipient, char* mailboxDir, 
   BuildUserPath(mailboxDir, user, kUserMailboxDir);
   BuildUserPath(parcelDir, user, kUserParcelDir);
   return CMC_SUCCESS;
-}
-
-CMC_return_code DeliverToRecipient(FileHandle staged, const CMC_recipient* recipient, const NameList* parcels) {
-  PendingDelivery pending;
-  const CMC_return_code rc = PrepareDelivery(staged, recipient, parcels, &pending);
-  if (rc != CMC_SUCCESS) return rc;
-  return EndDelivery(&pending, FlushDelivery(&pending));
 }
 
 CMC_return_code DeliverMessage(const char* stagedPath, CMC_recipient* recipients, CMC_ui_id ui_id,

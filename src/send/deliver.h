@@ -34,18 +34,6 @@ constexpr size_t kRecipientUserMax = 31;
 // mail directory is configured or a path would not fit.
 CMC_return_code RecipientDirs(const CMC_recipient* recipient, char* mailboxDir, char* parcelDir);
 
-// One copy of the open staged file `staged` for `recipient` (its address
-// set): the parcels `parcels` (the staged "Attachment" names; null or empty
-// for none) are copied into the recipient's IPARCEL, the message is copied
-// into a temporary file in its mailbox, the copy's "Attachment" field is
-// replaced by the recipient's own names, and the finished copy is renamed
-// to a fresh message name.  0; 23 when the address names no user directory
-// (RecipientDirs, or no mailbox directory); the codes of CopyParcels;
-// CMC_E_INSUFFICIENT_MEMORY; CMC_E_FAILURE when the copy cannot be made,
-// rewritten, flushed, closed or named.  On failure nothing of this copy
-// stays behind (unless the removal itself fails).
-CMC_return_code DeliverToRecipient(FileHandle staged, const CMC_recipient* recipient, const NameList* parcels);
-
 // Delivers the staged file `stagedPath` to every recipient of `recipients`
 // (up to the one flagged CMC_RECIP_LAST_ELEMENT), in order; a recipient
 // without an address is resolved with cmc_look_up (flags 0, so no dialog)

@@ -18,15 +18,6 @@ namespace {
 // The length of a parcel name "KWZxxxx." with its terminator.
 constexpr size_t kParcelNameLength = 9;
 
-// `dir` + `name` into out (kPathMax); false when it does not fit whole, so
-// that a cut path never names another file.
-bool JoinPath(char* out, const char* dir, const char* name) {
-  if (!dir || !name || std::strlen(dir) + std::strlen(name) + 1 > kPathMax) return false;
-  CopyBounded(out, dir, kPathMax);
-  AppendBounded(out, name, kPathMax);
-  return true;
-}
-
 }  // namespace
 
 int DeleteFileRetry(const char* path) {

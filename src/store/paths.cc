@@ -39,6 +39,13 @@ bool IsPathSep(char c) { return c == kPathSep || c == '\\'; }
 
 bool PathFits(const char* base, const char* rel) { return std::strlen(base) + std::strlen(rel) + 1 <= kPathMax; }
 
+bool JoinPath(char* out, const char* dir, const char* name) {
+  if (!dir || !name || !PathFits(dir, name)) return false;
+  CopyBounded(out, dir, kPathMax);
+  AppendBounded(out, name, kPathMax);
+  return true;
+}
+
 const char* FileNamePart(const char* path) {
   const char* name = path;
   for (const char* p = path; *p; ++p) {

@@ -41,6 +41,9 @@ constexpr const char* kReadMarkExt = ".red";
 bool IsPathSep(char c);
 // Whether `base` with `rel` appended still fits in kPathMax, uncut.
 bool PathFits(const char* base, const char* rel);
+// `dir` + `name` into out (kPathMax bytes); false when either is null or it
+// does not fit whole, so that a cut path never names another file.
+bool JoinPath(char* out, const char* dir, const char* name);
 
 // Appends a separator unless `path` is null, empty or already ends in one.
 // The buffer must have room for one more character.  Returns `path`.
