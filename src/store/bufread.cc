@@ -48,10 +48,6 @@ void Refill(BufferedFile* f) {
 
 bool LineFeedUnread(BufferedFile* f) { return std::memchr(BufferedBytes(f) + f->index, kLf, Unread(f)) != nullptr; }
 
-}  // namespace
-
-namespace {
-
 // Readers of the common window size, released and kept for the next ones:
 // a listing and the reads after it make and release hundreds of them, and
 // handing that memory back to the system and taking it again would cost a
