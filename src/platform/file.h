@@ -134,6 +134,15 @@ FileHandle PlatOpenIn(HeldDir dir, const char* name, ShareMode share, FileStamp*
 // PlatStampOfPath of the file `name` of `dir`, spelled so, in the held
 // directory only.
 bool PlatStampIn(HeldDir dir, const char* name, FileStamp* stamp);
+// The stamp of the held directory itself, for telling that none of its
+// names has come, gone or moved since: it differs after any entry is made,
+// removed or renamed there, and after the directory is removed.  false when
+// that cannot be vouched for, and then each name must be looked at by
+// itself.  POSIX vouches only where the file system keeps times finer than
+// a second and the directory's entries last changed over a second before
+// the look, so that a change within the same tick of the clock cannot leave
+// the time as it was; Win32 never vouches.
+bool PlatStampOfDir(HeldDir dir, FileStamp* stamp);
 // Makes the file end at `length` (cutting or extending with zeros); the file
 // position is unchanged.  true on success.
 bool PlatTruncate(FileHandle h, int64_t length);

@@ -2,8 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -246,6 +248,37 @@ TEST(PlatFile, AHeldDirectoryReachesItsFilesByName) {
   EXPECT_EQ("another", ReadAll(h));
   EXPECT_EQ(0, PlatClose(h));
 #endif
+  PlatReleaseDir(held);
+}
+
+// A held directory's own stamp is vouched for only once it has settled,
+// and then moves with every name made, renamed or removed in it.
+TEST(PlatFile, ASettledDirectorysStampMovesWithEveryName) {
+  namespace fs = std::filesystem;
+  ScratchDir dir;
+  const std::string f = dir.Join("KWZ0001");
+  ASSERT_TRUE(WriteWholeFile(f, "message"));
+  HeldDir held = PlatHoldDir(dir.path().c_str());
+  ASSERT_NE(nullptr, held);
+  FileStamp then{}, now{};
+  EXPECT_FALSE(PlatStampOfDir(held, &then));  // just changed
+  const std::function<void()> changes[] = {
+      [&] { ASSERT_TRUE(WriteWholeFile(dir.Join("KWZ0002"), "another")); },
+      [&] { fs::rename(f, f + ".red"); },
+      [&] { fs::remove(f + ".red"); },
+  };
+  for (const auto& change : changes) {
+    fs::last_write_time(dir.path(), fs::file_time_type::clock::now() - std::chrono::hours(1));
+#ifdef _WIN32
+    EXPECT_FALSE(PlatStampOfDir(held, &then));
+#else
+    ASSERT_TRUE(PlatStampOfDir(held, &then));
+    ASSERT_TRUE(PlatStampOfDir(held, &now));
+    EXPECT_TRUE(now == then);
+    change();
+    EXPECT_FALSE(PlatStampOfDir(held, &now) && now == then);
+#endif
+  }
   PlatReleaseDir(held);
 }
 

@@ -382,6 +382,27 @@ bool PlatStampIn(HeldDir dir, const char* name, FileStamp* stamp) {
   return StampOfName(held->fd, name, stamp);
 }
 
+bool PlatStampOfDir(HeldDir dir, FileStamp* stamp) {
+  if (Injected()) return false;
+  const Held* held = static_cast<const Held*>(dir);
+  struct stat st;
+  struct timespec now;
+  if (held == nullptr || stamp == nullptr || fstat(held->fd, &st) != 0 || clock_gettime(CLOCK_REALTIME, &now) != 0) {
+    SetErrno(held == nullptr || stamp == nullptr ? EBADF : errno);
+    return false;
+  }
+  // Whole seconds may be all a share keeps, and a directory changed within
+  // the last second may change again without its time moving.
+  const bool fine = st.st_mtim.tv_nsec != 0;
+  const bool settled = st.st_mtim.tv_sec + 1 < now.tv_sec;
+  if (!fine || !settled || st.st_nlink == 0) {
+    SetError(PlatError::kOther);
+    return false;
+  }
+  *stamp = StampFrom(st);
+  return true;
+}
+
 bool PlatStampOf(FileHandle h, FileStamp* stamp) {
   if (Injected()) return false;
   struct stat st;

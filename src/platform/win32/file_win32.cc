@@ -388,6 +388,13 @@ bool PlatStampIn(HeldDir dir, const char* name, FileStamp* stamp) {
   return PlatStampOfPath(path, stamp);
 }
 
+bool PlatStampOfDir(HeldDir, FileStamp*) {
+  // A directory's last-write time is not kept up by every file system and
+  // redirector a workgroup's share may sit on.
+  SetError(PlatError::kOther);
+  return false;
+}
+
 bool PlatStampOf(FileHandle h, FileStamp* stamp) {
   if (Injected()) return false;
   BY_HANDLE_FILE_INFORMATION info;
