@@ -197,8 +197,8 @@ BENCHMARK(BM_OpenAndRead4KiB)->Arg(10000)->Unit(benchmark::kMillisecond);
 // from C with nothing else, each relative to the mailbox directory held
 // open: per message the listing's open, the look that refuses a directory
 // and takes the stamp, the sharing marker and the look for an exclusive
-// holder, one read and the close; then the read's look that the name still
-// names the file the listing read.
+// holder, one read and the close; then the read's look at the mailbox
+// directory, which tells that no name in it has changed since.
 void BM_CallsTheGuaranteesNeed(benchmark::State& state) {
   const int n = static_cast<int>(state.range(0));
   Run run(n);
@@ -232,7 +232,7 @@ void BM_CallsTheGuaranteesNeed(benchmark::State& state) {
       files += read(fd, buf, sizeof buf) > 0;
       close(fd);
     }
-    for (const std::string& name : names) files -= fstatat(held, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0;
+    for (size_t i = 0; i < names.size(); ++i) files -= fstat(held, &st) != 0;
     close(held);
     if (files != n) return state.SkipWithError("not every file was read");
   }

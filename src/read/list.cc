@@ -130,6 +130,10 @@ struct MailboxSnapshot {
   uint32_t resume;  // the last name handed out: the next page's seed
   bool failed;      // memory ran out while scanning
   HeldDir held;     // the directory scanned, its files opened by name (null: by path)
+  // The held directory's stamp before the page being listed opened any of
+  // its files, when the platform vouches for it.
+  FileStamp page;
+  bool page_stamped;
 };
 
 MailboxSnapshot g_snapshot{};
@@ -243,11 +247,16 @@ bool FindStart(const char* start, uint32_t* index) {
 // while the file under its name still has the stamp it had when the listing
 // read it: a message file never changes once it has its name, and a rename
 // to the read name, or a delete and a new delivery, gives it another stamp.
+// Where the mailbox directory's own stamp has not moved since before the
+// listing opened the file, no name in it has changed, and one look at the
+// directory stands for the look at the file.
 // The oldest make way for new ones.  Unguarded, like the snapshot.
 struct ListedMessage {
   char path[kPathMax];
-  uint32_t hash;  // of the path: the paths share the mailbox's long start
+  uint32_t hash;  // of the path
   FileStamp stamp;
+  FileStamp dir;
+  bool dir_stamped;
   BufferedFile* reader;  // detached from its file
 };
 constexpr int kListedKept = 128;
@@ -260,9 +269,12 @@ HeldDir HeldMailbox() {
                                                                                                 : nullptr;
 }
 
-uint32_t PathHash(const char* path) {
+// Of the path's end only: the paths share the mailbox's long start, and
+// the names differ within their last characters.
+uint32_t PathHash(const char* path, size_t length) {
   uint32_t h = 2166136261u;
-  for (const unsigned char* p = reinterpret_cast<const unsigned char*>(path); *p != 0; ++p) h = (h ^ *p) * 16777619u;
+  const size_t from = length > 16 ? length - 16 : 0;
+  for (size_t i = from; i < length; ++i) h = (h ^ static_cast<unsigned char>(path[i])) * 16777619u;
   return h;
 }
 
@@ -279,20 +291,30 @@ void KeepListed(const char* path, BufferedFile* reader, const FileStamp& stamp) 
   g_listed_next = (g_listed_next + 1) % kListedKept;
   CloseBuffered(slot.reader);
   std::memcpy(slot.path, path, length + 1);
-  slot.hash = PathHash(path);
+  slot.hash = PathHash(path, length);
   slot.stamp = stamp;
+  slot.dir = g_snapshot.page;
+  slot.dir_stamped = g_snapshot.page_stamped;
   slot.reader = reader;
 }
 
-// The kept reader of `path` and its stamp, taken out of the keeping; null
-// when none is kept.
-BufferedFile* TakeKept(const char* path, FileStamp* stamp) {
-  const uint32_t hash = PathHash(path);
-  for (ListedMessage& slot : g_listed) {
+// The kept reader of `path` with its slot's stamps, taken out of the
+// keeping; null when none is kept.
+BufferedFile* TakeKept(const char* path, ListedMessage* stamps) {
+  const uint32_t hash = PathHash(path, std::strlen(path));
+  // A host reads in the order it listed: the slot after the one taken last
+  // is looked at first.
+  static int next_taken;
+  for (int k = 0; k < kListedKept; ++k) {
+    const int at = (next_taken + k) % kListedKept;
+    ListedMessage& slot = g_listed[at];
     if (slot.reader == nullptr || slot.hash != hash || std::strcmp(slot.path, path) != 0) continue;
+    next_taken = (at + 1) % kListedKept;
     BufferedFile* reader = slot.reader;
     slot.reader = nullptr;
-    *stamp = slot.stamp;
+    stamps->stamp = slot.stamp;
+    stamps->dir = slot.dir;
+    stamps->dir_stamped = slot.dir_stamped;
     return reader;
   }
   return nullptr;
@@ -402,14 +424,18 @@ int MessagePathFromReference(const CMC_message_reference* reference, char* out, 
 
 BufferedFile* TakeListedMessage(const CMC_message_reference* reference, char* path) {
   if (path == nullptr || !ReferencedPath(reference, path)) return nullptr;
-  FileStamp then;
+  ListedMessage then;
   BufferedFile* reader = TakeKept(path, &then);
   if (reader == nullptr) return nullptr;
   FileStamp now;
   HeldDir held = HeldMailbox();
-  const bool stamped = held != nullptr ? PlatStampIn(held, path + std::strlen(g_mail_config.user_dir), &now)
-                                       : PlatStampOfPath(path, &now);
-  if (!stamped || !(now == then) || SeekBuffered(reader, 0) != 0) {
+  bool same = held != nullptr && then.dir_stamped && PlatStampOfDir(held, &now) && now == then.dir;
+  if (!same) {
+    same = (held != nullptr ? PlatStampIn(held, path + std::strlen(g_mail_config.user_dir), &now)
+                            : PlatStampOfPath(path, &now)) &&
+           now == then.stamp;
+  }
+  if (!same || SeekBuffered(reader, 0) != 0) {
     CloseBuffered(reader);
     return nullptr;
   }
@@ -425,7 +451,7 @@ void ForgetListing() {
 }
 
 void ForgetListedMessage(const char* path) {
-  FileStamp unused;
+  ListedMessage unused;
   if (path != nullptr) CloseBuffered(TakeKept(path, &unused));
 }
 
@@ -468,7 +494,8 @@ CMC_return_code ReadSummary(CMC_message_summary* summary, ResultPool* pool) {
   }
   if (!stamped) stamped = PlatStampOf(h, &stamp);
   stamped = stamped && stamp.size < kEndUnknown;
-  BufferedFile* reader = OpenFreshBuffered(h, kBufferedCapacity, stamped ? static_cast<uint32_t>(stamp.size) : kEndUnknown);
+  BufferedFile* reader =
+      OpenFreshBuffered(h, kBufferedCapacity, stamped ? static_cast<uint32_t>(stamp.size) : kEndUnknown);
   if (reader == nullptr) {
     // An empty file has no header to list; one that could not be read does.
     const CMC_return_code rc = FileSizeOf(h) == 0 ? CMC_E_INVALID_MESSAGE_REFERENCE : CMC_E_FAILURE;
@@ -627,6 +654,10 @@ CMC_return_code ListMessages(CMC_flags list_flags, CMC_message_reference* seed, 
 
   const bool refs_only = (list_flags & CMC_LIST_MSG_REFS_ONLY) != 0;
   const size_t dir_len = std::strlen(g_mail_config.user_dir);
+  // Taken before any file of the page is opened: a name that changes after
+  // this moves it.
+  HeldDir held = HeldMailbox();
+  g_snapshot.page_stamped = !refs_only && held != nullptr && PlatStampOfDir(held, &g_snapshot.page);
   uint32_t counted = 0;
   uint32_t last = g_snapshot.resume;
   bool full = false;
@@ -645,6 +676,7 @@ CMC_return_code ListMessages(CMC_flags list_flags, CMC_message_reference* seed, 
     if (!refs_only) {
       const CMC_return_code rc = ReadSummary(summary, &pool);
       if (rc == CMC_E_FAILURE) {
+        g_snapshot.page_stamped = false;
         PoolReleaseBlock(pool.data);
         return CMC_E_FAILURE;
       }
@@ -660,6 +692,7 @@ CMC_return_code ListMessages(CMC_flags list_flags, CMC_message_reference* seed, 
     ++counted;
   }
   g_snapshot.resume = last;
+  g_snapshot.page_stamped = false;
 
   if (counted == 0) {
     PoolReleaseBlock(pool.data);
