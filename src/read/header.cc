@@ -107,7 +107,8 @@ CMC_return_code ReadHeaderField(BufferedFile* reader, int* id, char* value, uint
   const uint32_t limit = size >= 2 ? size - 2 : 0;
   uint32_t length = 0;
 
-  char line[kHeaderLineMax + 1] = {0};
+  char line[kHeaderLineMax + 1];
+  line[kHeaderLineMax] = '\0';
   bool cut = false;
   if (ReadLine(reader, line, kHeaderLineMax, &cut) == 0) {
     *id = kFieldEnd;

@@ -27,10 +27,18 @@ constexpr size_t kRecipientNameSize = 32;
 constexpr uint32_t kMessageReserve = 4096;
 // Path buffers here leave room for ".red" after the longest reference.
 constexpr size_t kReadPathSize = kReferenceMax + 8;
+// The header values a read keeps from its first pass; more are read again.
+constexpr size_t kKeptValues = 2048;
 
 // Recipient items may hold blanks; attachment items never do.
 const char kRecipientDelimiters[] = ",\r\n";
 const char kAttachmentDelimiters[] = ", \r\n";
+
+// The fields whose values a read hands out.
+bool HandedOut(int id) {
+  return id == kFieldAttachment || id == kFieldAttachmentName || id == kFieldDatePosted || id == kFieldFrom ||
+         id == kFieldTo || id == kFieldCopiesTo || id == kFieldSubject || id == kFieldMessageType;
+}
 
 // Closes the reader on every way out.
 struct ReaderGuard {
@@ -41,15 +49,17 @@ struct ReaderGuard {
 };
 
 // Fills recipient records from `*index` on with the items of `value`, each
-// with `role`, and stops after the last record.
+// with `role`, and stops after the last record.  The items are cut out of
+// `value` in place.
 CMC_return_code FillRecipients(char* value, CMC_enum role, CMC_recipient* records, uint32_t count, uint32_t* index,
                                ResultPool* pool) {
-  if (*index >= count || value[0] == '\0') return CMC_SUCCESS;
-  NameList* items = SplitToNameList(value, kRecipientDelimiters, kNameModeAppend);
-  if (items == nullptr) return CMC_E_INSUFFICIENT_MEMORY;
-  CMC_return_code rc = CMC_SUCCESS;
-  for (unsigned i = 0; i < items->count && *index < count; ++i) {
-    const char* item = items->slots[i];
+  char* p = value;
+  while (*index < count) {
+    p += std::strspn(p, kRecipientDelimiters);
+    if (*p == '\0') break;
+    const char* item = p;
+    p += std::strcspn(p, kRecipientDelimiters);
+    if (*p != '\0') *p++ = '\0';
     CMC_recipient* r = &records[(*index)++];
     char name[kRecipientNameSize];
     NameFromAddress(item, name, sizeof name);
@@ -58,13 +68,9 @@ CMC_return_code FillRecipients(char* value, CMC_enum role, CMC_recipient* record
     r->name_type = CMC_TYPE_INDIVIDUAL;
     r->role = role;
     r->recip_extensions = nullptr;
-    if (r->address == nullptr || r->name == nullptr) {
-      rc = CMC_E_INSUFFICIENT_MEMORY;
-      break;
-    }
+    if (r->address == nullptr || r->name == nullptr) return CMC_E_INSUFFICIENT_MEMORY;
   }
-  FreeNameList(items);
-  return rc;
+  return CMC_SUCCESS;
 }
 
 // Fills the file names (`names`) or the titles of the attachment records
@@ -181,10 +187,15 @@ CMC_return_code ReadMessageFile(CMC_message* message, ResultPool* pool) {
   if (reader == nullptr) return CMC_E_INVALID_MESSAGE_REFERENCE;
   if (HasReadMark(path)) message->message_flags |= CMC_MSG_READ;
 
-  // First pass: how many records the lists need.
+  // One pass over the header counts the records the lists need and keeps
+  // the values of the fields a message hands out; only a header whose
+  // values do not fit in `kept` is read a second time.
   uint32_t to = 0;
   uint32_t cc = 0;
   uint32_t attachments = 0;
+  char kept[kKeptValues];
+  size_t kept_used = 0;
+  bool kept_all = true;
   for (;;) {
     int id = kFieldUnknown;
     if (ReadHeaderField(reader, &id, value.bytes, kReadValueSize) != CMC_SUCCESS) return CMC_E_FAILURE;
@@ -192,6 +203,13 @@ CMC_return_code ReadMessageFile(CMC_message* message, ResultPool* pool) {
     if (id == kFieldTo) to = CountListItems(value.bytes);
     if (id == kFieldCopiesTo) cc = CountListItems(value.bytes);
     if (id == kFieldAttachment) attachments = CountListItems(value.bytes);
+    if (!kept_all || !HandedOut(id)) continue;
+    const size_t n = std::strlen(value.bytes) + 1;
+    kept_all = kept_used + 1 + n <= sizeof kept;
+    if (!kept_all) continue;
+    kept[kept_used] = static_cast<char>(id);
+    std::memcpy(kept + kept_used + 1, value.bytes, n);
+    kept_used += 1 + n;
   }
 
   const uint64_t recipient_count = static_cast<uint64_t>(to) + cc + 1;
@@ -215,52 +233,53 @@ CMC_return_code ReadMessageFile(CMC_message* message, ResultPool* pool) {
   char parcels[kPathMax] = "";
   if (attachments > 0) ParcelDirectory(parcels);
 
-  // Second pass: the fields themselves.
-  if (SeekBuffered(reader, 0) != 0) return CMC_E_INVALID_MESSAGE_REFERENCE;
   uint32_t next = 0;
-  CMC_return_code rc = CMC_SUCCESS;
-  for (;;) {
-    int id = kFieldUnknown;
-    rc = ReadHeaderField(reader, &id, value.bytes, kReadValueSize);
-    if (rc != CMC_SUCCESS || id == kFieldEnd) break;
+  auto fill = [&](int id, char* text) -> CMC_return_code {
     switch (id) {
       case kFieldAttachment:
       case kFieldAttachmentName:
         // Titles or names without a parcel count have nothing to go with;
         // the message is still read.
-        if (attached != nullptr) {
-          rc = FillAttachments(value.bytes, id == kFieldAttachment, parcels, attached, attachments, pool);
-        }
-        break;
+        return attached != nullptr ? FillAttachments(text, id == kFieldAttachment, parcels, attached, attachments, pool)
+                                   : CMC_SUCCESS;
       case kFieldDatePosted:
         // A date that does not parse keeps the pieces that did.
-        ParseDatePosted(value.bytes, &message->time_sent);
-        break;
+        ParseDatePosted(text, &message->time_sent);
+        return CMC_SUCCESS;
       case kFieldFrom:
-        rc = FillRecipients(value.bytes, CMC_ROLE_ORIGINATOR, recipients, records, &next, pool);
-        break;
+        return FillRecipients(text, CMC_ROLE_ORIGINATOR, recipients, records, &next, pool);
       case kFieldTo:
-        rc = FillRecipients(value.bytes, CMC_ROLE_TO, recipients, records, &next, pool);
-        break;
+        return FillRecipients(text, CMC_ROLE_TO, recipients, records, &next, pool);
       case kFieldCopiesTo:
-        rc = FillRecipients(value.bytes, CMC_ROLE_CC, recipients, records, &next, pool);
-        break;
+        return FillRecipients(text, CMC_ROLE_CC, recipients, records, &next, pool);
       case kFieldSubject:
       case kFieldMessageType: {
-        char* copy = PoolDupString(pool, value.bytes);
-        if (copy == nullptr) {
-          rc = CMC_E_INSUFFICIENT_MEMORY;
-        } else if (id == kFieldSubject) {
-          message->subject = copy;
-        } else {
-          message->message_type = copy;
-        }
-        break;
+        char* copy = PoolDupString(pool, text);
+        if (copy == nullptr) return CMC_E_INSUFFICIENT_MEMORY;
+        (id == kFieldSubject ? message->subject : message->message_type) = copy;
+        return CMC_SUCCESS;
       }
       default:
-        break;
+        return CMC_SUCCESS;
     }
-    if (rc != CMC_SUCCESS) break;
+  };
+  CMC_return_code rc = CMC_SUCCESS;
+  if (kept_all) {
+    for (size_t at = 0; at < kept_used && rc == CMC_SUCCESS;) {
+      char* text = kept + at + 1;
+      const size_t n = std::strlen(text) + 1;
+      rc = fill(kept[at], text);
+      at += 1 + n;
+    }
+  } else {
+    if (SeekBuffered(reader, 0) != 0) return CMC_E_INVALID_MESSAGE_REFERENCE;
+    for (;;) {
+      int id = kFieldUnknown;
+      rc = ReadHeaderField(reader, &id, value.bytes, kReadValueSize);
+      if (rc != CMC_SUCCESS || id == kFieldEnd) break;
+      rc = fill(id, value.bytes);
+      if (rc != CMC_SUCCESS) break;
+    }
   }
   if (rc != CMC_SUCCESS) return rc;
   if (attached != nullptr) message->attachments = KeepHandedOut(attached, attachments);

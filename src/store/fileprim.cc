@@ -470,8 +470,8 @@ int CompareBounded(const char* a, const char* b, size_t count) {
 
 int32_t ParseDecimal(const char* s) {
   if (s == nullptr) return 0;
-  size_t limit = std::strlen(s);
-  if (limit > 10) limit = 10;
+  size_t limit = 0;
+  while (limit < 10 && s[limit] != '\0') ++limit;
   while (*s == ' ' || *s == '\t' || *s == '\n' || *s == '\r' || *s == '\v' || *s == '\f') ++s;
   uint32_t value = 0;
   bool negative = false;
