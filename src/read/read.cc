@@ -23,8 +23,9 @@ namespace {
 constexpr uint32_t kReadValueSize = 1024;
 // A recipient's name: at most 31 characters.
 constexpr size_t kRecipientNameSize = 32;
-// The first commitment of a message's block; it grows as the message needs.
-constexpr uint32_t kMessageReserve = 4096;
+// The first commitment of a message's block, one page with the block's
+// header; it grows as the message needs.
+constexpr uint32_t kMessageReserve = 4096 - kPoolHeaderSize;
 // Path buffers here leave room for ".red" after the longest reference.
 constexpr size_t kReadPathSize = kReferenceMax + 8;
 // The header values a read keeps from its first pass; more are read again.
