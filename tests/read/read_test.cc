@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -92,17 +93,18 @@ TEST_F(ReadTest, AReadAfterAListingSeesTheFileAsItIsThen) {
   };
   // A mailbox that has not changed for a while is looked at once, not each
   // name in it; its time set back again after the change hides nothing.
+  std::error_code unset;  // Win32 sets no directory's time here, and never looks only at it
   const fs::file_time_type long_ago = fs::file_time_type::clock::now() - std::chrono::hours(1);
   for (const bool settled : {false, true})
     for (const Case& c : cases) {
       SCOPED_TRACE(std::string(c.meanwhile) + (settled ? ", settled" : ""));
       for (const std::string& name : FileNames(mailbox_)) fs::remove(InBox(name));
       Put("KWZ0001", before);
-      if (settled) fs::last_write_time(mailbox_, long_ago);
+      if (settled) fs::last_write_time(mailbox_, long_ago, unset);
       ASSERT_EQ(List().count, 1u);
       if (settled) std::this_thread::sleep_for(std::chrono::milliseconds(20));  // past the clock's tick
       c.change();
-      if (settled) fs::last_write_time(mailbox_, long_ago);
+      if (settled) fs::last_write_time(mailbox_, long_ago, unset);
       for (int again = 0; again < 2; ++again) {
         vktest::ReadResult r = Read(InBox("KWZ0001"), CMC_DO_NOT_MARK_AS_READ);
         EXPECT_EQ(r.code, c.code);
