@@ -59,8 +59,9 @@ CMC_return_code FillRecipients(char* value, CMC_enum role, CMC_recipient* record
     p += std::strspn(p, kRecipientDelimiters);
     if (*p == '\0') break;
     const char* item = p;
-    p += std::strcspn(p, kRecipientDelimiters);
-    if (*p != '\0') *p++ = '\0';
+    char* end = std::strpbrk(p, kRecipientDelimiters);
+    p = end != nullptr ? end + 1 : p + std::strlen(p);
+    if (end != nullptr) *end = '\0';
     CMC_recipient* r = &records[(*index)++];
     char name[kRecipientNameSize];
     NameFromAddress(item, name, sizeof name);
