@@ -298,26 +298,27 @@ void KeepListed(const char* path, BufferedFile* reader, const FileStamp& stamp) 
   slot.reader = reader;
 }
 
-// The kept reader of `path` with its slot's stamps, taken out of the
-// keeping; null when none is kept.
-BufferedFile* TakeKept(const char* path, ListedMessage* stamps) {
+// The slot keeping a reader of `path`; null when none is kept.
+ListedMessage* FindKept(const char* path) {
   const uint32_t hash = PathHash(path, std::strlen(path));
-  // A host reads in the order it listed: the slot after the one taken last
+  // A host reads in the order it listed: the slot after the one found last
   // is looked at first.
-  static int next_taken;
+  static int next_found;
   for (int k = 0; k < kListedKept; ++k) {
-    const int at = (next_taken + k) % kListedKept;
+    const int at = (next_found + k) % kListedKept;
     ListedMessage& slot = g_listed[at];
     if (slot.reader == nullptr || slot.hash != hash || std::strcmp(slot.path, path) != 0) continue;
-    next_taken = (at + 1) % kListedKept;
-    BufferedFile* reader = slot.reader;
-    slot.reader = nullptr;
-    stamps->stamp = slot.stamp;
-    stamps->dir = slot.dir;
-    stamps->dir_stamped = slot.dir_stamped;
-    return reader;
+    next_found = (at + 1) % kListedKept;
+    return &slot;
   }
   return nullptr;
+}
+
+// The slot's reader, taken out of the keeping.
+BufferedFile* TakeReader(ListedMessage* slot) {
+  BufferedFile* reader = slot->reader;
+  slot->reader = nullptr;
+  return reader;
 }
 
 // Checks the reference as MessagePathFromReference does and writes the
@@ -424,16 +425,16 @@ int MessagePathFromReference(const CMC_message_reference* reference, char* out, 
 
 BufferedFile* TakeListedMessage(const CMC_message_reference* reference, char* path) {
   if (path == nullptr || !ReferencedPath(reference, path)) return nullptr;
-  ListedMessage then;
-  BufferedFile* reader = TakeKept(path, &then);
-  if (reader == nullptr) return nullptr;
+  ListedMessage* slot = FindKept(path);
+  if (slot == nullptr) return nullptr;
+  BufferedFile* reader = TakeReader(slot);
   FileStamp now;
   HeldDir held = HeldMailbox();
-  bool same = held != nullptr && then.dir_stamped && PlatStampOfDir(held, &now) && now == then.dir;
+  bool same = held != nullptr && slot->dir_stamped && PlatStampOfDir(held, &now) && now == slot->dir;
   if (!same) {
     same = (held != nullptr ? PlatStampIn(held, path + std::strlen(g_mail_config.user_dir), &now)
                             : PlatStampOfPath(path, &now)) &&
-           now == then.stamp;
+           now == slot->stamp;
   }
   if (!same || SeekBuffered(reader, 0) != 0) {
     CloseBuffered(reader);
@@ -451,8 +452,8 @@ void ForgetListing() {
 }
 
 void ForgetListedMessage(const char* path) {
-  ListedMessage unused;
-  if (path != nullptr) CloseBuffered(TakeKept(path, &unused));
+  ListedMessage* slot = path != nullptr ? FindKept(path) : nullptr;
+  if (slot != nullptr) CloseBuffered(TakeReader(slot));
 }
 
 CMC_return_code ReadSummary(CMC_message_summary* summary, ResultPool* pool) {
