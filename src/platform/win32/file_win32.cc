@@ -294,10 +294,6 @@ FileStamp StampFrom(DWORD size_high, DWORD size_low, const FILETIME& created, co
   return s;
 }
 
-}  // namespace
-
-namespace {
-
 // What the file system records of `path` (a fault step); false, with the
 // error set, when it has nothing.
 bool PathData(const char* path, WIN32_FILE_ATTRIBUTE_DATA* data) {
