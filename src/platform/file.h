@@ -127,9 +127,10 @@ void PlatReleaseDir(HeldDir dir);
 // PlatOpen of the file `name` (a name without directory) of `dir`, for
 // reading, kOpenExisting, not inherited.  A name the held directory does not
 // have is looked up by path, as PlatOpen does (another spelling, or a
-// directory made again at the path).  Only a plain file is opened: a
-// pipe or device, and on POSIX a link, fails with kAccessDenied.  With `stamp` (may be
-// null) the open file's stamp too: the open fails when that cannot be had.
+// directory made again at the path).  Only a plain file is opened: a pipe
+// or device, and on POSIX a link, fails with kAccessDenied.  With `stamp`
+// (may be null) the open file's stamp too: the open fails when that cannot
+// be had.
 FileHandle PlatOpenIn(HeldDir dir, const char* name, ShareMode share, FileStamp* stamp);
 // PlatStampOfPath of the file `name` of `dir`, spelled so, in the held
 // directory only.

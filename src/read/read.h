@@ -43,8 +43,9 @@ CMC_return_code ReadMessageFile(CMC_message* message, ResultPool* pool);
 
 // The body of the message open in `reader`, which stands just past the
 // header (its fields read up to kFieldEnd): everything from there on, at
-// most kBodyMax bytes, as a string in `pool`; null when it is empty.  *code (may be null) receives 0, 9 when the pool is
-// full, or 8 when the file cannot be read to the body's end.
+// most kBodyMax bytes, as a string in `pool`; null when it is empty.
+// *code (may be null) receives 0, 9 when the pool is full, or 8 when the
+// file cannot be read to the body's end.
 char* ReadBody(BufferedFile* reader, ResultPool* pool, CMC_return_code* code);
 
 }  // namespace vk

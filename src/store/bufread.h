@@ -72,9 +72,10 @@ BufferedFile* OpenPathBuffered(const char* path, OpenMode mode, uint32_t capacit
 uint32_t ReadBuffered(BufferedFile* f, void* dst, uint32_t n);
 
 // Reads one line: copies up to `size` characters up to the next CR or LF,
-// with a terminator after them when fewer than `size` were copied, and moves past the line end (CR
-// LF, a lone CR and a lone LF each end a line; CR LF counts once, also when
-// the two bytes lie on either side of the window's edge).  The line end is
+// with a terminator after them when fewer than `size` were copied, and
+// moves past the line end (CR LF, a lone CR and a lone LF each end a line;
+// CR LF counts once, also when the two bytes lie on either side of the
+// window's edge).  The line end is
 // not copied.  A line longer than `size` comes in pieces of `size`
 // characters.  No terminator is written beyond the first `size` bytes, so
 // dst must hold size + 1 bytes when a full piece is to be read as a string
